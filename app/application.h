@@ -1,0 +1,70 @@
+// The application object: owns what the whole station shares — the
+// program folder, the run's log, the settings (DownloadSelection and model
+// list), the text table, the active language — and passes references down.
+// There are no hidden globals, so a test can run two stations in one
+// process.
+//
+// Start-up runs in two halves around the login of the window mode:
+// BeginStartup (single instance, program folder, settings, mode) and
+// FinishStartup (language, log file, and in the unattended mode the text
+// table).
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/startup.h"
+#include "config/settings.h"
+#include "platform/clock.h"
+#include "platform/single_instance.h"
+#include "text/language.h"
+#include "text/log_file.h"
+#include "text/prompter.h"
+#include "text/text_table.h"
+
+namespace flashery {
+
+enum class UserRole : int { Administrator = 0, Operator = 1 };
+
+// Exit statuses of the station.
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitCannotStart = 3;
+
+class Application {
+ public:
+  Application(Clock& clock, Prompter& prompter) : clock_(clock), prompter_(prompter) {}
+
+  // kExitOk, or the exit status after the reason was shown.
+  int BeginStartup(const StartupOptions& options);
+  // userDefaultLang: the LANGID used when the settings hold none.
+  int FinishStartup(uint16_t userDefaultLang);
+
+  Clock& clock() { return clock_; }
+  Prompter& prompter() { return prompter_; }
+
+  std::string appFolder;
+  std::string logFilePath;
+  bool commandLineMode = false;
+  UserRole userRole = UserRole::Operator;
+  DownloadSelection selection;
+  std::vector<std::string> modelList;
+  TextTable texts;
+  LanguageState language;
+  LogFile log;
+  StartupOptions options;
+
+ private:
+  Clock& clock_;
+  Prompter& prompter_;
+  std::optional<InstanceLock> lock_;
+};
+
+// The role a login name gives: administrator for "管理员" and
+// "Administrator" (exact bytes), operator otherwise.
+UserRole RoleForUserName(const std::string& name);
+
+}  // namespace flashery

@@ -1,0 +1,139 @@
+#include "platform/codepage.h"
+
+#include <cerrno>
+#include <iconv.h>
+
+namespace flashery {
+
+const char* CodepageName(Codepage cp) {
+  switch (cp) {
+    case Codepage::Utf8: return "UTF-8";
+    case Codepage::Gbk: return "GBK";
+    case Codepage::Big5: return "BIG5";
+    case Codepage::Cp1252: return "CP1252";
+  }
+  return "UTF-8";
+}
+
+bool IsAscii(std::string_view bytes) {
+  for (unsigned char c : bytes)
+    if (c >= 0x80) return false;
+  return true;
+}
+
+bool IsValidUtf8(std::string_view s) {
+  size_t i = 0, n = s.size();
+  while (i < n) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) { ++i; continue; }
+    int len;
+    uint32_t cp;
+    if ((c & 0xE0) == 0xC0) { len = 2; cp = c & 0x1F; }
+    else if ((c & 0xF0) == 0xE0) { len = 3; cp = c & 0x0F; }
+    else if ((c & 0xF8) == 0xF0) { len = 4; cp = c & 0x07; }
+    else return false;
+    if (i + len > n) return false;
+    for (int k = 1; k < len; ++k) {
+      unsigned char d = static_cast<unsigned char>(s[i + k]);
+      if ((d & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (d & 0x3F);
+    }
+    if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
+        cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+      return false;
+    i += len;
+  }
+  return true;
+}
+
+std::optional<std::string> ConvertCodepage(std::string_view bytes, Codepage from, Codepage to) {
+  if (from == to) {
+    if (from == Codepage::Utf8 && !IsValidUtf8(bytes)) return std::nullopt;
+    return std::string(bytes);
+  }
+  iconv_t cd = iconv_open(CodepageName(to), CodepageName(from));
+  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  std::string out;
+  out.resize(bytes.size() * 4 + 16);
+  char* in = const_cast<char*>(bytes.data());
+  size_t inLeft = bytes.size();
+  char* outPtr = out.data();
+  size_t outLeft = out.size();
+  bool ok = true;
+  while (inLeft > 0) {
+    size_t r = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+    if (r == static_cast<size_t>(-1)) {
+      if (errno == E2BIG) {
+        size_t used = static_cast<size_t>(outPtr - out.data());
+        out.resize(out.size() * 2);
+        outPtr = out.data() + used;
+        outLeft = out.size() - used;
+        continue;
+      }
+      ok = false;
+      break;
+    }
+    if (r > 0) {  // irreversible conversions count as a failure: no silent '?'
+      ok = false;
+      break;
+    }
+  }
+  if (ok) {
+    size_t r = iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
+    if (r == static_cast<size_t>(-1)) ok = false;
+  }
+  iconv_close(cd);
+  if (!ok) return std::nullopt;
+  out.resize(static_cast<size_t>(outPtr - out.data()));
+  return out;
+}
+
+std::string DecodeToUtf8(std::string_view bytes, Codepage legacy, Codepage* detected) {
+  if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
+      static_cast<unsigned char>(bytes[1]) == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF)
+    bytes.remove_prefix(3);
+  if (IsValidUtf8(bytes)) {
+    if (detected) *detected = Codepage::Utf8;
+    return std::string(bytes);
+  }
+  if (legacy != Codepage::Utf8) {
+    if (auto s = ConvertCodepage(bytes, legacy, Codepage::Utf8)) {
+      if (detected) *detected = legacy;
+      return *s;
+    }
+  }
+  if (auto s = ConvertCodepage(bytes, Codepage::Cp1252, Codepage::Utf8)) {
+    if (detected) *detected = Codepage::Cp1252;
+    return *s;
+  }
+  // cp1252 leaves five bytes unmapped (0x81 0x8D 0x8F 0x90 0x9D): map them
+  // to the C1 controls of the same value, as Latin-1 does, so nothing is lost.
+  std::string out;
+  for (unsigned char c : bytes) {
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (auto one = ConvertCodepage(std::string_view(reinterpret_cast<const char*>(&c), 1),
+                                          Codepage::Cp1252, Codepage::Utf8)) {
+      out += *one;
+    } else {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  if (detected) *detected = Codepage::Cp1252;
+  return out;
+}
+
+std::optional<std::string> EncodeFromUtf8(std::string_view utf8, Codepage cp) {
+  return ConvertCodepage(utf8, Codepage::Utf8, cp);
+}
+
+Codepage CodepageForLangId(unsigned langId) {
+  switch (langId & 0xFFFF) {
+    case 2052: case 4100: return Codepage::Gbk;
+    case 1028: case 3076: case 5124: return Codepage::Big5;
+    default: return Codepage::Cp1252;
+  }
+}
+
+}  // namespace flashery

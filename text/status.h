@@ -1,0 +1,44 @@
+// Status output of a port: ShowStatus writes the port's status line and
+// moves its progress bar one step; WriteLog appends a record to the run's
+// log; ReportMessage does both and ends the log line ("report m": status m,
+// log m, log "\r\n").
+//
+// A status text is cut to 259 bytes (never inside a UTF-8 character). In
+// the unattended mode nothing is shown and the progress position stays;
+// a StatusListener, when set, still hears every status text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace flashery {
+
+class PortView;
+class StatusListener;
+class LogFile;
+
+struct PortOutput {
+  int port = 0;                   // 0..7
+  std::string instanceId;         // at most 32 characters of the device path
+  uint32_t progressPosition = 0;  // 0..32,700
+  PortView* view = nullptr;
+  StatusListener* listener = nullptr;
+  LogFile* log = nullptr;
+  bool commandLineMode = false;
+};
+
+constexpr uint32_t kProgressMax = 32700;
+constexpr size_t kStatusMaxBytes = 259;
+
+void ShowStatus(PortOutput& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void WriteLog(PortOutput& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void ShowStatusText(PortOutput& out, const std::string& text);
+void WriteLogText(PortOutput& out, const std::string& text);
+void ReportMessage(PortOutput& out, const std::string& text);
+
+// printf into a std::string (no length limit).
+std::string FormatString(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Cuts to at most maxBytes bytes, never inside a UTF-8 sequence.
+std::string CutUtf8Bytes(std::string s, size_t maxBytes);
+
+}  // namespace flashery

@@ -1,0 +1,23 @@
+#include "text/text_table.h"
+
+#include "platform/profile.h"
+#include "text/language.h"
+
+namespace flashery {
+
+void TextTable::Load(const std::string& languageFilePath) {
+  if (languageFilePath.empty()) return;
+  LoadFrom(LoadLanguageDocument(languageFilePath));
+}
+
+void TextTable::LoadFrom(const ProfileDocument& doc) {
+  for (int n = 0; n < kCount; ++n)
+    texts_.push_back(doc.GetString("Text", std::to_string(100 + n), "", kMaxBytes));
+}
+
+std::string TextTable::Get(int id) const {
+  if (id < 0 || static_cast<size_t>(id) >= texts_.size()) return {};
+  return texts_[static_cast<size_t>(id)];
+}
+
+}  // namespace flashery
