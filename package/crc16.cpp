@@ -1,0 +1,113 @@
+// The check-value routines: the one-table CRC, the section and whole-file
+// values built on Crc16Update, and the WriteBlock check.
+#include "package/crc16.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <vector>
+
+#include "package/crc16_tables.h"
+
+namespace flashery {
+
+uint32_t Crc16UpdateTable(const uint8_t* data, size_t length, uint32_t init) {
+  uint32_t reg = init;
+  const auto& table = Crc16Tables().msb[0];
+  for (size_t i = 0; i < length; ++i) {
+    reg = (reg << 8) ^ table[((reg >> 8) & 0xFFu) ^ data[i]];
+  }
+  return reg;
+}
+
+namespace {
+
+// Reads exactly n bytes at offset; false on an error or an early end.
+bool ReadExactAt(int fd, uint8_t* buffer, size_t n, uint64_t offset) {
+  size_t done = 0;
+  while (done < n) {
+    ssize_t got = pread(fd, buffer + done, n - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    done += static_cast<size_t>(got);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<uint32_t> SectionCheckValue(int fd, uint64_t offset, uint32_t size) {
+  if (size == 0) return 0u;
+  if (fd < 0) return std::nullopt;
+  constexpr size_t kReadBytes = 1u << 20;  // divides kSectionChunkBytes
+  static_assert(kSectionChunkBytes % kReadBytes == 0);
+  std::vector<uint8_t> buffer(size < kReadBytes ? size : kReadBytes);
+  uint32_t sum = 0;
+  uint64_t done = 0;
+  while (done < size) {
+    // One 96 MiB piece, chained over reads of at most 1 MiB.
+    uint64_t pieceLeft = size - done;
+    if (pieceLeft > kSectionChunkBytes) pieceLeft = kSectionChunkBytes;
+    uint32_t reg = 0;
+    while (pieceLeft > 0) {
+      size_t n = pieceLeft < buffer.size() ? static_cast<size_t>(pieceLeft) : buffer.size();
+      if (!ReadExactAt(fd, buffer.data(), n, offset + done)) return std::nullopt;
+      reg = Crc16Update(buffer.data(), n, reg);
+      done += n;
+      pieceLeft -= n;
+    }
+    sum += reg;
+  }
+  return sum;
+}
+
+uint32_t FileCheckValue(const std::string& path) {
+  if (path.empty()) return 0;
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return 0;
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return 0;
+  }
+  std::array<uint8_t, kFileCheckReadBytes> buffer;
+  uint32_t reg = 0;
+  bool any = false;
+  for (;;) {
+    ssize_t got = read(fd, buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {  // an unreadable file has no value
+      close(fd);
+      return 0;
+    }
+    if (got == 0) break;
+    any = true;
+    reg = Crc16Update(buffer.data(), static_cast<size_t>(got), reg);
+  }
+  close(fd);
+  return any ? reg : 1u;
+}
+
+uint16_t HdlcCheckBits(const uint8_t* data, size_t bitCount) {
+  const auto& table = Crc16Tables().hdlc;
+  uint32_t crc = 0xFFFF;
+  size_t bytes = bitCount / 8;
+  for (size_t i = 0; i < bytes; ++i) {
+    crc = table[(crc ^ data[i]) & 0xFFu] ^ (crc >> 8);
+  }
+  for (size_t i = 0; i < bitCount % 8; ++i) {
+    crc = (crc & 1u) ? (crc >> 1) ^ 0x8408u : crc >> 1;
+  }
+  return static_cast<uint16_t>(~crc & 0xFFFFu);
+}
+
+}  // namespace flashery
+
+namespace flashery {
+uint32_t Crc16Update(const uint8_t* data, size_t length, uint32_t init) {
+  return Crc16UpdateTable(data, length, init);
+}
+}  // namespace flashery

@@ -1,0 +1,63 @@
+// The station's check values.
+//
+// Crc16Update is a table-driven CRC with the CCITT polynomial 0x1021, most
+// significant bit first, whose working register is 32 bits wide and is never
+// cut back to 16 bits: the low 16 bits are the 16-bit CRC (initial value
+// `init`, no reflection, no final XOR), bits 16-23 hold the high byte of the
+// 16-bit value one byte before the end and bits 24-31 the high byte two bytes
+// before the end. Package headers and sections, list files and file-set
+// transfers all store and compare these full 32-bit values.
+//
+// Feeding data in pieces and passing each result as the next `init` gives
+// exactly the value of one call over all the data.
+//
+// BlockCheckValue is the 16-bit check carried by every WriteBlock of an image:
+// the HDLC frame check sequence (reflected polynomial 0x8408, initial 0xFFFF,
+// final complement) whose length argument counts bits while every caller
+// passes a byte count. It therefore covers only the first n/8 bytes of a
+// block plus n%8 zero bits; the handsets check exactly this value.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace flashery {
+
+// The 32-bit register CRC; length 0 returns init unchanged. Uses the fastest
+// routine the CPU supports (crc16_dispatch.h); every routine gives the same
+// bits.
+uint32_t Crc16Update(const uint8_t* data, size_t length, uint32_t init);
+
+// The plain one-table routine, byte by byte: the reference of every faster one.
+uint32_t Crc16UpdateTable(const uint8_t* data, size_t length, uint32_t init);
+
+// Piece size of SectionCheckValue: a section's value is the sum (mod 2^32) of
+// Crc16Update(piece, n, 0) over its consecutive 96 MiB pieces. The piece size
+// is part of the value, so it cannot change.
+inline constexpr uint32_t kSectionChunkBytes = 0x6000000;
+
+// Check value of `size` bytes at `offset` of the open file `fd` (read with
+// pread; the file position is not used). nullopt when a read fails or the
+// file ends before offset + size. A size of 0 gives 0. Reads in pieces of at
+// most 1 MiB; the value is still the per-96-MiB-piece sum defined above.
+std::optional<uint32_t> SectionCheckValue(int fd, uint64_t offset, uint32_t size);
+
+// Read size of FileCheckValue.
+inline constexpr size_t kFileCheckReadBytes = 32768;
+
+// Chained Crc16Update over the whole file from 0, read in 32 KiB pieces.
+// An empty path, a missing file, one that is not a regular file or cannot be
+// read gives 0; a file of size 0 gives 1.
+uint32_t FileCheckValue(const std::string& path);
+
+// The HDLC frame check sequence over `bitCount` bits: the first bitCount/8
+// bytes of data, then bitCount%8 zero bits; complemented, 16 bits.
+uint16_t HdlcCheckBits(const uint8_t* data, size_t bitCount);
+
+// The WriteBlock check of an n-byte block: HdlcCheckBits(data, n). Reads only
+// the first n/8 bytes of data.
+inline uint16_t BlockCheckValue(const uint8_t* data, size_t n) { return HdlcCheckBits(data, n); }
+
+}  // namespace flashery
