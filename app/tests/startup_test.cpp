@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "app/application.h"
+#include "app/startup.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/profile.h"
+#include "platform/tests/test_dir.h"
+
+namespace flashery {
+namespace {
+
+TEST(CommandLine, TheWordAnywhereInAnArgumentSelectsTheUnattendedMode) {
+  struct Case {
+    std::vector<std::string> args;
+    bool unattended;
+  } cases[] = {
+      {{"/x", "commandline"}, true},
+      {{"mycommandlinefile"}, true},
+      {{"Commandline"}, false},
+      {{}, false},
+      {{"--home", "/opt/commandline"}, true},  // an argument, even a folder, counts
+  };
+  for (const auto& c : cases) EXPECT_EQ(ParseStartupArgs(c.args).commandLineMode, c.unattended) << c.args.size();
+}
+
+TEST(CommandLine, OptionsAreCheckedAndExplained) {
+  auto o = ParseStartupArgs({"commandline", "--ports", "8", "--wait-s=30", "--sim", "/tmp/sim", "--json", "r.json"});
+  EXPECT_TRUE(o.error.empty());
+  EXPECT_EQ(o.ports, 8);
+  EXPECT_EQ(o.waitSeconds, 30);
+  EXPECT_EQ(o.sim, "/tmp/sim");
+  EXPECT_EQ(o.jsonPath, "r.json");
+  for (std::vector<std::string> bad : std::vector<std::vector<std::string>>{
+           {"--ports", "9"}, {"--ports", "0"}, {"--ports", "x"}, {"--wait-s", "-1"}, {"--home"}, {"--bogus"}})
+    EXPECT_FALSE(ParseStartupArgs(bad).error.empty()) << bad[0];
+  EXPECT_TRUE(ParseStartupArgs({"--help"}).help);
+  EXPECT_NE(StartupUsage().find("--ports"), std::string::npos);
+}
+
+TEST(RunLog, StartsWithinOneSecondKeepTheEarlierLog) {
+  testing::TempDir dir;
+  FakeClock clock;
+  std::string first = CreateRunLogFile(dir.path(), clock);
+  EXPECT_EQ(first, dir / "log/2010-06-01 09h05m07s.txt");
+  ASSERT_TRUE(AppendToFile(first, "earlier run"));
+  std::string second = CreateRunLogFile(dir.path(), clock);
+  EXPECT_EQ(second, dir / "log/2010-06-01 09h05m07s (2).txt");
+  EXPECT_EQ(*ReadWholeFile(first), "earlier run");
+  EXPECT_EQ(*FileSize(second), 0u);
+}
+
+class Station : public ::testing::Test {
+ protected:
+  void SetUp() override { ::setenv("FLASHERY_RUNTIME_DIR", runtime.path().c_str(), 1); }
+  void TearDown() override { ::unsetenv("FLASHERY_RUNTIME_DIR"); }
+  testing::TempDir runtime, home;
+  FakeClock clock;
+  RecordingPrompter prompter;
+};
+
+TEST_F(Station, UnattendedStartReadsSettingsLanguageAndCreatesTheLog) {
+  ASSERT_TRUE(WriteWholeFile(home / "English.lng", "[Language]\nLanguage=1033\n[Text]\n110=ten\n"));
+  ASSERT_TRUE(WriteWholeFile(home / "downtoolcfg.ini", "[checkinfo]\nchoseSYS=1\n"));
+  StartupOptions o = ParseStartupArgs({"commandline", "--home", home.path()});
+  Application app(clock, prompter);
+  ASSERT_EQ(app.BeginStartup(o), kExitOk);
+  EXPECT_EQ(app.appFolder, home.path());
+  EXPECT_TRUE(app.commandLineMode);
+  EXPECT_EQ(app.selection.systemSelected, 1);
+  ASSERT_EQ(app.FinishStartup(1033), kExitOk);
+  EXPECT_EQ(app.language.lngPath, home / "English.lng");
+  EXPECT_EQ(app.texts.Get(10), "ten");
+  EXPECT_TRUE(IsRegularFile(app.logFilePath));
+  EXPECT_EQ(DirName(app.logFilePath), home / "log");
+  EXPECT_EQ(GetProfileInt(home / "downtoolcfg.ini", "Language", "currentLang", 0), 1033);
+
+  // A second station in the same runtime folder is refused with the message.
+  Application second(clock, prompter);
+  EXPECT_EQ(second.BeginStartup(o), kExitCannotStart);
+  ASSERT_EQ(prompter.records().size(), 1u);
+  EXPECT_EQ(prompter.records()[0].text, "Flashery is running！");
+}
+
+TEST(Roles, OnlyTheTwoAdministratorNamesGiveTheAdministratorRole) {
+  EXPECT_EQ(RoleForUserName("管理员"), UserRole::Administrator);
+  EXPECT_EQ(RoleForUserName("Administrator"), UserRole::Administrator);
+  EXPECT_EQ(RoleForUserName("administrator"), UserRole::Operator);
+  EXPECT_EQ(RoleForUserName("操作员"), UserRole::Operator);
+}
+
+}  // namespace
+}  // namespace flashery

@@ -1,0 +1,46 @@
+#include <gtest/gtest.h>
+
+#include "platform/codepage.h"
+#include "platform/textmode.h"
+
+namespace flashery {
+namespace {
+
+TEST(TextMode, StoresEveryLineFeedAsCrLfAndReadsItBack) {
+  EXPECT_EQ(ToTextMode("a\nb"), "a\r\nb");
+  EXPECT_EQ(ToTextMode("id: msg\r\n"), "id: msg\r\r\n");  // a caller's "\r\n" becomes CR CR LF
+  EXPECT_EQ(ToTextMode(""), "");
+  EXPECT_EQ(FromTextMode("a\r\nb\r\r\n\r"), "a\nb\r\n\r");
+  for (const char* s : {"x\ny\n", "\n\n", "no newline", "\r\n\n"})
+    EXPECT_EQ(FromTextMode(ToTextMode(s)), s);
+}
+
+TEST(Codepage, DetectsUtf8AndDecodesLegacyPagesStrictly) {
+  EXPECT_TRUE(IsValidUtf8("plain"));
+  EXPECT_TRUE(IsValidUtf8("简体中文"));
+  EXPECT_FALSE(IsValidUtf8("\xC0\x80"));          // overlong
+  EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));      // surrogate
+  EXPECT_FALSE(IsValidUtf8("\xE4\xB8"));          // cut short
+  EXPECT_FALSE(IsValidUtf8("\xB2\xE2\xCA\xD4"));  // GBK bytes
+
+  Codepage used = Codepage::Utf8;
+  EXPECT_EQ(DecodeToUtf8("\xB2\xE2\xCA\xD4", Codepage::Gbk, &used), "测试");
+  EXPECT_EQ(used, Codepage::Gbk);
+  EXPECT_EQ(DecodeToUtf8("\xA5\x4E\xB8\xD5", Codepage::Big5, &used), "代試");
+  EXPECT_EQ(used, Codepage::Big5);
+  EXPECT_EQ(DecodeToUtf8("caf\xE9", Codepage::Cp1252, &used), "café");
+  EXPECT_EQ(DecodeToUtf8("\xEF\xBB\xBFok", Codepage::Gbk, &used), "ok");  // BOM dropped
+  EXPECT_EQ(used, Codepage::Utf8);
+  // Not GBK either (a lone lead byte at the end): falls back to cp1252.
+  EXPECT_EQ(DecodeToUtf8("ab\x81", Codepage::Gbk, &used), "ab\xC2\x81");
+  EXPECT_EQ(used, Codepage::Cp1252);
+
+  EXPECT_EQ(*EncodeFromUtf8("测试", Codepage::Gbk), "\xB2\xE2\xCA\xD4");
+  EXPECT_FALSE(EncodeFromUtf8("测试", Codepage::Cp1252).has_value());  // no silent '?'
+  EXPECT_EQ(CodepageForLangId(2052), Codepage::Gbk);
+  EXPECT_EQ(CodepageForLangId(1028), Codepage::Big5);
+  EXPECT_EQ(CodepageForLangId(1033), Codepage::Cp1252);
+}
+
+}  // namespace
+}  // namespace flashery

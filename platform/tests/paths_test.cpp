@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/tests/test_dir.h"
+
+namespace flashery {
+namespace {
+
+std::vector<std::string> Names(const std::vector<DirEntry>& entries) {
+  std::vector<std::string> out;
+  for (const auto& e : entries) out.push_back(e.name);
+  return out;
+}
+
+TEST(FolderListing, ComesInCaseInsensitiveOrdinalOrder) {
+  testing::TempDir dir;
+  for (const char* n : {"b.txt", "A.txt", "a_1", "Zeta", "_x", "abc", "ABD", "éclair", "Écrit", "中文", "1"})
+    ASSERT_TRUE(WriteWholeFile(dir / n, n));
+  ASSERT_TRUE(MakeDirectories(dir / "Sub"));
+  bool ok = false;
+  auto entries = ListFolder(dir.path(), &ok);
+  ASSERT_TRUE(ok);
+  // '_' (0x5F) sorts after letters once they are upcased (0x41-0x5A): the
+  // order of the original file system, not of a byte-wise sort.
+  EXPECT_EQ(Names(entries), (std::vector<std::string>{"1", "A.txt", "abc", "ABD", "a_1", "b.txt", "Sub", "Zeta",
+                                                      "_x", "éclair", "Écrit", "中文"}));
+  for (const auto& e : entries) EXPECT_EQ(e.isDir, e.name == "Sub") << e.name;
+  EXPECT_EQ(entries[1].size, 5u);
+  ListFolder(dir / "missing", &ok);
+  EXPECT_FALSE(ok);
+}
+
+TEST(FolderListing, ReportsLinksWithoutHidingThem) {
+  testing::TempDir dir;
+  ASSERT_TRUE(WriteWholeFile(dir / "real", "12345"));
+  ASSERT_EQ(::symlink((dir / "real").c_str(), (dir / "link").c_str()), 0);
+  auto entries = ListFolder(dir.path());
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_TRUE(entries[0].isLink);
+  EXPECT_FALSE(entries[1].isLink);
+}
+
+TEST(NameMatching, ResolvesLayoutNamesWithoutCase) {
+  testing::TempDir dir;
+  ASSERT_TRUE(MakeDirectories(dir / "QuilMap/gps"));
+  ASSERT_TRUE(WriteWholeFile(dir / "QuilMap/gps/Thumbs.DB", ""));
+  EXPECT_EQ(*ResolveNoCase(dir.path(), "QUILMAP"), dir / "QuilMap");
+  EXPECT_EQ(*ResolvePathNoCase(dir.path(), "quilmap\\GPS/thumbs.db"), dir / "QuilMap/gps/Thumbs.DB");
+  EXPECT_FALSE(ResolvePathNoCase(dir.path(), "quilmap/none").has_value());
+
+  EXPECT_TRUE(MatchesWildcard("release.qfm", "*.QFM"));
+  EXPECT_TRUE(MatchesWildcard("English.lng", "*.lng"));
+  EXPECT_FALSE(MatchesWildcard("English.lng.bak", "*.lng"));
+  EXPECT_TRUE(MatchesWildcard("a1b", "a?b"));
+  EXPECT_FALSE(MatchesWildcard("ab", "a?b"));
+  EXPECT_TRUE(EqualsNoCase("ÉCRIT", "écrit"));
+  EXPECT_FALSE(EqualsNoCase("a", "ab"));
+}
+
+TEST(PathPieces, JoinAndSplit) {
+  EXPECT_EQ(JoinPath("/a/", "/b"), "/a/b");
+  EXPECT_EQ(JoinPath("", "b"), "b");
+  EXPECT_EQ(DirName("/a/b/c.txt"), "/a/b");
+  EXPECT_EQ(DirName("/c"), "/");
+  EXPECT_EQ(DirName("c"), "");
+  EXPECT_EQ(BaseName("/a/b/c.txt"), "c.txt");
+}
+
+TEST(Files, AtomicWritesAndTreeRemovalStayInsideTheirFolder) {
+  testing::TempDir dir;
+  std::string f = dir / "cfg.ini";
+  ASSERT_TRUE(WriteFileAtomic(f, "one"));
+  ASSERT_TRUE(WriteFileAtomic(f, "two"));
+  EXPECT_EQ(*ReadWholeFile(f), "two");
+  EXPECT_EQ(ListFolder(dir.path()).size(), 1u);  // no temporary left behind
+
+  // Removing a tree removes a link inside it, never what the link points to.
+  testing::TempDir outside;
+  ASSERT_TRUE(WriteWholeFile(outside / "keep", "x"));
+  ASSERT_TRUE(MakeDirectories(dir / "tree/deep"));
+  ASSERT_EQ(::symlink(outside.path().c_str(), (dir / "tree/deep/out").c_str()), 0);
+  EXPECT_TRUE(RemoveTree(dir / "tree"));
+  EXPECT_FALSE(PathExists(dir / "tree"));
+  EXPECT_TRUE(PathExists(outside / "keep"));
+  EXPECT_TRUE(RemoveTree(dir / "never-there"));
+}
+
+}  // namespace
+}  // namespace flashery

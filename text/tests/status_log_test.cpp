@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "platform/files.h"
+#include "platform/tests/test_dir.h"
+#include "text/log_file.h"
+#include "text/port_view.h"
+#include "text/prompter.h"
+#include "text/status.h"
+
+namespace flashery {
+namespace {
+
+struct RecordingView : PortView {
+  std::vector<std::string> texts;
+  std::vector<uint32_t> positions;
+  void SetStatusText(int, const std::string& t) override { texts.push_back(t); }
+  void SetProgress(int, uint32_t p) override { positions.push_back(p); }
+  void JobEnded(int, bool) override {}
+};
+
+TEST(Status, AReportedMessageShowsPlainAndLogsWithPrefixesAndCrCrLf) {
+  testing::TempDir dir;
+  RecordingPrompter prompter;
+  LogFile log(dir / "run.txt", &prompter);
+  RecordingView view;
+  PortOutput out;
+  out.port = 2;
+  out.instanceId = "0123456789abcdef";
+  out.view = &view;
+  out.log = &log;
+  ReportMessage(out, "端口就绪");
+  ShowStatus(out, "%d%%", 50);
+  EXPECT_EQ(view.texts, (std::vector<std::string>{"端口就绪", "50%"}));
+  EXPECT_EQ(view.positions, (std::vector<uint32_t>{0, 1}));
+  EXPECT_EQ(out.progressPosition, 2u);
+  EXPECT_EQ(*ReadWholeFile(dir / "run.txt"), "0123456789abcdef: 端口就绪0123456789abcdef: \r\r\n");
+  EXPECT_TRUE(prompter.records().empty());
+
+  // Status texts are cut to 259 bytes, never inside a character.
+  ShowStatusText(out, std::string(258, 'a') + "中");
+  EXPECT_EQ(view.texts.back(), std::string(258, 'a'));
+}
+
+TEST(Status, TheUnattendedModeShowsNothingButLogsTheSameRecords) {
+  testing::TempDir dir;
+  LogFile log(dir / "run.txt", nullptr);
+  RecordingView view;
+  struct Listener : StatusListener {
+    std::vector<std::string> heard;
+    void OnStatus(int, const std::string& t, uint32_t) override { heard.push_back(t); }
+  } listener;
+  PortOutput out;
+  out.instanceId = "id";
+  out.view = &view;
+  out.listener = &listener;
+  out.log = &log;
+  out.commandLineMode = true;
+  for (int i = 0; i < 5; ++i) ReportMessage(out, "m");
+  EXPECT_TRUE(view.texts.empty());
+  EXPECT_EQ(out.progressPosition, 0u);
+  EXPECT_EQ(listener.heard.size(), 5u);
+  EXPECT_EQ(ReadWholeFile(dir / "run.txt")->size(), 5u * (5 + 7));
+}
+
+TEST(LogFileTest, AnEmptyPathAsksOncePerRecordAndWritesNothing) {
+  RecordingPrompter prompter;
+  LogFile log("", &prompter);
+  log.Write("id", "a");
+  log.Write("id", "\r\n");
+  ASSERT_EQ(prompter.records().size(), 2u);
+  EXPECT_EQ(prompter.records()[0].text, "日志文件名为空，无法创建日志!");
+  EXPECT_EQ(prompter.records()[0].caption, "Flashery");
+  // A log that cannot be opened drops the record silently.
+  LogFile bad("/nonexistent-dir/x/log.txt", &prompter);
+  bad.Write("id", "lost");
+  EXPECT_EQ(prompter.records().size(), 2u);
+}
+
+TEST(LogFileTest, RecordsOfEightPortsNeverInterleaveInsideARecord) {
+  testing::TempDir dir;
+  LogFile log(dir / "run.txt", nullptr);
+  std::vector<std::thread> threads;
+  for (int p = 0; p < 8; ++p)
+    threads.emplace_back([&, p] {
+      std::string id = "port" + std::to_string(p);
+      for (int i = 0; i < 200; ++i) log.Write(id, std::string(40, static_cast<char>('a' + p)) + "\n");
+    });
+  for (auto& t : threads) t.join();
+  std::string all = *ReadWholeFile(dir / "run.txt");
+  size_t lines = 0, pos = 0;
+  while (pos < all.size()) {
+    size_t end = all.find("\r\n", pos);
+    ASSERT_NE(end, std::string::npos);
+    std::string line = all.substr(pos, end - pos);
+    ASSERT_EQ(line.size(), 7u + 40u) << line;
+    char c = line[7];
+    EXPECT_EQ(line.substr(0, 7), std::string("port") + static_cast<char>('0' + (c - 'a')) + ": ");
+    EXPECT_EQ(line.substr(7), std::string(40, c));
+    pos = end + 2;
+    ++lines;
+  }
+  EXPECT_EQ(lines, 1600u);
+}
+
+TEST(LogFileTest, NamesFollowTheStartTime) {
+  std::tm t{};
+  t.tm_year = 110;
+  t.tm_mon = 5;
+  t.tm_mday = 1;
+  t.tm_hour = 9;
+  t.tm_min = 5;
+  t.tm_sec = 7;
+  EXPECT_EQ(LogFileName(t), "2010-06-01 09h05m07s.txt");
+}
+
+}  // namespace
+}  // namespace flashery
