@@ -1,0 +1,292 @@
+#include "device/sim_wire.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "platform/paths.h"
+
+namespace flashery {
+
+namespace {
+
+void PutU16(uint8_t* p, uint16_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+void PutU32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+uint32_t GetU32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+using Steady = std::chrono::steady_clock;
+
+// Remaining budget in ms for poll: -1 without limit, 0 when spent.
+int Remaining(int timeoutMs, Steady::time_point start) {
+  if (timeoutMs < 0) return -1;
+  auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now() - start).count();
+  if (spent >= timeoutMs) return 0;
+  return static_cast<int>(timeoutMs - spent);
+}
+
+// Waits for `events` on fd. kOk when ready (or hung up: the next read or
+// write tells what happened).
+WireIo WaitFor(int fd, short events, int timeoutMs, Steady::time_point start) {
+  for (;;) {
+    int left = Remaining(timeoutMs, start);
+    if (left == 0) {
+      // A last look without waiting, so a zero budget still moves ready data.
+      pollfd p{fd, events, 0};
+      int r = ::poll(&p, 1, 0);
+      if (r > 0) return WireIo::kOk;
+      if (r < 0 && errno == EINTR) continue;
+      if (r < 0) return WireIo::kError;
+      return WireIo::kTimeout;
+    }
+    pollfd p{fd, events, 0};
+    int r = ::poll(&p, 1, left);
+    if (r > 0) {
+      if (p.revents & POLLNVAL) {
+        errno = EBADF;
+        return WireIo::kError;
+      }
+      return WireIo::kOk;
+    }
+    if (r == 0) return WireIo::kTimeout;
+    if (errno != EINTR) return WireIo::kError;
+  }
+}
+
+bool IsClosedError(int e) { return e == EPIPE || e == ECONNRESET || e == ENOTCONN; }
+
+// Reads before waiting would block a blocking descriptor forever, so every
+// read first waits for readiness within the budget.
+WireIo ReadAllTimed(int fd, void* buffer, size_t size, int timeoutMs, Steady::time_point start) {
+  auto* out = static_cast<uint8_t*>(buffer);
+  size_t done = 0;
+  while (done < size) {
+    WireIo w = WaitFor(fd, POLLIN, timeoutMs, start);
+    if (w != WireIo::kOk) return w;
+    ssize_t n = ::recv(fd, out + done, size - done, MSG_DONTWAIT);
+    if (n < 0 && errno == ENOTSOCK) n = ::read(fd, out + done, size - done);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+      continue;
+    }
+    if (n == 0) return WireIo::kClosed;
+    if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+    return IsClosedError(errno) ? WireIo::kClosed : WireIo::kError;
+  }
+  return WireIo::kOk;
+}
+
+WireIo WriteAllTimed(int fd, const void* buffer, size_t size, int timeoutMs,
+                     Steady::time_point start) {
+  auto* in = static_cast<const uint8_t*>(buffer);
+  size_t done = 0;
+  bool socketFd = true;
+  while (done < size) {
+    WireIo w = WaitFor(fd, POLLOUT, timeoutMs, start);
+    if (w != WireIo::kOk) return w;
+    ssize_t n = socketFd ? ::send(fd, in + done, size - done, MSG_NOSIGNAL | MSG_DONTWAIT)
+                         : ::write(fd, in + done, size - done);
+    if (n < 0 && errno == ENOTSOCK && socketFd) {
+      socketFd = false;
+      continue;
+    }
+    if (n >= 0) {
+      done += static_cast<size_t>(n);
+      continue;
+    }
+    if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+    return IsClosedError(errno) ? WireIo::kClosed : WireIo::kError;
+  }
+  return WireIo::kOk;
+}
+
+}  // namespace
+
+WireRequestBytes EncodeRequestHeader(const WireRequestHeader& h) {
+  WireRequestBytes b{};
+  b[0] = static_cast<uint8_t>(h.direction);
+  b[1] = static_cast<uint8_t>(kCdbLength);
+  PutU16(&b[2], 0);
+  PutU32(&b[4], h.dataLength);
+  PutU32(&b[8], h.timeoutMs);
+  std::memcpy(&b[12], h.cdb.data(), kCdbLength);
+  return b;
+}
+
+std::optional<WireRequestHeader> DecodeRequestHeader(const uint8_t* bytes, size_t size) {
+  if (bytes == nullptr || size < kWireRequestHeaderSize) return std::nullopt;
+  if (bytes[0] > static_cast<uint8_t>(DataDirection::kFromDevice)) return std::nullopt;
+  if (bytes[1] != kCdbLength) return std::nullopt;
+  WireRequestHeader h;
+  h.direction = static_cast<DataDirection>(bytes[0]);
+  h.dataLength = GetU32(&bytes[4]);
+  h.timeoutMs = GetU32(&bytes[8]);
+  std::memcpy(h.cdb.data(), &bytes[12], kCdbLength);
+  if (h.dataLength > kWireMaxDataLength) return std::nullopt;
+  if (h.direction == DataDirection::kNone && h.dataLength != 0) return std::nullopt;
+  return h;
+}
+
+WireReplyBytes EncodeReplyHeader(const WireReplyHeader& h) {
+  WireReplyBytes b{};
+  b[0] = h.scsiStatus;
+  PutU32(&b[4], h.returnedLength);
+  return b;
+}
+
+std::optional<WireReplyHeader> DecodeReplyHeader(const uint8_t* bytes, size_t size,
+                                                 DataDirection direction,
+                                                 uint32_t requestedLength) {
+  if (bytes == nullptr || size < kWireReplyHeaderSize) return std::nullopt;
+  WireReplyHeader h;
+  h.scsiStatus = bytes[0];
+  h.returnedLength = GetU32(&bytes[4]);
+  uint32_t allowed = direction == DataDirection::kFromDevice ? requestedLength : 0;
+  if (h.returnedLength > allowed) return std::nullopt;
+  return h;
+}
+
+WireIo ReadAll(int fd, void* buffer, size_t size, int timeoutMs) {
+  return ReadAllTimed(fd, buffer, size, timeoutMs, Steady::now());
+}
+
+WireIo WriteAll(int fd, const void* buffer, size_t size, int timeoutMs) {
+  return WriteAllTimed(fd, buffer, size, timeoutMs, Steady::now());
+}
+
+WireIo SendWireRequest(int fd, const WireRequestHeader& header, const uint8_t* data,
+                       int timeoutMs) {
+  if (header.dataLength > kWireMaxDataLength ||
+      (header.direction == DataDirection::kNone && header.dataLength != 0) ||
+      (header.direction == DataDirection::kToDevice && header.dataLength != 0 && data == nullptr)) {
+    errno = EINVAL;
+    return WireIo::kError;
+  }
+  auto start = Steady::now();
+  WireRequestBytes bytes = EncodeRequestHeader(header);
+  WireIo w = WriteAllTimed(fd, bytes.data(), bytes.size(), timeoutMs, start);
+  if (w != WireIo::kOk) return w;
+  if (header.direction == DataDirection::kToDevice && header.dataLength > 0)
+    return WriteAllTimed(fd, data, header.dataLength, timeoutMs, start);
+  return WireIo::kOk;
+}
+
+WireIo ReadWireReply(int fd, const WireRequestHeader& request, uint8_t* buffer,
+                     WireReplyHeader& reply, int timeoutMs) {
+  auto start = Steady::now();
+  WireReplyBytes bytes{};
+  WireIo w = ReadAllTimed(fd, bytes.data(), bytes.size(), timeoutMs, start);
+  if (w != WireIo::kOk) return w;
+  auto decoded = DecodeReplyHeader(bytes.data(), bytes.size(), request.direction,
+                                   buffer ? request.dataLength : 0);
+  if (!decoded) {
+    errno = EPROTO;
+    return WireIo::kError;
+  }
+  reply = *decoded;
+  if (reply.returnedLength > 0)
+    return ReadAllTimed(fd, buffer, reply.returnedLength, timeoutMs, start);
+  return WireIo::kOk;
+}
+
+WireIo ReadWireRequest(int fd, WireRequest& request, int timeoutMs) {
+  auto start = Steady::now();
+  WireRequestBytes bytes{};
+  WireIo w = ReadAllTimed(fd, bytes.data(), bytes.size(), timeoutMs, start);
+  if (w != WireIo::kOk) return w;
+  auto decoded = DecodeRequestHeader(bytes.data(), bytes.size());
+  if (!decoded) {
+    errno = EPROTO;
+    return WireIo::kError;
+  }
+  request.header = *decoded;
+  request.data.clear();
+  if (decoded->direction == DataDirection::kToDevice && decoded->dataLength > 0) {
+    request.data.resize(decoded->dataLength);
+    return ReadAllTimed(fd, request.data.data(), request.data.size(), timeoutMs, start);
+  }
+  return WireIo::kOk;
+}
+
+WireIo SendWireReply(int fd, uint8_t scsiStatus, const uint8_t* data, uint32_t length,
+                     int timeoutMs) {
+  if (length > kWireMaxDataLength || (length > 0 && data == nullptr)) {
+    errno = EINVAL;
+    return WireIo::kError;
+  }
+  auto start = Steady::now();
+  WireReplyBytes bytes = EncodeReplyHeader({scsiStatus, length});
+  WireIo w = WriteAllTimed(fd, bytes.data(), bytes.size(), timeoutMs, start);
+  if (w != WireIo::kOk || length == 0) return w;
+  return WriteAllTimed(fd, data, length, timeoutMs, start);
+}
+
+bool IsValidSimSerial(std::string_view serial) {
+  if (serial.empty() || serial.size() > kMaxSimSerialLength || serial[0] == '.') return false;
+  for (char c : serial) {
+    bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+              c == '-' || c == '_' || c == '.';
+    if (!ok) return false;
+  }
+  return true;
+}
+
+std::string SimSocketPath(const std::string& dir, std::string_view serial) {
+  return JoinPath(dir, std::string(serial) + ".sock");
+}
+
+std::string SimIdPath(const std::string& dir, std::string_view serial) {
+  return JoinPath(dir, std::string(serial) + ".id");
+}
+
+namespace {
+std::optional<std::string> StripSuffix(std::string_view name, std::string_view suffix) {
+  if (name.size() <= suffix.size() || name.substr(name.size() - suffix.size()) != suffix)
+    return std::nullopt;
+  std::string serial(name.substr(0, name.size() - suffix.size()));
+  if (!IsValidSimSerial(serial)) return std::nullopt;
+  return serial;
+}
+}  // namespace
+
+std::optional<std::string> SimSerialFromIdFileName(std::string_view fileName) {
+  return StripSuffix(fileName, ".id");
+}
+
+std::optional<std::string> SimSerialFromSocketPath(std::string_view path) {
+  size_t slash = path.rfind('/');
+  return StripSuffix(slash == std::string_view::npos ? path : path.substr(slash + 1), ".sock");
+}
+
+int ConnectUnixSocket(const std::string& path) {
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  if (path.empty() || path.size() >= sizeof addr.sun_path) return -ENAMETOOLONG;
+  if (path.find('\0') != std::string::npos) return -EINVAL;
+  std::memcpy(addr.sun_path, path.data(), path.size());
+  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -errno;
+  for (;;) {
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0) return fd;
+    if (errno == EINTR) continue;
+    int e = errno;
+    ::close(fd);
+    return -e;
+  }
+}
+
+}  // namespace flashery
