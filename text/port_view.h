@@ -23,6 +23,9 @@ class StatusListener {
  public:
   virtual ~StatusListener() = default;
   virtual void OnStatus(int port, const std::string& text, uint32_t progressPosition) = 0;
+  // Bytes of image and file data the handset has accepted so far in this
+  // job (for throughput figures); called after each accepted block.
+  virtual void OnTransferred(int /*port*/, uint64_t /*totalBytes*/) {}
 };
 
 }  // namespace flashery
