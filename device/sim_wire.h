@@ -45,6 +45,13 @@ constexpr size_t kWireReplyHeaderSize = 8;
 // sends carries 65,024 bytes; names are bounded by their u16 length).
 constexpr uint32_t kWireMaxDataLength = 1u << 20;
 constexpr size_t kMaxSimSerialLength = 64;
+// The station waits for a simulated handset's reply for the command's
+// time-out in station time, scaled like every sleep (FLASHERY_TIME_SCALE),
+// but never less than this many real milliseconds, so a loaded machine does
+// not turn a prompt reply into a time-out. A handset that means to answer
+// late must therefore be later than SimRealTimeoutMs(timeout, scale).
+constexpr int kSimMinRealTimeoutMs = 500;
+int SimRealTimeoutMs(uint32_t stationTimeoutMs, double timeScale);
 
 struct WireRequestHeader {
   DataDirection direction = DataDirection::kNone;

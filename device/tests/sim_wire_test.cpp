@@ -170,6 +170,10 @@ TEST(SimWire, SerialsAndPaths) {
   EXPECT_FALSE(SimSerialFromIdFileName("..id"));
   EXPECT_EQ(SimSerialFromSocketPath("/x/y/AB12.sock"), "AB12");
   EXPECT_FALSE(SimSerialFromSocketPath("/x/y/AB12.sockx"));
+  EXPECT_EQ(SimRealTimeoutMs(8000, 1.0), 8000);
+  EXPECT_EQ(SimRealTimeoutMs(8000, 0.5), 4000);
+  EXPECT_EQ(SimRealTimeoutMs(8000, 0.001), kSimMinRealTimeoutMs);
+  EXPECT_EQ(SimRealTimeoutMs(8000, 0), 8000);
   EXPECT_EQ(ConnectUnixSocket("/nonexistent-flashery-dir/x.sock"), -ENOENT);
   EXPECT_EQ(ConnectUnixSocket(std::string(200, 'a')), -ENAMETOOLONG);
 }
