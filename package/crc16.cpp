@@ -105,9 +105,3 @@ uint16_t HdlcCheckBits(const uint8_t* data, size_t bitCount) {
 }
 
 }  // namespace flashery
-
-namespace flashery {
-uint32_t Crc16Update(const uint8_t* data, size_t length, uint32_t init) {
-  return Crc16UpdateTable(data, length, init);
-}
-}  // namespace flashery
