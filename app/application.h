@@ -32,7 +32,7 @@ enum class UserRole : int { Administrator = 0, Operator = 1 };
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
-constexpr int kExitCannotStart = 3;
+constexpr int kExitCannotStart = 2;  // nothing could run
 
 class Application {
  public:

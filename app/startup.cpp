@@ -84,8 +84,9 @@ std::string StartupUsage() {
          "  -h, --help    show this help\n"
          "\n"
          "Environment: FLASHERY_TIME_SCALE scales every wait (tests and demos).\n"
-         "Exit status: 0 every download succeeded, 1 a download failed,\n"
-         "2 usage error, 3 the station could not start.\n";
+         "Exit status: 0 every download succeeded, 1 a download failed or the run\n"
+         "was interrupted, 2 nothing could run (usage, a second instance, the\n"
+         "configuration, the package, staging, no handset in time).\n";
 }
 
 std::string CreateRunLogFile(const std::string& appFolder, Clock& clock) {

@@ -9,7 +9,7 @@ int RunWindowMode(int, char**, const StartupOptions&) {
   std::fprintf(stderr,
                "flashery: this build has no window front end; run 'flashery commandline' for the "
                "unattended mode\n");
-  return 3;
+  return 2;
 }
 
 }  // namespace flashery

@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "app/exit_status.h"
+#include "app/json_text.h"
+#include "app/live_table.h"
+#include "app/run_record.h"
+#include "app/step_text.h"
+#include "platform/files.h"
+#include "platform/tests/test_dir.h"
+
+namespace flashery {
+namespace {
+
+TEST(ExitStatus, ReflectsTheOutcome) {
+  EXPECT_EQ(UnattendedExitStatus(true, {true, true}, false), 0);
+  EXPECT_EQ(UnattendedExitStatus(true, {true, false, true}, false), 1);
+  EXPECT_EQ(UnattendedExitStatus(true, {true}, true), 1);
+  EXPECT_EQ(UnattendedExitStatus(false, {}, false), 2);
+  EXPECT_EQ(UnattendedExitStatus(true, {}, false), 2);
+}
+
+TEST(StepText, BlockProgressIsOneStepButANewImageIsAnother) {
+  EXPECT_EQ(StepShape("system.img 已写入 (12.5%) ..."), StepShape("system.img 已写入 (99.9%) ..."));
+  EXPECT_EQ(StepShape("等待 3 s...\r\n"), StepShape("等待 143 s...\r\n"));
+  EXPECT_NE(StepShape("Kernel (1.0%)"), StepShape("system.img (1.0%)"));
+  EXPECT_EQ(DisplayLine("  wait 3 s...\r\n"), "wait 3 s...");
+  EXPECT_EQ(DisplayLine("\r\n"), "");
+}
+
+TEST(JsonText, AlwaysGivesAValidStringLiteral) {
+  EXPECT_EQ(JsonQuote("a\"b\\c\r\n\x01"), "\"a\\\"b\\\\c\\r\\n\\u0001\"");
+  EXPECT_EQ(JsonQuote("端口"), "\"端口\"");
+  EXPECT_EQ(JsonQuote("\xB6\xCB"), "\"\\u00b6\\u00cb\"");  // not UTF-8: escaped byte by byte
+}
+
+TEST(LiveTable, ColumnsLineUpWithWideCharactersAndLongSteps) {
+  EXPECT_EQ(DisplayWidth("ab中文"), 6);
+  EXPECT_EQ(FitToWidth("中文字", 5), "中文 ");
+  EXPECT_EQ(FitToWidth("abc", 5), "abc  ");
+  std::vector<PortProgress> rows(2);
+  rows[0].port = 0;
+  rows[0].handset = "SIM0001";
+  rows[0].step = std::string(200, 'x');
+  rows[0].bytes = 50'000'000;
+  rows[0].plannedBytes = 100'000'000;
+  rows[0].startSeconds = 0;
+  rows[0].result = PortResult::Running;
+  rows[1].port = 7;
+  rows[1].handset = "SIM0008";
+  rows[1].step = "端口已完成";
+  rows[1].bytes = 100'000'000;
+  rows[1].plannedBytes = 100'000'000;
+  rows[1].startSeconds = 0;
+  rows[1].endSeconds = 4;
+  rows[1].result = PortResult::Succeeded;
+  auto lines = RenderTable(rows, 10, 100);
+  ASSERT_EQ(lines.size(), 3u);
+  for (const auto& l : lines) EXPECT_LE(DisplayWidth(l), 100) << l;
+  EXPECT_EQ(DisplayWidth(lines[1].substr(0, lines[1].rfind(' '))), DisplayWidth(lines[2].substr(0, lines[2].rfind(' '))));
+  EXPECT_NE(lines[1].find(" 50.0 "), std::string::npos);
+  EXPECT_NE(lines[1].find("     5.0 running"), std::string::npos);  // 50 MB in 10 s
+  EXPECT_NE(lines[2].find("    25.0 OK"), std::string::npos);       // 100 MB in 4 s, stopped at the end
+}
+
+TEST(LiveOutput, PlainOutputAndTheRunRecordHoldOneLinePerStep) {
+  testing::TempDir dir;
+  FakeClock clock;
+  RunRecord record;
+  ASSERT_TRUE(record.Open(dir / "run.json"));
+  std::FILE* out = std::fopen((dir / "out.txt").c_str(), "w");
+  ASSERT_NE(out, nullptr);
+  {
+    LiveOutput live(clock, out, false, 80, &record);
+    live.AddPort(2, "SIM3", 1000);
+    for (int i = 1; i <= 50; ++i) live.OnStatus(2, "Kernel 写入 (" + std::to_string(i * 2) + ".0%) ...", 0);
+    live.OnTransferred(2, 1000);
+    live.OnStatus(2, "等待 1 s...\r\n", 0);
+    live.OnStatus(5, "not a port of this run", 0);
+    clock.Advance(2000);
+    live.Finish(2, true);
+  }
+  std::fclose(out);
+  EXPECT_EQ(*ReadWholeFile(dir / "out.txt"),
+            "port 3: handset SIM3\n"
+            "port 3: Kernel 写入 (2.0%) ...\n"
+            "port 3: 等待 1 s...\n"
+            "port 3: OK (SIM3, 2.0 s, 0.0 MB)\n");
+  std::string json = *ReadWholeFile(dir / "run.json");
+  EXPECT_NE(json.find("{\"type\":\"step\",\"port\":3,\"instanceId\":\"SIM3\",\"text\":\"等待 1 s...\",\"bytes\":1000,"),
+            std::string::npos);
+  EXPECT_NE(json.find("{\"type\":\"summary\",\"port\":3,\"instanceId\":\"SIM3\",\"result\":\"ok\",\"bytes\":1000,"
+                      "\"seconds\":2.000}"),
+            std::string::npos);
+  size_t lines = 0;
+  for (char c : json) lines += c == '\n';
+  EXPECT_EQ(lines, 3u);
+}
+
+}  // namespace
+}  // namespace flashery
