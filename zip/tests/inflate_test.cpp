@@ -1,0 +1,286 @@
+// The Deflate decoder against zlib's encoder and against streams built bit
+// by bit: every block type, every match length, distances across the whole
+// window, overlapping copies, and hostile streams that must fail cleanly.
+#include <zlib.h>
+
+#include <gtest/gtest.h>
+
+#include "zip/byte_source.h"
+#include "zip/inflate.h"
+#include "zip/output_window.h"
+#include "zip/tests/deflate_writer.h"
+#include "zip/tests/test_corpus.h"
+
+namespace flashery {
+namespace {
+
+using test::DeflateWriter;
+
+struct Decoded {
+  int result;
+  std::vector<uint8_t> bytes;
+  uint64_t consumed;
+};
+
+Decoded Decode(const std::vector<uint8_t>& stream, uint64_t limit = OutputWindow::kUnlimited) {
+  MemoryFeed feed(stream.data(), stream.size());
+  ByteSource source(feed);
+  VectorSink sink;
+  OutputWindow window(sink, limit);
+  int r = Inflate(source, window);
+  return {r, sink.bytes, source.consumed()};
+}
+
+std::vector<uint8_t> ZlibDeflate(const std::vector<uint8_t>& data, int level, int strategy = Z_DEFAULT_STRATEGY,
+                                 int memLevel = 8) {
+  z_stream z{};
+  EXPECT_EQ(deflateInit2(&z, level, Z_DEFLATED, -15, memLevel, strategy), Z_OK);
+  std::vector<uint8_t> out(deflateBound(&z, data.size()) + 64);
+  z.next_in = const_cast<uint8_t*>(data.data());
+  z.avail_in = static_cast<uInt>(data.size());
+  z.next_out = out.data();
+  z.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+// zlib's reading of a raw stream, to prove the hand-built streams valid.
+std::vector<uint8_t> ZlibInflate(const std::vector<uint8_t>& stream, size_t expected) {
+  z_stream z{};
+  EXPECT_EQ(inflateInit2(&z, -15), Z_OK);
+  std::vector<uint8_t> out(expected + 1);
+  z.next_in = const_cast<uint8_t*>(stream.data());
+  z.avail_in = static_cast<uInt>(stream.size());
+  z.next_out = out.data();
+  z.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(inflate(&z, Z_FINISH), Z_STREAM_END);
+  out.resize(z.total_out);
+  inflateEnd(&z);
+  return out;
+}
+
+TEST(Inflate, DecodesWhatZlibMakesAtEveryLevelAndStrategy) {
+  const std::vector<std::vector<uint8_t>> corpus = {
+      {},
+      {'a'},
+      test::TextBytes(1000, 1),
+      test::TextBytes(300000, 2),
+      test::RandomBytes(100000, 3),
+      test::StructuredBytes(250000, 4),
+      test::MixedBytes(400000, 5),
+      std::vector<uint8_t>(200000, 0x55),
+  };
+  const int strategies[] = {Z_DEFAULT_STRATEGY, Z_FILTERED, Z_HUFFMAN_ONLY, Z_RLE, Z_FIXED};
+  for (size_t c = 0; c < corpus.size(); ++c) {
+    for (int level = 0; level <= 9; ++level) {
+      for (int strategy : strategies) {
+        if (level == 0 && strategy != Z_DEFAULT_STRATEGY) continue;
+        auto stream = ZlibDeflate(corpus[c], level, strategy, level == 1 ? 1 : 8);
+        Decoded d = Decode(stream);
+        ASSERT_EQ(d.result, kInflateOk) << "sample " << c << " level " << level << " strategy " << strategy;
+        ASSERT_EQ(d.bytes, corpus[c]) << "sample " << c << " level " << level << " strategy " << strategy;
+        EXPECT_EQ(d.consumed, stream.size());
+      }
+    }
+  }
+}
+
+TEST(Inflate, StoredBlocksIncludingEmptyOnesAndNlenCheck) {
+  DeflateWriter w;
+  w.Stored(false, {});
+  w.Stored(false, {1, 2, 3});
+  w.Stored(false, {});
+  auto big = test::RandomBytes(65535, 9);
+  w.Stored(true, big);
+  Decoded d = Decode(w.Finish());
+  ASSERT_EQ(d.result, kInflateOk);
+  std::vector<uint8_t> want = {1, 2, 3};
+  want.insert(want.end(), big.begin(), big.end());
+  EXPECT_EQ(d.bytes, want);
+
+  DeflateWriter bad;
+  bad.Header(true, 0);
+  bad.AlignToByte();
+  bad.Bits(3, 16);
+  bad.Bits(0xFFFD, 16);  // complement of 2, not of 3
+  for (int i = 0; i < 3; ++i) bad.Byte('x');
+  EXPECT_EQ(Decode(bad.Finish()).result, kInflateBadData);
+}
+
+TEST(Inflate, EveryMatchLengthAndDistancesAcrossTheWindow) {
+  // Fixed block: 32768 literal bytes, then one match per length 3..258 at
+  // distances that sweep 1..32768, each checked against a naive copy.
+  auto prefix = test::RandomBytes(32768, 11);
+  DeflateWriter w;
+  w.Header(true, 1);
+  std::vector<uint8_t> want;
+  for (uint8_t b : prefix) {
+    w.FixedSymbol(b);
+    want.push_back(b);
+  }
+  std::vector<unsigned> distances = {1, 2, 3, 4, 5, 6, 7, 8, 9, 24, 25, 256, 257, 1024, 1025,
+                                     4096, 4097, 8192, 8193, 16384, 16385, 24576, 24577, 32767, 32768};
+  size_t k = 0;
+  for (unsigned length = 3; length <= 258; ++length) {
+    unsigned distance = distances[k++ % distances.size()];
+    w.FixedLength(length);
+    w.FixedDistance(distance);
+    for (unsigned i = 0; i < length; ++i) want.push_back(want[want.size() - distance]);
+  }
+  w.FixedSymbol(256);
+  auto stream = w.Finish();
+  ASSERT_EQ(ZlibInflate(stream, want.size()), want);  // the stream is what we think it is
+  Decoded d = Decode(stream);
+  ASSERT_EQ(d.result, kInflateOk);
+  EXPECT_EQ(d.bytes, want);
+}
+
+TEST(Inflate, OverlappingCopiesRepeatTheirOwnOutput) {
+  DeflateWriter w;
+  w.Header(true, 1);
+  w.FixedSymbol('a');
+  w.FixedSymbol('b');
+  w.FixedSymbol('c');
+  w.FixedLength(258);
+  w.FixedDistance(1);  // "ccc..."
+  w.FixedLength(100);
+  w.FixedDistance(3);
+  w.FixedSymbol(256);
+  std::vector<uint8_t> want = {'a', 'b', 'c'};
+  for (int i = 0; i < 258; ++i) want.push_back('c');
+  for (int i = 0; i < 100; ++i) want.push_back(want[want.size() - 3]);
+  Decoded d = Decode(w.Finish());
+  ASSERT_EQ(d.result, kInflateOk);
+  EXPECT_EQ(d.bytes, want);
+}
+
+TEST(Inflate, RefusesMalformedStreams) {
+  EXPECT_EQ(Decode({}).result, kInflateBadData);  // no block at all
+
+  DeflateWriter type3;
+  type3.Header(true, 3);
+  EXPECT_EQ(Decode(type3.Finish()).result, kInflateBadBlock);
+
+  DeflateWriter lit287;  // dynamic block declaring 287 literal/length codes
+  lit287.Header(true, 2);
+  lit287.Bits(30, 5);
+  lit287.Bits(0, 5);
+  lit287.Bits(0, 4);
+  for (int i = 0; i < 8; ++i) lit287.Byte(0xFF);
+  EXPECT_EQ(Decode(lit287.Finish()).result, kInflateBadData);
+
+  DeflateWriter over;  // code-length code lengths 1,1,1: over-subscribed
+  over.Header(true, 2);
+  over.Bits(0, 5);
+  over.Bits(0, 5);
+  over.Bits(0, 4);
+  over.Bits(1, 3);
+  over.Bits(1, 3);
+  over.Bits(1, 3);
+  over.Bits(0, 3);
+  EXPECT_EQ(Decode(over.Finish()).result, kInflateBadBlock);
+
+  DeflateWriter farBack;  // a distance reaching before the entry's first byte
+  farBack.Header(true, 1);
+  farBack.FixedSymbol('x');
+  farBack.FixedLength(3);
+  farBack.FixedDistance(2);
+  farBack.FixedSymbol(256);
+  EXPECT_EQ(Decode(farBack.Finish()).result, kInflateBadData);
+
+  DeflateWriter symbol286;  // fixed codes 286 and 287 exist but mean nothing
+  symbol286.Header(true, 1);
+  symbol286.FixedSymbol('x');
+  symbol286.FixedSymbol(286);
+  symbol286.Bits(0, 16);
+  EXPECT_EQ(Decode(symbol286.Finish()).result, kInflateBadData);
+
+  DeflateWriter distance30;
+  distance30.Header(true, 1);
+  distance30.FixedSymbol('x');
+  distance30.FixedLength(3);
+  distance30.Code(30, 5);
+  distance30.Bits(0, 16);
+  EXPECT_EQ(Decode(distance30.Finish()).result, kInflateBadData);
+
+  // A dynamic block whose literal/length code has no end-of-block code
+  // could only end with the input: refused up front.
+  DeflateWriter noEnd;
+  noEnd.Header(true, 2);
+  noEnd.Bits(0, 5);   // 257 literal/length codes
+  noEnd.Bits(0, 5);   // 1 distance code
+  noEnd.Bits(14, 4);  // 18 code-length codes, through the one for length 1
+  const unsigned order[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+  for (int i = 0; i < 18; ++i) noEnd.Bits(order[i] == 1 || order[i] == 18 ? 1 : 0, 3);
+  // Code-length code: symbols 1 and 18, one bit each (1 = "0", 18 = "1").
+  noEnd.Code(0, 1);  // literal 0 has length 1
+  noEnd.Code(0, 1);  // literal 1 has length 1
+  noEnd.Code(1, 1);
+  noEnd.Bits(138 - 11, 7);  // 138 zeros
+  noEnd.Code(1, 1);
+  noEnd.Bits(117 - 11, 7);  // 117 zeros: literal 256 has no code
+  noEnd.Code(0, 1);         // the one distance code
+  for (int i = 0; i < 64; ++i) noEnd.Byte(0);
+  Decoded d = Decode(noEnd.Finish());
+  EXPECT_EQ(d.result, kInflateBadData);
+  EXPECT_TRUE(d.bytes.empty());  // refused before any literal was decoded
+}
+
+TEST(Inflate, EveryTruncationAndManyCorruptionsFailWithoutHarm) {
+  auto data = test::MixedBytes(60000, 21);
+  for (int level : {1, 6, 9}) {
+    auto stream = ZlibDeflate(data, level);
+    for (size_t cut = 0; cut < stream.size(); cut += (cut < 64 ? 1 : 97)) {
+      std::vector<uint8_t> part(stream.begin(), stream.begin() + static_cast<long>(cut));
+      Decoded d = Decode(part);
+      EXPECT_NE(d.result, kInflateOk) << "level " << level << " cut at " << cut;
+    }
+    // Flipped bits: whatever the outcome, never more than the limit and
+    // never a crash (the sanitizer builds watch the memory).
+    auto rng = test::RandomBytes(400, static_cast<uint32_t>(level));
+    for (size_t i = 0; i + 1 < rng.size(); i += 2) {
+      auto bad = stream;
+      size_t at = (rng[i] * 256u + rng[i + 1]) % bad.size();
+      bad[at] ^= static_cast<uint8_t>(1u << (rng[i] % 8));
+      Decoded d = Decode(bad, data.size());
+      EXPECT_LE(d.bytes.size(), data.size());
+      EXPECT_LE(d.consumed, bad.size());
+    }
+  }
+}
+
+TEST(Inflate, OutputLimitWriteFailureAndReadAheadGivenBack) {
+  auto data = test::TextBytes(100000, 5);
+  auto stream = ZlibDeflate(data, 6);
+  Decoded exact = Decode(stream, data.size());
+  EXPECT_EQ(exact.result, kInflateOk);
+  Decoded tooLong = Decode(stream, data.size() - 1);
+  EXPECT_EQ(tooLong.result, kInflateTooLong);
+  EXPECT_LE(tooLong.bytes.size(), data.size() - 1);
+
+  struct FailingSink : OutputSink {
+    bool Write(const uint8_t*, size_t) override { return false; }
+  } failing;
+  MemoryFeed feed(stream.data(), stream.size());
+  ByteSource source(feed);
+  OutputWindow window(failing);
+  EXPECT_EQ(Inflate(source, window), kInflateWriteFailed);
+
+  // Bytes after the stream stay with the source.
+  auto padded = stream;
+  for (char c : std::string("TAIL")) padded.push_back(static_cast<uint8_t>(c));
+  MemoryFeed feed2(padded.data(), padded.size());
+  ByteSource source2(feed2);
+  VectorSink sink;
+  OutputWindow window2(sink);
+  ASSERT_EQ(Inflate(source2, window2), kInflateOk);
+  EXPECT_EQ(source2.consumed(), stream.size());
+  uint8_t next = 0;
+  ASSERT_TRUE(source2.Next(next));
+  EXPECT_EQ(next, 'T');
+}
+
+}  // namespace
+}  // namespace flashery
