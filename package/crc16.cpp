@@ -39,29 +39,36 @@ bool ReadExactAt(int fd, uint8_t* buffer, size_t n, uint64_t offset) {
 
 }  // namespace
 
+void SectionCheckBuilder::Add(const uint8_t* data, size_t length) {
+  bytes_ += length;
+  while (length > 0) {
+    size_t room = kSectionChunkBytes - inPiece_;
+    size_t n = length < room ? length : room;
+    reg_ = Crc16Update(data, n, reg_);
+    inPiece_ += static_cast<uint32_t>(n);
+    data += n;
+    length -= n;
+    if (inPiece_ == kSectionChunkBytes) {
+      sum_ += reg_;
+      reg_ = 0;
+      inPiece_ = 0;
+    }
+  }
+}
+
 std::optional<uint32_t> SectionCheckValue(int fd, uint64_t offset, uint32_t size) {
   if (size == 0) return 0u;
   if (fd < 0) return std::nullopt;
-  constexpr size_t kReadBytes = 1u << 20;  // divides kSectionChunkBytes
-  static_assert(kSectionChunkBytes % kReadBytes == 0);
+  constexpr size_t kReadBytes = 1u << 20;
   std::vector<uint8_t> buffer(size < kReadBytes ? size : kReadBytes);
-  uint32_t sum = 0;
-  uint64_t done = 0;
-  while (done < size) {
-    // One 96 MiB piece, chained over reads of at most 1 MiB.
-    uint64_t pieceLeft = size - done;
-    if (pieceLeft > kSectionChunkBytes) pieceLeft = kSectionChunkBytes;
-    uint32_t reg = 0;
-    while (pieceLeft > 0) {
-      size_t n = pieceLeft < buffer.size() ? static_cast<size_t>(pieceLeft) : buffer.size();
-      if (!ReadExactAt(fd, buffer.data(), n, offset + done)) return std::nullopt;
-      reg = Crc16Update(buffer.data(), n, reg);
-      done += n;
-      pieceLeft -= n;
-    }
-    sum += reg;
+  SectionCheckBuilder check;
+  while (check.bytes() < size) {
+    uint64_t left = size - check.bytes();
+    size_t n = left < buffer.size() ? static_cast<size_t>(left) : buffer.size();
+    if (!ReadExactAt(fd, buffer.data(), n, offset + check.bytes())) return std::nullopt;
+    check.Add(buffer.data(), n);
   }
-  return sum;
+  return check.Value();
 }
 
 uint32_t FileCheckValue(const std::string& path) {

@@ -38,6 +38,21 @@ uint32_t Crc16UpdateTable(const uint8_t* data, size_t length, uint32_t init);
 // is part of the value, so it cannot change.
 inline constexpr uint32_t kSectionChunkBytes = 0x6000000;
 
+// The same value built from bytes given in any pieces: the register restarts
+// from 0 at every 96 MiB boundary and the values of the pieces are summed.
+class SectionCheckBuilder {
+ public:
+  void Add(const uint8_t* data, size_t length);
+  uint32_t Value() const { return sum_ + reg_; }
+  uint64_t bytes() const { return bytes_; }
+
+ private:
+  uint32_t sum_ = 0;       // completed pieces
+  uint32_t reg_ = 0;       // register of the piece being built
+  uint32_t inPiece_ = 0;   // bytes in that piece
+  uint64_t bytes_ = 0;
+};
+
 // Check value of `size` bytes at `offset` of the open file `fd` (read with
 // pread; the file position is not used). nullopt when a read fails or the
 // file ends before offset + size. A size of 0 gives 0. Reads in pieces of at

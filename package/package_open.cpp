@@ -1,0 +1,47 @@
+#include "package/package_open.h"
+
+#include "package/package_messages.h"
+#include "package/package_verify.h"
+#include "text/prompter.h"
+#include "text/text_table.h"
+
+namespace flashery {
+
+bool ReadPackageHeader(const PackageFile& file, QfmHeader& header, const PackageContext& context) {
+  QfmHeader read;
+  if (!file.ReadAt(0, read.bytes.data(), read.bytes.size())) {
+    context.prompter.Prompt(context.texts.Get(package_text::kHeaderUnreadable));
+    return false;
+  }
+  if (!read.HasMagic()) {
+    context.prompter.Prompt(context.texts.Get(package_text::kNotAPackage));
+    return false;
+  }
+  header = read;
+  return true;
+}
+
+bool OpenPackage(QfmPackage& package, const std::string& path, std::string& errorText,
+                 const PackageContext& context) {
+  errorText.clear();
+  if (path.empty()) return false;
+  package.ClearOpenedState();
+  std::optional<PackageFile> file = PackageFile::Open(path);
+  if (!file) {
+    errorText = context.texts.Get(package_text::kCannotOpen);
+    return false;
+  }
+  QfmHeader header;
+  if (!ReadPackageHeader(*file, header, context)) {
+    errorText = context.texts.Get(package_text::kHeaderUnreadable);
+    return false;
+  }
+  if (!VerifyPackage(*file, header, package, context)) {
+    errorText = context.texts.Get(package_text::kRejected);
+    return false;
+  }
+  package.packagePath = path;
+  return true;
+}
+
+}  // namespace flashery

@@ -1,0 +1,38 @@
+// VerifyPackage: reads every declared section back from the file and
+// compares its check value with the header's, filling the QfmPackage as it
+// goes.
+//
+// In order:
+//  1. an invalid file gives false;
+//  2. the first 824 bytes are read again (failure: message box text 105);
+//     their Crc16Update from 0 must equal headerCheck, else false with no
+//     message box of its own;
+//  3. productName, packageSize, versionName and the info line are copied;
+//  4. the sections are checked in the order BL, NK, MLO, userdata, system,
+//     Evn, Extend 1.., cache, Recovery, each only when its present byte is
+//     exactly 1. Extend slots are checked from slot 1 on for as long as the
+//     present bytes are 1 (at most five); a slot after the first byte that
+//     is not 1 is never read. A section whose range lies outside the file
+//     or cannot be read shows "读QFM(<key>)文件失败!", a wrong check value
+//     "<key>... CRC校验错误!"; either stops the verification with false.
+//     A section that passed has its offset, size, check and name (BL, NK,
+//     system, Extend) copied, and an Extend slot its present flag (1);
+//  5. only when all passed are the present bytes of the eight fixed
+//     sections copied into their present flags, as they stand in the header.
+//
+// Section values are the sum of Crc16Update over 96 MiB pieces (crc16.h);
+// the data is read in 1 MiB pieces and chained within each 96 MiB piece,
+// which gives the same value without holding 96 MiB in memory.
+#pragma once
+
+#include "package/package_context.h"
+#include "package/package_file.h"
+#include "package/qfm_header.h"
+#include "package/qfm_package.h"
+
+namespace flashery {
+
+bool VerifyPackage(const PackageFile& file, const QfmHeader& header, QfmPackage& package,
+                   const PackageContext& context);
+
+}  // namespace flashery
