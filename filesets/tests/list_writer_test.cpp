@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "filesets/list_writer.h"
+#include "filesets/tests/fileset_fixture.h"
+
+namespace flashery {
+namespace {
+
+using testing::Crlf;
+using testing::Gbk;
+using testing::PutFile;
+using testing::PutFolder;
+using testing::Slurp;
+using testing::TempDir;
+
+// Known check values: "abc" 0x7c749dd6, "123456789" 0x869031c3, "A"
+// 0x000058e5, an empty file 0x00000001.
+void MakeTree(const std::string& root) {
+  PutFile(root, "b.txt", "abc");
+  PutFile(root, "Sub/empty.bin", "");
+  PutFile(root, "Sub/Deep/nine.txt", "123456789");
+  PutFile(root, "_last.txt", "A");
+  PutFile(root, "A.txt", "A");
+}
+
+std::string List(const std::string& folder, const std::string& out, const ListOptions& o) {
+  WriteWholeFile(out, "");
+  EXPECT_TRUE(WriteList(folder, out, o));
+  return Slurp(out);
+}
+
+TEST(ListWriter, PlainAndRelativeNamingInFileSystemOrder) {
+  TempDir t;
+  std::string root = t / "GPS/QUILMAP";
+  MakeTree(root);
+  ListOptions o;
+  o.withCheck = true;
+  // Names compare upper-cased: "A.txt" < "b.txt" < "Sub" < "_last.txt"
+  // ('_' sorts after the letters there, unlike a byte order of the names).
+  EXPECT_EQ(List(root, t / "plain.txt", o), Crlf("A.txt;1byte;0x000058e5\n"
+                                                 "b.txt;3byte;0x7c749dd6\n"
+                                                 "FILE: Sub\n"
+                                                 "FILE: Deep\n"
+                                                 "nine.txt;9byte;0x869031c3\n"
+                                                 "empty.bin;0byte;0x00000001\n"
+                                                 "_last.txt;1byte;0x000058e5\n"));
+
+  o.withCheck = false;
+  o.naming = {true, "\\GPS\\", "\\GPS\\QUILMAP"};
+  EXPECT_EQ(List(root, t / "relative.txt", o), Crlf("QUILMAP\\A.txt;1byte\n"
+                                                    "QUILMAP\\b.txt;3byte\n"
+                                                    "FILE: QUILMAP\\Sub\n"
+                                                    "FILE: QUILMAP\\Sub\\Deep\n"
+                                                    "QUILMAP\\Sub\\Deep\\nine.txt;9byte\n"
+                                                    "QUILMAP\\Sub\\empty.bin;0byte\n"
+                                                    "QUILMAP\\_last.txt;1byte\n"));
+
+  // A folder given with a trailing separator names its entries the same.
+  o.naming.logicalFolder = "\\GPS\\QUILMAP\\";
+  EXPECT_EQ(List(root + "/", t / "trailing.txt", o), Slurp(t / "relative.txt"));
+
+  // Without a logical name the path itself is used; its root does not
+  // hold the anchor, so only the entries below "/GPS/" get names - and
+  // the anchor is found in the path given, whatever lies before it.
+  o.naming.logicalFolder.clear();
+  EXPECT_EQ(List(root, t / "fromPath.txt", o), Slurp(t / "relative.txt"));
+  o.naming.anchor = "\\NOWHERE\\";
+  EXPECT_EQ(List(root, t / "noAnchor.txt", o), "");
+}
+
+TEST(ListWriter, AppendsAndRefusesEmptyArguments) {
+  TempDir t;
+  PutFile(t.path(), "set/x.txt", "abc");
+  ListOptions o;
+  WriteWholeFile(t / "l.txt", "head\r\n");
+  ASSERT_TRUE(WriteList(t / "set", t / "l.txt", o));
+  EXPECT_EQ(Slurp(t / "l.txt"), "head\r\nx.txt;3byte\r\n");
+  EXPECT_FALSE(WriteList("", t / "l.txt", o));
+  EXPECT_FALSE(WriteList(t / "set", "", o));
+  EXPECT_FALSE(WriteList(t / "absent", t / "l.txt", o));
+}
+
+TEST(ListWriter, FilterLeavesOutAndDeletesThumbnailCaches) {
+  TempDir t;
+  std::string set = t / "set";
+  PutFile(set, "Thumbs.db", "A");
+  PutFile(set, "pics/THUMBS.DB", "A");
+  PutFile(set, "pics/ehthumbs.db", "A");
+  PutFile(set, "pics/p.jpg", "abc");
+  PutFile(set, "resfile_pc.txt", "ref");
+  PutFile(set, "skipme/inner.txt", "abc");
+
+  ListOptions keep;  // no filter: caches are files like any other
+  EXPECT_EQ(List(set, t / "keep.txt", keep), Crlf("FILE: pics\n"
+                                                  "ehthumbs.db;1byte\n"
+                                                  "p.jpg;3byte\n"
+                                                  "THUMBS.DB;1byte\n"
+                                                  "resfile_pc.txt;3byte\n"
+                                                  "FILE: skipme\n"
+                                                  "inner.txt;3byte\n"
+                                                  "Thumbs.db;1byte\n"));
+  EXPECT_TRUE(PathExists(set + "/Thumbs.db"));
+
+  ListOptions drop;
+  drop.filter = SetListFilter("resfile_pc.txt", "resfile_cur.txt", /*noThumbs=*/true);
+  ASSERT_TRUE(drop.filter.AddFolder("SKIPME"));
+  EXPECT_EQ(List(set, t / "drop.txt", drop), Crlf("FILE: pics\n"
+                                                  "p.jpg;3byte\n"));
+  EXPECT_FALSE(PathExists(set + "/Thumbs.db"));
+  EXPECT_FALSE(PathExists(set + "/pics/THUMBS.DB"));
+  EXPECT_FALSE(PathExists(set + "/pics/ehthumbs.db"));
+  EXPECT_TRUE(PathExists(set + "/resfile_pc.txt"));  // left out, never deleted
+  EXPECT_TRUE(PathExists(set + "/skipme/inner.txt"));
+
+  // A filter that is not enabled leaves nothing out.
+  ListOptions off = drop;
+  off.filter.enabled = false;
+  EXPECT_NE(List(set, t / "off.txt", off).find("resfile_pc.txt"), std::string::npos);
+}
+
+TEST(ListFilterTable, HoldsSixShortNames) {
+  ListFilter f;
+  for (int i = 0; i < 6; ++i) EXPECT_TRUE(f.AddFile("n" + std::to_string(i)));
+  EXPECT_FALSE(f.AddFile("seventh"));
+  EXPECT_FALSE(f.AddFolder(std::string(32, 'x')));
+  EXPECT_TRUE(f.AddFolder(std::string(31, 'x')));
+  EXPECT_FALSE(f.AddFolder(""));
+  EXPECT_FALSE(f.ExcludesFile("N3"));  // not enabled
+  f.enabled = true;
+  EXPECT_TRUE(f.ExcludesFile("N3"));
+  ListFilter withThumbs = SetListFilter("a_pc.txt", "a_cur.txt", false);
+  EXPECT_FALSE(withThumbs.ExcludesFile("thumbs.db"));
+  EXPECT_TRUE(withThumbs.ExcludesFile("A_CUR.TXT"));
+}
+
+TEST(ListWriter, NamesInTheListsCodePage) {
+  TempDir t;
+  std::string set = t / "内置资源";
+  PutFile(set, "我的音乐/歌.mp3", "abc");
+  PutFile(set, "emoji😀.txt", "A");
+  ListOptions o;
+  o.naming = {true, "\\内置资源\\", "\\内置资源"};
+  o.codepage = Codepage::Gbk;
+  // The emoji has no GBK form: it is written as '?', as the original's
+  // 8-bit names give it.
+  EXPECT_EQ(List(set, t / "gbk.txt", o), Crlf("emoji?.txt;1byte\n" + Gbk("FILE: 我的音乐\n我的音乐\\歌.mp3;3byte\n")));
+  o.codepage = Codepage::Utf8;
+  EXPECT_EQ(List(set, t / "utf8.txt", o), Crlf("emoji😀.txt;1byte\nFILE: 我的音乐\n我的音乐\\歌.mp3;3byte\n"));
+
+  // A name stored on this disk in GBK bytes (unpacked from an archive made
+  // on the original platform) is the same name.
+  TempDir u;
+  PutFile(u.path(), Gbk("歌.mp3"), "abc");
+  ListOptions g;
+  g.codepage = Codepage::Utf8;
+  EXPECT_EQ(List(u.path(), t / "raw.txt", g), Crlf("歌.mp3;3byte\n"));
+}
+
+TEST(ListWriter, HostileEntriesCannotForgeOrHang) {
+  TempDir t;
+  std::string set = t / "set";
+  PutFile(set, "real.txt", "abc");
+  // A name with a line break would otherwise write a second, forged line.
+  PutFile(set, "junk\nforged.bin;3byte", "A");
+  PutFile(set, "a\\b.txt", "A");
+  ASSERT_EQ(::mkfifo((set + "/pipe").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink(set.c_str(), (set + "/loop").c_str()), 0);
+  ASSERT_EQ(::symlink((set + "/real.txt").c_str(), (set + "/link.txt").c_str()), 0);
+  ListOptions o;
+  o.withCheck = true;
+  EXPECT_EQ(List(set, t / "l.txt", o), Crlf("a?b.txt;1byte;0x000058e5\n"
+                                           "junk?forged.bin;3byte;1byte;0x000058e5\n"
+                                           "link.txt;3byte;0x7c749dd6\n"
+                                           "real.txt;3byte;0x7c749dd6\n"));
+}
+
+TEST(ListWriter, RefusesRunawayDepth) {
+  TempDir t;
+  std::string deep = t / "d";
+  for (int i = 0; i <= kMaxListDepth + 1; ++i) deep += "/x";
+  ASSERT_TRUE(MakeDirectories(deep));
+  ListOptions o;
+  EXPECT_FALSE(WriteList(t / "d", t / "l.txt", o));
+}
+
+TEST(ListLineFormat, SizesPrintAsSigned32Bits) {
+  struct Row {
+    uint64_t size;
+    bool withCheck;
+    uint32_t check;
+    const char* line;
+  } rows[] = {
+      {0, true, 1, "n;0byte;0x00000001"},
+      {2147483647u, false, 0, "n;2147483647byte"},
+      {2147483648u, false, 0, "n;-2147483648byte"},
+      {0x100000005ull, true, 0xABCDEF12u, "n;5byte;0xabcdef12"},
+  };
+  for (const auto& r : rows) EXPECT_EQ(FileListLine("n", r.size, r.withCheck, r.check), r.line);
+  EXPECT_EQ(FolderHeaderLine("a\\b"), "FILE: a\\b");
+  EXPECT_EQ(RelativeEntryName("D:\\x\\GPS\\QUILMAP\\GPS\\a", "\\GPS\\"), "QUILMAP\\GPS\\a");
+  EXPECT_EQ(ToStationPath("/a/b"), "\\a\\b");
+}
+
+}  // namespace
+}  // namespace flashery
