@@ -75,4 +75,9 @@ void ReportMessage(PortOutput& out, const std::string& text) {
   WriteLogText(out, "\r\n");
 }
 
+void NoteTransferred(PortOutput& out, uint32_t bytes) {
+  out.transferredBytes += bytes;
+  if (out.listener) out.listener->OnTransferred(out.port, out.transferredBytes);
+}
+
 }  // namespace flashery

@@ -25,6 +25,8 @@ struct PortOutput {
   StatusListener* listener = nullptr;
   LogFile* log = nullptr;
   bool commandLineMode = false;
+  // Image and file bytes the handset has accepted in this job so far.
+  uint64_t transferredBytes = 0;
 };
 
 constexpr uint32_t kProgressMax = 32700;
@@ -35,6 +37,9 @@ void WriteLog(PortOutput& out, const char* format, ...) __attribute__((format(pr
 void ShowStatusText(PortOutput& out, const std::string& text);
 void WriteLogText(PortOutput& out, const std::string& text);
 void ReportMessage(PortOutput& out, const std::string& text);
+// Adds `bytes` accepted by the handset to the job's total and tells the
+// listener the new total.
+void NoteTransferred(PortOutput& out, uint32_t bytes);
 
 // printf into a std::string (no length limit).
 std::string FormatString(const char* format, ...) __attribute__((format(printf, 1, 2)));
