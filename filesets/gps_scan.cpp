@@ -1,15 +1,11 @@
 #include "filesets/gps_scan.h"
 
-#include <unistd.h>
-
 #include "filesets/fileset_layout.h"
 #include "filesets/folder_ops.h"
 #include "filesets/list_codepage.h"
-#include "filesets/list_compare.h"
-#include "filesets/list_examine.h"
-#include "filesets/list_writer.h"
+#include "filesets/set_listing.h"
 #include "filesets/resources_scan.h"
-#include "filesets/scan_text_ids.h"
+#include "text/text_ids.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "text/prompter.h"
@@ -18,55 +14,49 @@
 namespace flashery {
 
 SetScanResult GpsScanJob(const ScanContext& ctx) {
-  using namespace scan_text;
   constexpr ScanSet kSet = ScanSet::Gps;
   ctx.reporter.CheckStarted(kSet);
-  if (ctx.resourceFolder.empty()) return FailScan(ctx, kSet, {kGpsRootEmpty, {}});
+  if (ctx.resourceFolder.empty()) return FailScan(ctx, kSet, {kTextNoGpsFolder, {}});
   std::string gpsPath = JoinPath(ctx.resourceFolder, kGpsFolderName);
   if (SystemLength(gpsPath, ctx.systemCodepage) > kMaxSetFolderBytes)
-    return FailScan(ctx, kSet, {kGpsPathTooLong, {}});
+    return FailScan(ctx, kSet, {kTextGpsPathTooLong, {}});
   auto gps = ResolveExisting(gpsPath);
-  if (!gps || !IsDirectory(*gps)) return FailScan(ctx, kSet, {kGpsFolderMissing, {}});
+  if (!gps || !IsDirectory(*gps)) return FailScan(ctx, kSet, {kTextGpsFolderMissing, {}});
 
   auto ref = ResolvePathNoCase(*gps, std::string(kQuilmapFolderName) + "/" + kGpsReferenceList);
-  if (!ref) return FailScan(ctx, kSet, {kGpsListMissing, {}});
+  if (!ref) return FailScan(ctx, kSet, {kTextGpsListMissing, {}});
   ListProbe probe = ExamineList(*ref, kGpsMarker, ctx.systemCodepage);
-  if (!probe.ok) return FailScan(ctx, kSet, {kGpsListMissing, {}});
+  if (!probe.ok) return FailScan(ctx, kSet, {kTextGpsListMissing, {}});
 
   std::string missing;
   for (const char* map : kMapFolders)
     if (!FolderExists(JoinPath(JoinPath(*gps, "quilmap"), map))) missing += std::string(" <") + map + ">";
-  if (!missing.empty()) return FailScan(ctx, kSet, {kGpsPartsMissing, missing});
+  if (!missing.empty()) return FailScan(ctx, kSet, {kTextGpsIncomplete, missing});
 
   std::string quilmap = DirName(*ref);
-  std::string cur = JoinPath(quilmap, kGpsCurrentList);
-  if (!MakeEmptyList(cur)) return FailScan(ctx, kSet, {kGpsListFailed, {}});
-  ListOptions options;
-  options.withCheck = probe.hasChecks;
-  options.filter = SetListFilter(kGpsReferenceList, kGpsCurrentList, probe.noThumbs);
-  options.naming = {probe.hasMarker, kGpsAnchor, std::string("\\") + kGpsFolderName + "\\" + kQuilmapFolderName};
-  options.codepage = probe.codepage;
-  bool listed = WriteList(quilmap, cur, options);
-  bool matches = listed && CompareLists(*ref, cur, ctx.systemCodepage).accepted;
-  ::unlink(cur.c_str());
-  if (!listed) return FailScan(ctx, kSet, {kGpsListFailed, {}});
-  if (!matches) return FailScan(ctx, kSet, {kGpsListsDiffer, {}});
+  std::string logical = std::string("\\") + kGpsFolderName + "\\" + kQuilmapFolderName;
+  ListOptions options = CurrentListOptions(probe, kGpsReferenceList, kGpsCurrentList, kGpsAnchor, logical);
+  switch (ListAndCompare(quilmap, *ref, JoinPath(quilmap, kGpsCurrentList), options, ctx.systemCodepage)) {
+    case SetListing::Matches: break;
+    case SetListing::ListFailed: return FailScan(ctx, kSet, {kTextGpsListingFailed, {}});
+    case SetListing::Differs: return FailScan(ctx, kSet, {kTextGpsMismatch, {}});
+  }
 
   // Optional parts.
   bool hasCdrom = FolderExists(JoinPath(*gps, kCdromFolderName));
   auto backup = ResolveExisting(JoinPath(*gps, kBackupFolderName));
   bool hasBackup = backup && IsDirectory(*backup);
   std::string absent;
-  if (!hasCdrom) absent += ctx.texts.Get(kNoCdrom);
-  if (!hasBackup) absent += ctx.texts.Get(kNoBackup);
+  if (!hasCdrom) absent += ctx.texts.Get(kTextGpsNoCdrom);
+  if (!hasBackup) absent += ctx.texts.Get(kTextGpsNoBackup);
   if (!hasCdrom || !hasBackup) {
-    int answer = ctx.prompter.Prompt(ctx.texts.Get(kAcceptWithoutOptional) + absent, kAppTitle,
+    int answer = ctx.prompter.Prompt(ctx.texts.Get(kTextGpsOptionalMissing) + absent, kAppTitle,
                                      PromptButtons::OkCancel);
-    if (answer != kAnswerOk) return FailScan(ctx, kSet, {kGpsPartsMissing, absent});
+    if (answer != kAnswerOk) return FailScan(ctx, kSet, {kTextGpsIncomplete, absent});
   }
   if (hasBackup) {
-    std::string logical = std::string("\\") + kGpsFolderName + "\\" + kBackupFolderName;
-    if (auto failure = CheckResourcesLayout(ctx, *backup, logical, kBackupAnchor))
+    std::string backupLogical = std::string("\\") + kGpsFolderName + "\\" + kBackupFolderName;
+    if (auto failure = CheckResourcesLayout(ctx, *backup, backupLogical, kBackupAnchor))
       return FailScan(ctx, kSet, *failure);
   }
 

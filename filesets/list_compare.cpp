@@ -123,9 +123,10 @@ ListComparison CompareLists(const std::string& referenceList, const std::string&
         if (e.fields >= 2) namesOfRest.emplace(e.name, k);
       }
     }
+    bool header = IsFolderHeader(r);
+    if (!header && r.find(';') == std::string::npos) return Failure(ListVerdict::Misplaced, i, r);
     if (rest.count(Fold(r))) continue;
-    if (IsFolderHeader(r)) return Failure(ListVerdict::Missing, i, r);
-    if (r.find(';') == std::string::npos) return Failure(ListVerdict::Misplaced, i, r);
+    if (header) return Failure(ListVerdict::Missing, i, r);
     ListEntry e = ParseListEntry(r);
     auto same = namesOfRest.find(e.name);
     if (same != namesOfRest.end() && ParseListEntry(cur[same->second]).fields == e.fields)

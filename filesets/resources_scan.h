@@ -27,8 +27,4 @@ std::optional<ScanText> CheckResourcesLayout(const ScanContext& ctx, const std::
 // The built-in resources check: root/内置资源.
 SetScanResult ResourcesScanJob(const ScanContext& ctx);
 
-// The current list of a set: made empty at `path` (a stale entry of that
-// name removed first). False when it cannot be made.
-bool MakeEmptyList(const std::string& path);
-
 }  // namespace flashery

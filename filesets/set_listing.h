@@ -1,0 +1,29 @@
+// Making a set's current list and comparing it with the set's reference
+// list - the common core of the resources, backup and GPS checks and of the
+// release tool. The current list is made like the reference list: with
+// check values when it has them, relative names when it holds the set's
+// marker, names in its code page, and the set's filter (its own two lists,
+// and the thumbnail caches unless the reference list mentions them).
+#pragma once
+
+#include <string>
+
+#include "filesets/list_examine.h"
+#include "filesets/list_writer.h"
+
+namespace flashery {
+
+ListOptions CurrentListOptions(const ListProbe& probe, const std::string& referenceName,
+                               const std::string& currentName, const std::string& anchor,
+                               const std::string& logicalFolder);
+
+enum class SetListing { Matches, ListFailed, Differs };
+
+// Makes the current list at currentPath (empty first; a stale entry of that
+// name removed so a link cannot redirect the write), lists `folder` into it,
+// compares it with the reference list and deletes it again, whatever the
+// outcome.
+SetListing ListAndCompare(const std::string& folder, const std::string& referencePath,
+                          const std::string& currentPath, const ListOptions& options, Codepage system);
+
+}  // namespace flashery
