@@ -94,7 +94,7 @@ void DecodeGroup3(Stage stage, uint8_t direction, uint32_t dataLength, const uin
                   DecodedCommand& d) {
   uint8_t sub = c[3];
   uint16_t selector = U16(c, 8);
-  if (selector == 2 || direction == kDirFromDevice) {
+  if (selector == 2 || (direction == kDirFromDevice && dataLength > 0)) {
     d.kind = CommandKind::kPollStorage;
     d.code = sub;
     Note(d.error, CheckUnused(c, {4, 5, 8, 9}));
