@@ -1,0 +1,69 @@
+#include "zip/entry_name.h"
+
+namespace flashery {
+namespace {
+
+bool Refuse(std::string* why, const char* text) {
+  if (why) *why = text;
+  return false;
+}
+
+bool IsDriveLetter(std::string_view c) {
+  return c.size() >= 2 && c[1] == ':' && ((c[0] >= 'A' && c[0] <= 'Z') || (c[0] >= 'a' && c[0] <= 'z'));
+}
+
+}  // namespace
+
+std::optional<EntryName> ParseEntryName(std::string_view raw, bool utf8Flag, Codepage legacy, std::string* why) {
+  if (raw.find('\0') != std::string_view::npos) {
+    Refuse(why, "entry name holds a zero byte");
+    return std::nullopt;
+  }
+  std::string text;
+  if (IsValidUtf8(raw)) {
+    text.assign(raw);
+  } else if (utf8Flag) {
+    Refuse(why, "entry name marked UTF-8 is not valid UTF-8");
+    return std::nullopt;
+  } else {
+    text = DecodeToUtf8(raw, legacy);
+  }
+  if (text.empty()) {
+    Refuse(why, "empty entry name");
+    return std::nullopt;
+  }
+  if (text.front() == '/' || text.front() == '\\') {
+    Refuse(why, "absolute entry name");
+    return std::nullopt;
+  }
+  EntryName out;
+  out.isDirectory = text.back() == '/' || text.back() == '\\';
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find_first_of("/\\", start);
+    if (end == std::string::npos) end = text.size();
+    std::string_view c(text.data() + start, end - start);
+    start = end + 1;
+    if (c.empty() || c == ".") continue;
+    if (c == "..") {
+      Refuse(why, "entry name leaves its folder (..)");
+      return std::nullopt;
+    }
+    if (out.components.empty() && IsDriveLetter(c)) {
+      Refuse(why, "entry name with a drive letter");
+      return std::nullopt;
+    }
+    if (c.size() > kMaxNameComponentBytes) {
+      Refuse(why, "entry name component too long");
+      return std::nullopt;
+    }
+    out.components.emplace_back(c);
+  }
+  if (out.components.empty()) {
+    Refuse(why, "entry name names no file");
+    return std::nullopt;
+  }
+  return out;
+}
+
+}  // namespace flashery

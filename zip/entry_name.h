@@ -1,0 +1,36 @@
+// Entry names of an archive, turned into the folder components an entry is
+// written under.
+//
+// The stored bytes are taken as UTF-8 when the archive says so (flags bit
+// 11) or when they are valid UTF-8; otherwise they are decoded from the
+// legacy code page of the station (GBK), before any separator is looked
+// at, so a GBK trail byte 0x5C is never taken for a backslash. "/" and "\"
+// both separate components; a trailing separator marks a folder.
+//
+// A name may never leave the folder it is unpacked into: absolute names,
+// drive letters, ".." components, zero bytes and components longer than a
+// file name may be are refused (the whole archive is then refused). "."
+// and empty components are dropped.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/codepage.h"
+
+namespace flashery {
+
+inline constexpr size_t kMaxNameComponentBytes = 255;
+
+struct EntryName {
+  std::vector<std::string> components;  // folders, then the entry's own name
+  bool isDirectory = false;
+};
+
+// nullopt for a name that is refused; *why (optional) then says why.
+std::optional<EntryName> ParseEntryName(std::string_view raw, bool utf8Flag, Codepage legacy = Codepage::Gbk,
+                                        std::string* why = nullptr);
+
+}  // namespace flashery

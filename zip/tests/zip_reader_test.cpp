@@ -1,0 +1,332 @@
+// The zip reader on archives made at test time by Info-ZIP zip, Python's
+// zipfile and make_zip.py, embedded at an offset inside a larger file as
+// they are in a package; extracted trees are compared byte for byte.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "zip/archive_context.h"
+#include "zip/archive_region.h"
+#include "zip/output_window.h"
+#include "zip/tests/test_corpus.h"
+#include "zip/tests/zip_test_support.h"
+#include "zip/zip_reader.h"
+
+namespace flashery {
+namespace {
+
+using test::TempDir;
+
+struct Opened {
+  int fd = -1;
+  ArchiveRegion region;
+  std::vector<ZipEntry> entries;
+  ZipReader reader;
+  int count = -1;
+  ~Opened() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+// Opens the archive embedded at `e` in `file` as staging does: the size
+// scan finds the directory, then the reader lists it.
+void Open(Opened& o, const std::string& file, test::Embedded e) {
+  o.fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(o.fd, 0);
+  o.region.offset = static_cast<uint32_t>(e.start);
+  o.region.size = static_cast<uint32_t>(e.size);
+  ASSERT_TRUE(ScanArchiveSize(o.fd, o.region));
+  ASSERT_EQ(o.reader.Attach(o.fd, e.start, e.size, o.region.centralDirOffset), 1);
+  o.count = o.reader.ReadDirectory(o.entries);
+}
+
+std::string RelPath(const ZipEntry& e) {
+  std::string out;
+  for (const auto& c : e.Components()) out += (out.empty() ? "" : "/") + c;
+  return out;
+}
+
+// Writes every entry under dest; the number of entries that failed.
+int ExtractAll(Opened& o, const std::string& dest) {
+  int failed = 0;
+  for (const auto& e : o.entries) {
+    std::string rel = RelPath(e);
+    if (e.isDirectory) {
+      MakeDirectories(dest + "/" + rel);
+      continue;
+    }
+    MakeDirectories(DirName(dest + "/" + rel));
+    if (o.reader.ExtractEntry(e, dest + "/" + rel) != 1) ++failed;
+  }
+  return failed;
+}
+
+TEST(ZipReader, InfoZipArchivesAtEveryLevelExtractByteForByte) {
+  TempDir t;
+  test::MakeSampleTree(t / "src");
+  for (std::string options : {"-0", "-1", "-6", "-9", "-0 -D", "-9 -D"}) {
+    SCOPED_TRACE(options);
+    std::string zip = t / ("a" + std::to_string(options.size()) + options.substr(1, 1) + ".zip");
+    ASSERT_TRUE(test::InfoZip(t / "src", "quillon", zip, options));
+    std::string pkg = zip + ".pkg";
+    test::Embedded e = test::EmbedArchive(zip, pkg, 4099, 1234);
+    Opened o;
+    ASSERT_NO_FATAL_FAILURE(Open(o, pkg, e));
+    ASSERT_GT(o.count, 0);
+    EXPECT_EQ(o.count, static_cast<int>(o.entries.size()));
+    std::string dest = t / ("out" + options);
+    EXPECT_EQ(ExtractAll(o, dest), 0) << o.reader.diagnostic();
+    auto diff = test::TreeDifferences(t / "src", dest);
+    if (options.find("-D") != std::string::npos) {
+      // Without folder entries an empty folder cannot travel.
+      ASSERT_EQ(diff.size(), 1u);
+      EXPECT_EQ(diff[0], "only in first: quillon/emptyfolder/");
+    } else {
+      EXPECT_TRUE(diff.empty()) << diff.front();
+    }
+  }
+}
+
+TEST(ZipReader, EntriesNamePathsWithBackslashesAndImplyMissingFolders) {
+  TempDir t;
+  test::MakeSampleTree(t / "src");
+  ASSERT_TRUE(test::InfoZip(t / "src", "quillon", t / "d.zip", "-6 -D"));
+  test::Embedded e{0, test::ReadBytes(t / "d.zip").size()};
+  Opened o;
+  ASSERT_NO_FATAL_FAILURE(Open(o, t / "d.zip", e));
+  size_t stored = 0;
+  while (stored < o.entries.size() && !o.entries[stored].implied) ++stored;
+  for (size_t i = 0; i < stored; ++i) EXPECT_FALSE(o.entries[i].isDirectory);
+  std::vector<std::string> implied;
+  for (size_t i = stored; i < o.entries.size(); ++i) {
+    EXPECT_TRUE(o.entries[i].implied && o.entries[i].isDirectory);
+    implied.push_back(o.entries[i].path + "|" + o.entries[i].name);
+  }
+  // The deep file comes with all its folders, deepest first, and every
+  // folder appears once.
+  auto at = [&](const std::string& s) { return std::find(implied.begin(), implied.end(), s) - implied.begin(); };
+  EXPECT_LT(at("quillon\\a\\b\\c\\d\\e\\f|g"), at("quillon\\a|b"));
+  EXPECT_LT(at("quillon\\presetapp|中文应用"), static_cast<long>(implied.size()));
+  std::sort(implied.begin(), implied.end());
+  EXPECT_EQ(std::adjacent_find(implied.begin(), implied.end()), implied.end());
+  EXPECT_EQ(implied.size(), 10u);  // quillon, presetapp, 中文应用, a..g
+
+  // With folder entries: a/b/ is a folder entry with path a and name b.
+  ASSERT_TRUE(test::InfoZip(t / "src", "quillon", t / "f.zip", "-6"));
+  Opened f;
+  ASSERT_NO_FATAL_FAILURE(Open(f, t / "f.zip", {0, test::ReadBytes(t / "f.zip").size()}));
+  bool sawFolder = false;
+  for (const auto& x : f.entries) {
+    EXPECT_FALSE(x.implied);
+    if (x.isDirectory && x.name == "presetapp") {
+      EXPECT_EQ(x.path, "quillon");
+      sawFolder = true;
+    }
+    if (x.name == "leaf.bin") {
+      EXPECT_EQ(x.path, "quillon\\a\\b\\c\\d\\e\\f\\g");
+      EXPECT_EQ(x.method, 8);
+      EXPECT_FALSE(x.ratio.empty());
+    }
+    if (x.name == "empty.dat") {
+      EXPECT_EQ(x.ratio, "");
+    }
+  }
+  EXPECT_TRUE(sawFolder);
+}
+
+TEST(ZipReader, PythonZipfileArchivesStoredAndDeflated) {
+  TempDir t;
+  test::MakeSampleTree(t / "src");
+  for (std::string method : {"ZIP_STORED", "ZIP_DEFLATED"}) {
+    std::string zip = t / (method + ".zip");
+    ASSERT_TRUE(test::PythonZip(t / "src", "quillon", zip, method));
+    std::string pkg = zip + ".pkg";
+    Opened o;
+    ASSERT_NO_FATAL_FAILURE(Open(o, pkg, test::EmbedArchive(zip, pkg, 828, 0)));
+    ASSERT_GT(o.count, 0);
+    EXPECT_EQ(ExtractAll(o, t / method), 0) << o.reader.diagnostic();
+    auto diff = test::TreeDifferences(t / "src", t / method);
+    EXPECT_TRUE(diff.empty()) << diff.front();
+  }
+}
+
+TEST(ZipReader, TraditionalEncryptionWithInfoZipAndTheEmptyPassword) {
+  TempDir t;
+  test::MakeSampleTree(t / "src");
+  ASSERT_TRUE(test::InfoZip(t / "src", "quillon", t / "p.zip", "-6 -P secret"));
+  Opened o;
+  ASSERT_NO_FATAL_FAILURE(Open(o, t / "p.zip", {0, test::ReadBytes(t / "p.zip").size()}));
+  for (const auto& e : o.entries) EXPECT_EQ(e.encrypted, !e.isDirectory) << e.name;
+
+  // A wrong password never yields a file: the header check refuses it
+  // (result 0), or, when its check byte matches by chance, the CRC does.
+  o.reader.SetPassword("wrong");
+  int refusedByHeader = 0, files = 0;
+  for (const auto& e : o.entries) {
+    if (e.isDirectory) continue;
+    ++files;
+    DiscardSink sink;
+    int r = o.reader.ExtractEntryTo(e, sink);
+    EXPECT_LT(r, 1);
+    if (r == 0) {
+      ++refusedByHeader;
+      EXPECT_EQ(o.reader.diagnostic(), zip_text::kBadPassword);
+      EXPECT_EQ(sink.total, 0u);
+    }
+  }
+  EXPECT_GE(refusedByHeader, files - 1);
+
+  o.reader.SetPassword("secret");
+  EXPECT_EQ(ExtractAll(o, t / "out"), 0) << o.reader.diagnostic();
+  auto diff = test::TreeDifferences(t / "src", t / "out");
+  EXPECT_TRUE(diff.empty()) << diff.front();
+
+  // The station stages without a password: entries encrypted with the
+  // empty one open through the archive context as it is.
+  std::string bin = test::HexOf(std::string(70000, 'z') + "end");
+  ASSERT_TRUE(test::MakeZip(R"({"entries": [
+      {"name": "s/stored.txt", "data": "plain words", "method": 0, "password": ""},
+      {"name": "s/deflated.bin", "data_hex": ")" + bin + R"(", "method": 8, "password": ""},
+      {"name": "s/described.txt", "data": "with a data descriptor", "password": "", "descriptor": true},
+      {"name": "s/old.txt", "data": "version 1.0", "method": 0, "password": "", "version_needed": 10}]})",
+                            t / "e.zip", t.path()));
+  int fd = ::open((t / "e.zip").c_str(), O_RDONLY);
+  ArchiveRegion region;
+  region.size = static_cast<uint32_t>(test::ReadBytes(t / "e.zip").size());
+  ASSERT_TRUE(ScanArchiveSize(fd, region));
+  auto context = OpenArchiveContext(fd, 0, region.size, region.centralDirOffset);
+  ASSERT_TRUE(context);
+  MakeDirectories(t / "e");
+  for (const auto& e : context->entries)
+    EXPECT_EQ(ExtractContextEntry(*context, e, t / "e/"), 1) << e.name << context->reader.diagnostic();
+  EXPECT_EQ(test::ReadBytes(t / "e/stored.txt"), "plain words");
+  EXPECT_EQ(test::ReadBytes(t / "e/deflated.bin"), std::string(70000, 'z') + "end");
+  EXPECT_EQ(test::ReadBytes(t / "e/described.txt"), "with a data descriptor");
+  EXPECT_EQ(test::ReadBytes(t / "e/old.txt"), "version 1.0");
+  ::close(fd);
+}
+
+TEST(ZipReader, NamesInLegacyCodePagesExtraFieldsCommentsAndLargeDirectories) {
+  TempDir t;
+  // "应用/说明.txt" in GBK, as an archiver on the original platform wrote it;
+  // its bytes hold no 0x5C, but the trail byte of "说" (0xCB 0xB5) must not
+  // be split either way.
+  std::string gbk = "d3a6d3c32fcbb5c3f72e747874";
+  std::string entries;
+  for (int i = 0; i < 1200; ++i) {
+    entries += R"(,{"name": "many/file_with_a_rather_long_name_to_fill_the_directory_)" + std::to_string(i) +
+               R"(.txt", "data": "n)" + std::to_string(i) +
+               R"(", "local_extra_hex": "5554050001020304", "central_extra_hex": "", "comment": "PK\u0001\u0002 inside a comment"})";
+  }
+  ASSERT_TRUE(test::MakeZip(R"({"comment": "short", "entries": [{"name_hex": ")" + gbk +
+                                R"(", "data": "gbk named"}, {"name": "utf/名字.txt", "utf8_flag": true, "data": "utf8"})" +
+                                entries + "]}",
+                            t / "n.zip", t.path()));
+  Opened o;
+  ASSERT_NO_FATAL_FAILURE(Open(o, t / "n.zip", {0, test::ReadBytes(t / "n.zip").size()}));
+  ASSERT_EQ(o.count, 1202 + 3);  // plus the implied folders 应用, utf, many
+  EXPECT_EQ(o.entries[0].path, "应用");
+  EXPECT_EQ(o.entries[0].name, "说明.txt");
+  EXPECT_EQ(o.entries[1].name, "名字.txt");
+  VectorSink sink;
+  ASSERT_EQ(o.reader.ExtractEntryTo(o.entries[0], sink), 1);
+  EXPECT_EQ(std::string(sink.bytes.begin(), sink.bytes.end()), "gbk named");
+  // The local extra field differs from the central one: data still found.
+  VectorSink last;
+  ASSERT_EQ(o.reader.ExtractEntryTo(o.entries[1201], last), 1) << o.reader.diagnostic();
+  EXPECT_EQ(std::string(last.bytes.begin(), last.bytes.end()), "n1199");
+  EXPECT_GT(o.region.totalBytes, 0u);
+  EXPECT_EQ(o.region.records, 1202u);
+}
+
+TEST(ZipReader, RefusesNamesThatLeaveTheFolderAndSymbolicLinks) {
+  TempDir t;
+  const std::string hostile[] = {"../evil.txt", "a/../../evil.txt", "/etc/evil", "\\\\server\\evil",
+                                 "C:\\evil.txt", "c:evil.txt", "a\\..\\..\\evil", "..", "./",
+                                 std::string("ok/\0x", 5)};
+  for (const std::string& name : hostile) {
+    SCOPED_TRACE(test::HexOf(name));
+    std::string json = R"({"entries": [{"name": "good.txt", "data": "x"}, {"name_hex": ")" + test::HexOf(name) +
+                       R"(", "data": "y"}]})";
+    ASSERT_TRUE(test::MakeZip(json, t / "h.zip", t.path()));
+    Opened o;
+    ASSERT_NO_FATAL_FAILURE(Open(o, t / "h.zip", {0, test::ReadBytes(t / "h.zip").size()}));
+    EXPECT_EQ(o.count, -1);
+    EXPECT_TRUE(o.entries.empty());
+  }
+  ASSERT_TRUE(test::MakeZip(R"({"entries": [{"name": "link", "data": "/etc", "method": 0, "unix_mode": 41471}]})",
+                            t / "l.zip", t.path()));
+  Opened l;
+  ASSERT_NO_FATAL_FAILURE(Open(l, t / "l.zip", {0, test::ReadBytes(t / "l.zip").size()}));
+  EXPECT_EQ(l.count, -1);
+  // Dots and doubled separators inside a name are harmless and dropped.
+  ASSERT_TRUE(test::MakeZip(R"({"entries": [{"name": "./a//b/./c.txt", "data": "c"}]})", t / "d.zip", t.path()));
+  Opened d;
+  ASSERT_NO_FATAL_FAILURE(Open(d, t / "d.zip", {0, test::ReadBytes(t / "d.zip").size()}));
+  ASSERT_GE(d.count, 1);
+  EXPECT_EQ(d.entries[0].path, "a\\b");
+  EXPECT_EQ(d.entries[0].name, "c.txt");
+}
+
+TEST(ZipReader, DamagedEntriesFailAndLeaveNoFileBehind) {
+  TempDir t;
+  std::string data = test::HexOf(std::string(5000, 'q'));
+  struct Case {
+    const char* fields;
+    int result;
+    const char* diagnostic;
+  };
+  const Case cases[] = {
+      {R"("crc_xor": 1)", -1, zip_text::kCrcMismatch},
+      {R"("size_delta": 1)", -1, zip_text::kLengthMismatch},
+      {R"("size_delta": -1)", -1, zip_text::kLengthMismatch},
+      {R"("method": 0, "size_delta": 1)", -1, zip_text::kLengthMismatch},
+      {R"("local_offset_delta": 3)", -1, nullptr},
+      {R"("local_offset_delta": 100000)", -1, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fields);
+    ASSERT_TRUE(test::MakeZip(R"({"entries": [{"name": "ok.txt", "data": "fine"}, {"name": "f.bin", "data_hex": ")" +
+                                  data + R"(", )" + c.fields + "}]}",
+                              t / "c.zip", t.path()));
+    Opened o;
+    ASSERT_NO_FATAL_FAILURE(Open(o, t / "c.zip", {0, test::ReadBytes(t / "c.zip").size()}));
+    ASSERT_EQ(o.count, 2);
+    EXPECT_EQ(o.reader.ExtractEntry(o.entries[0], t / "ok.txt"), 1);
+    EXPECT_EQ(o.reader.ExtractEntry(o.entries[1], t / "f.bin"), c.result);
+    if (c.diagnostic) {
+      EXPECT_EQ(o.reader.diagnostic(), c.diagnostic);
+    }
+    EXPECT_FALSE(PathExists(t / "f.bin"));
+  }
+  // An unsupported method, and compressed data cut off by the end of the
+  // archive region (the package goes on with other bytes after it).
+  ASSERT_TRUE(test::MakeZip(R"({"entries": [{"name": "f.bin", "data": "abc", "method": 12}]})", t / "m.zip",
+                            t.path()));
+  Opened m;
+  ASSERT_NO_FATAL_FAILURE(Open(m, t / "m.zip", {0, test::ReadBytes(t / "m.zip").size()}));
+  VectorSink sink;
+  EXPECT_EQ(m.reader.ExtractEntryTo(m.entries[0], sink), -1);
+  EXPECT_EQ(m.reader.diagnostic(), zip_text::kUnsupportedMethod);
+
+  auto noise = test::RandomBytes(3000, 1);
+  ASSERT_TRUE(test::MakeZip(R"({"entries": [{"name": "f.bin", "data_hex": ")" +
+                                test::HexOf(std::string(noise.begin(), noise.end())) + R"("}]})",
+                            t / "r.zip", t.path()));
+  std::string bytes = test::ReadBytes(t / "r.zip");
+  Opened r;
+  ASSERT_NO_FATAL_FAILURE(Open(r, t / "r.zip", {0, bytes.size()}));
+  // Now pretend the region ends inside the data: the reader must not read on.
+  ASSERT_EQ(r.reader.Attach(r.fd, 0, 1500, 0), 1);
+  VectorSink cut;
+  EXPECT_EQ(r.reader.ExtractEntryTo(r.entries[0], cut), -1);
+  EXPECT_TRUE(cut.bytes.empty());
+}
+
+}  // namespace
+}  // namespace flashery

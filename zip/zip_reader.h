@@ -1,0 +1,86 @@
+// The zip reader: an archive that lies somewhere inside an open file (an
+// Extend section of a package), read in place without copying it out.
+//
+// Attach names the file and the archive's byte range (start, size) and the
+// absolute offset of its central directory; nothing outside that range is
+// ever read. ReadDirectory lists the entries: every central directory
+// record (see central_directory.h), then a folder entry for every folder
+// that is only implied by paths, deepest first, after all stored entries.
+// ExtractEntry writes one file entry, decoding stored or deflated data,
+// decrypting traditional PKWARE encryption with the reader's password, and
+// accepts it only when its CRC-32 and its length are those the directory
+// gives.
+//
+// Results follow the station's conventions: 1 good; 0 when the source
+// cannot be read or the password is wrong; -1 for every other failure.
+// Each failure leaves a fixed text in diagnostic().
+//
+// Where the data begin is taken from the entry's local header (its own
+// name and extra field lengths): archivers commonly store a different
+// extra field there than in the central directory. The reader refuses
+// names that would leave the folder an archive is unpacked into, symbolic
+// link entries, and directories of more records than a zip can count
+// (65,535). An output file whose entry failed is removed, so no damaged
+// file is ever left looking like a good one.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/codepage.h"
+#include "zip/zip_entry.h"
+
+namespace flashery {
+
+class OutputSink;
+
+namespace zip_text {
+inline constexpr const char* kBadHandle = "句柄错误";
+inline constexpr const char* kBadPassword = "密码不正确或解密错误";
+inline constexpr const char* kCrcMismatch = "文件循环校验错误";
+inline constexpr const char* kLengthMismatch = "文件长度错误";
+inline constexpr const char* kUnsupportedMethod = "压缩算法不支持";
+}  // namespace zip_text
+
+inline constexpr size_t kMaxPasswordBytes = 128;
+inline constexpr size_t kMaxDirectoryRecords = 65535;
+
+class ZipReader {
+ public:
+  ZipReader() = default;
+  ZipReader(const ZipReader&) = delete;
+  ZipReader& operator=(const ZipReader&) = delete;
+
+  // Keeps at most 128 bytes of the password.
+  void SetPassword(std::string_view password);
+
+  // fd stays the caller's. -1 for a negative descriptor or a directory
+  // offset outside the range.
+  int Attach(int fd, uint64_t archiveStart, uint64_t archiveSize, uint64_t centralDirOffset);
+
+  // Number of entries (stored plus implied folders) or -1 (nothing
+  // attached, a read error, a refused name or record).
+  int ReadDirectory(std::vector<ZipEntry>& entries);
+
+  // Writes the file entry to a new file at outputPath (never through a
+  // symbolic link). The file is removed again when the entry fails.
+  int ExtractEntry(const ZipEntry& entry, const std::string& outputPath);
+  // The same into any sink (memory, a discarding sink).
+  int ExtractEntryTo(const ZipEntry& entry, OutputSink& sink);
+
+  const std::string& diagnostic() const { return diagnostic_; }
+  void SetLegacyCodepage(Codepage cp) { legacy_ = cp; }
+
+ private:
+  int Fail(int result, std::string text);
+
+  int fd_ = -1;
+  uint64_t archiveStart_ = 0, archiveSize_ = 0, centralDirOffset_ = 0;
+  std::string password_;
+  std::string diagnostic_;
+  Codepage legacy_ = Codepage::Gbk;
+};
+
+}  // namespace flashery
