@@ -82,6 +82,7 @@ void PrintTo(const Shipped& s, std::ostream* os) { *os << s.fileName; }
 
 const Shipped kEnglish{"English.lng", 1033, true};
 const Shipped kChinese{"简体中文.lng", 2052, false};
+const Shipped kTraditional{"繁體中文.lng", 1028, false};
 
 class ShippedLanguageFile : public ::testing::TestWithParam<Shipped> {
  protected:
@@ -239,8 +240,27 @@ TEST_P(ShippedLanguageFile, RetitlingSparesLanguageItemsAndLiveControls) {
       EXPECT_TRUE(RetitleText(doc, section, key)) << section << " " << key << " is empty";
 }
 
-INSTANTIATE_TEST_SUITE_P(Both, ShippedLanguageFile, ::testing::Values(kEnglish, kChinese),
-                         [](const auto& info) { return std::string(info.param.english ? "English" : "Chinese"); });
+INSTANTIATE_TEST_SUITE_P(All, ShippedLanguageFile, ::testing::Values(kEnglish, kChinese, kTraditional),
+                         [](const auto& info) {
+                           return std::string(info.param.english ? "English"
+                                              : info.param.langId == 1028 ? "Traditional"
+                                                                          : "Simplified");
+                         });
+
+TEST(ShippedLanguageFiles, TraditionalChineseNamesTheSameControlsAndFitsBig5) {
+  auto zh = ReadWholeFile(SourcePath("lang/简体中文.lng")), tw = ReadWholeFile(SourcePath("lang/繁體中文.lng"));
+  ASSERT_TRUE(zh && tw);
+  ProfileDocument twDoc = LoadLanguageDocument(SourcePath("lang/繁體中文.lng"));
+  for (const char* section : kRetitleSections) {
+    auto a = RawKeys(*zh, section), b = RawKeys(*tw, section);
+    EXPECT_EQ(std::set<std::string>(a.begin(), a.end()), std::set<std::string>(b.begin(), b.end())) << section;
+    for (const auto& key : b)
+      EXPECT_TRUE(EncodeFromUtf8(twDoc.GetString(section, key), Codepage::Big5)) << section << " " << key;
+  }
+  TextTable twTexts;
+  twTexts.Load(SourcePath("lang/繁體中文.lng"));
+  for (int id : UsedIds()) EXPECT_TRUE(EncodeFromUtf8(twTexts.Get(id), Codepage::Big5)) << "text id " << id;
+}
 
 TEST(ShippedLanguageFiles, SwitchingBackRestoresEveryRetitledTextInGbkToo) {
   std::string en = SourcePath("lang/English.lng"), zh = SourcePath("lang/简体中文.lng");
@@ -264,7 +284,7 @@ TEST(ShippedLanguageFiles, SwitchingBackRestoresEveryRetitledTextInGbkToo) {
 TEST(ShippedLanguageFiles, TheProgramFolderOfTheBuildHoldsBothAsBuiltInMenuItems) {
   std::string bin = EnvFolder("FLASHERY_BIN");
   ASSERT_FALSE(bin.empty()) << "FLASHERY_BIN is not set";
-  for (const char* name : {"English.lng", "简体中文.lng"}) {
+  for (const char* name : {"English.lng", "简体中文.lng", "繁體中文.lng"}) {
     auto built = ReadWholeFile(JoinPath(bin, name));
     ASSERT_TRUE(built) << name << " is not in the program folder";
     EXPECT_EQ(*built, *ReadWholeFile(SourcePath(std::string("lang/") + name))) << name;
@@ -273,6 +293,7 @@ TEST(ShippedLanguageFiles, TheProgramFolderOfTheBuildHoldsBothAsBuiltInMenuItems
   for (const auto& f : ListLanguageFiles(bin)) found[f.name] = f.langId;
   EXPECT_EQ(found["English"], 1033);
   EXPECT_EQ(found["简体中文"], 2052);
+  EXPECT_EQ(found["繁體中文"], 1028);
   // Both take the menu's own items (32772, 32773): nothing is appended for them.
   for (const auto& item : BuildLanguageMenu(bin).appended) {
     EXPECT_NE(item.name, "English");
