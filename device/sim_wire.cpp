@@ -235,12 +235,12 @@ WireIo SendWireReply(int fd, uint8_t scsiStatus, const uint8_t* data, uint32_t l
   return WriteAllTimed(fd, data, length, timeoutMs, start);
 }
 
-int SimRealTimeoutMs(uint32_t stationTimeoutMs, double timeScale) {
+int SimRealTimeoutMs(uint32_t stationTimeoutMs, double timeScale, int floorMs) {
   if (!(timeScale > 0)) timeScale = 1.0;
   double real = static_cast<double>(stationTimeoutMs) * timeScale;
   if (real > 24.0 * 3600 * 1000) real = 24.0 * 3600 * 1000;
   int ms = static_cast<int>(real + 0.5);
-  return ms < kSimMinRealTimeoutMs ? kSimMinRealTimeoutMs : ms;
+  return ms < floorMs ? floorMs : ms;
 }
 
 bool IsValidSimSerial(std::string_view serial) {

@@ -51,7 +51,8 @@ constexpr size_t kMaxSimSerialLength = 64;
 // not turn a prompt reply into a time-out. A handset that means to answer
 // late must therefore be later than SimRealTimeoutMs(timeout, scale).
 constexpr int kSimMinRealTimeoutMs = 500;
-int SimRealTimeoutMs(uint32_t stationTimeoutMs, double timeScale);
+int SimRealTimeoutMs(uint32_t stationTimeoutMs, double timeScale,
+                     int floorMs = kSimMinRealTimeoutMs);
 
 struct WireRequestHeader {
   DataDirection direction = DataDirection::kNone;

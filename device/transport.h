@@ -44,6 +44,8 @@ struct SendResult {
   uint8_t scsiStatus = 0;       // raw SCSI status byte as the handset sent it
   uint32_t transferred = 0;     // data bytes actually moved
   uint8_t senseLength = 0;      // valid bytes of sense
+  uint16_t hostStatus = 0;      // SCSI generic only: host adapter status
+  uint16_t driverStatus = 0;    // SCSI generic only: driver status
   std::array<uint8_t, kSenseLength> sense{};
 
   bool good() const { return status == SendStatus::kGood; }
@@ -63,8 +65,9 @@ class Transport {
   // Sends one command. `data` may be null only when length is 0. For
   // kFromDevice the buffer receives at most `length` bytes; bytes the
   // handset did not send keep their previous contents.
-  virtual SendResult Send(const uint8_t (&cdb)[kCdbLength], DataDirection direction, uint8_t* data,
-                          uint32_t length, uint32_t timeoutMs = kCommandTimeoutMs) = 0;
+  virtual SendResult Send(const std::array<uint8_t, kCdbLength>& cdb, DataDirection direction,
+                          uint8_t* data, uint32_t length,
+                          uint32_t timeoutMs = kCommandTimeoutMs) = 0;
   virtual void Close() = 0;
   virtual bool IsOpen() const = 0;
 };
