@@ -1,0 +1,107 @@
+#include "tools/pack_package_support.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/paths.h"
+#include "platform/program_folder.h"
+#include "text/language.h"
+
+namespace flashery::pack {
+
+std::optional<std::string> ParsedArgs::Get(const std::string& name) const {
+  auto it = options.find(name);
+  if (it == options.end() || it->second.empty()) return std::nullopt;
+  return it->second.back();
+}
+
+const std::vector<std::string>& ParsedArgs::All(const std::string& name) const {
+  static const std::vector<std::string> none;
+  auto it = options.find(name);
+  return it == options.end() ? none : it->second;
+}
+
+ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<std::string>& known,
+                     const std::vector<std::string>& repeatable) {
+  ParsedArgs parsed;
+  auto contains = [](const std::vector<std::string>& v, const std::string& s) {
+    return std::find(v.begin(), v.end(), s) != v.end();
+  };
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a.size() < 3 || a.compare(0, 2, "--") != 0) {
+      parsed.positional.push_back(a);
+      continue;
+    }
+    std::string name = a.substr(2), value;
+    size_t eq = name.find('=');
+    if (eq != std::string::npos) {
+      value = name.substr(eq + 1);
+      name.resize(eq);
+    } else if (i + 1 < args.size()) {
+      value = args[++i];
+    } else {
+      parsed.error = "option --" + name + " needs a value";
+      return parsed;
+    }
+    if (!contains(known, name)) {
+      parsed.error = "unknown option --" + name;
+      return parsed;
+    }
+    auto& values = parsed.options[name];
+    if (!values.empty() && !contains(repeatable, name)) {
+      parsed.error = "option --" + name + " given twice";
+      return parsed;
+    }
+    values.push_back(value);
+  }
+  return parsed;
+}
+
+std::optional<QfmSectionKey> ParseSectionKey(const std::string& text) {
+  if (CompareNamesNoCase(text, "Env") == 0) return QfmSectionKey::Evn;
+  for (QfmSectionKey key : kQfmCheckOrder) {
+    if (CompareNamesNoCase(text, SectionLabel(key)) == 0) return key;
+  }
+  return std::nullopt;
+}
+
+std::string SectionLabel(QfmSectionKey key) {
+  int slot = ExtendSlotOf(key);
+  return slot ? "Extend" + std::to_string(slot) : QfmLayoutOf(key).keyName;
+}
+
+TextTable StationTexts() {
+  TextTable texts;
+  std::optional<std::string> folder = ProgramFolder("");
+  if (!folder) return texts;
+  std::vector<LanguageFile> files = ListLanguageFiles(*folder);
+  const uint16_t wanted[] = {UserDefaultLangId(), 2052};
+  for (uint16_t id : wanted) {
+    for (const LanguageFile& f : files) {
+      if (f.langId == id) {
+        texts.Load(f.path);
+        return texts;
+      }
+    }
+  }
+  for (const LanguageFile& f : files) {
+    if (f.langId != 0) {
+      texts.Load(f.path);
+      break;
+    }
+  }
+  return texts;
+}
+
+std::string StationText(const TextTable& texts, int id) {
+  std::string t = texts.Get(id);
+  return t.empty() ? "(text " + std::to_string(id) + ")" : t;
+}
+
+int Fail(const char* command, const std::string& message, int status) {
+  std::fprintf(stderr, "flashery-pack %s: %s\n", command, message.c_str());
+  return status;
+}
+
+}  // namespace flashery::pack

@@ -1,0 +1,49 @@
+// What the package commands of flashery-pack share: option parsing, section
+// names on the command line, the station's text table and message output.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "package/qfm_layout.h"
+#include "package/qfm_package.h"
+#include "text/text_table.h"
+
+namespace flashery::pack {
+
+// "--name value" and "--name=value" options (each at most once unless
+// listed as repeatable) and the positional arguments, in order.
+struct ParsedArgs {
+  std::vector<std::string> positional;
+  std::map<std::string, std::vector<std::string>> options;
+  std::string error;  // empty when the arguments parsed
+
+  std::optional<std::string> Get(const std::string& name) const;
+  const std::vector<std::string>& All(const std::string& name) const;
+};
+// `known` lists the option names without "--"; `repeatable` those that may
+// appear more than once.
+ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<std::string>& known,
+                     const std::vector<std::string>& repeatable = {});
+
+// Section names accepted on the command line, without regard to case: BL,
+// NK, MLO, userdata, system, Evn (or Env), cache, Recovery, Extend1..Extend5.
+std::optional<QfmSectionKey> ParseSectionKey(const std::string& text);
+// The name printed for a section: the key, with the slot for Extend sections.
+std::string SectionLabel(QfmSectionKey key);
+
+// The text table of the station's language: the language file in the
+// program folder (FLASHERY_HOME or the tool's folder) whose id is the
+// user's default language, else Simplified Chinese (2052), else the first
+// valid one. Empty when there is none.
+TextTable StationTexts();
+// A text of the table, or "(text N)" when the table has none.
+std::string StationText(const TextTable& texts, int id);
+
+// Writes "flashery-pack CMD: message" to stderr and returns `status`.
+int Fail(const char* command, const std::string& message, int status);
+
+}  // namespace flashery::pack
