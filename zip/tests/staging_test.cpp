@@ -1,0 +1,204 @@
+// Staging of application archives from real packages: archives made by
+// Info-ZIP and make_zip.py are written into Extend sections with the
+// package writer, then staged into a program folder as the station does.
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "package/package_writer.h"
+#include "package/qfm_package.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "text/status.h"
+#include "text/prompter.h"
+#include "text/text_table.h"
+#include "zip/staging.h"
+#include "zip/staging_messages.h"
+#include "zip/tests/zip_test_support.h"
+
+namespace flashery {
+namespace {
+
+using test::TempDir;
+
+class StagingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    app = t / "app";
+    MakeDirectories(app);
+    test::MakeSampleTree(t / "src");
+  }
+
+  // A package whose Extend sections are the given (name, file) pairs, after
+  // one ordinary image.
+  std::string Package(const std::vector<std::pair<std::string, std::string>>& extends) {
+    WriteBytes(t / "nk.img", std::string(3000, 'k'));
+    PackageSpec spec{"T745", "V1.0", {{QfmSectionKey::NK, t / "nk.img", "nk.img"}}};
+    for (const auto& [name, file] : extends) spec.inputs.push_back({QfmSectionKey::Extend1, file, name});
+    std::string path = t / ("p" + std::to_string(++packages) + ".QFM");
+    PackageWriteResult r = WritePackage(path, spec);
+    EXPECT_TRUE(r.ok) << r.error;
+    return path;
+  }
+
+  std::string InfoZip(const std::string& options) {
+    std::string zip = t / ("z" + std::to_string(++zips) + ".zip");
+    EXPECT_TRUE(test::InfoZip(t / "src", "quillon", zip, options));
+    return zip;
+  }
+
+  int Stage(const std::string& pkg, StagingReport* report = nullptr) {
+    for (int k = 1; k <= 5; ++k) package.extend(k).present = 1;
+    StagingContext context{texts, prompter, counter};
+    return StageAppPackages(package, pkg, app, context, report);
+  }
+
+  std::vector<std::string> Prompts() const {
+    std::vector<std::string> out;
+    for (const auto& r : prompter.records()) out.push_back(r.text);
+    return out;
+  }
+
+  static void WriteBytes(const std::string& path, const std::string& bytes) { test::WriteBytes(path, bytes); }
+
+  TempDir t;
+  std::string app;
+  TextTable texts;
+  RecordingPrompter prompter;
+  std::atomic<unsigned> counter{0};
+  QfmPackage package;
+  int packages = 0, zips = 0;
+};
+
+TEST_F(StagingTest, UnpacksInfoZipArchivesWithAndWithoutFolderEntries) {
+  for (std::string options : {"-6", "-0", "-9 -D"}) {
+    SCOPED_TRACE(options);
+    RemoveTree(app + "/quillon");
+    StagingReport report;
+    ASSERT_EQ(Stage(Package({{"apps.zip", InfoZip(options)}}), &report), 1) << testing::PrintToString(Prompts());
+    EXPECT_TRUE(Prompts().empty());
+    EXPECT_EQ(package.extend(1).present, 0);  // no longer an image to write
+    ASSERT_EQ(report.archives.size(), 1u);
+    EXPECT_EQ(report.archives[0].firstName, "quillon");
+    EXPECT_EQ(report.archives[0].unpackedBytes, report.archives[0].region.totalBytes);
+    std::vector<std::string> diff = test::TreeDifferences(t / "src/quillon", app + "/quillon");
+    if (options.find("-D") != std::string::npos) {
+      ASSERT_EQ(diff.size(), 1u);  // only the empty folder cannot travel
+      EXPECT_EQ(diff[0], "only in first: emptyfolder/");
+    } else {
+      EXPECT_TRUE(diff.empty()) << diff.front();
+    }
+  }
+}
+
+TEST_F(StagingTest, SlotsWithoutZipNamesAreLeftAloneAndPresentBytesAreNotConsulted) {
+  WriteBytes(t / "modem.img", std::string(100, 'm'));
+  ASSERT_EQ(Stage(Package({{"modem.img", t / "modem.img"}, {"ZIP.IMG", t / "modem.img"}})), 1);
+  EXPECT_EQ(package.extend(1).present, 1);
+  EXPECT_EQ(package.extend(2).present, 1);  // "ZIP" is not "zip"
+  EXPECT_TRUE(Prompts().empty());
+  EXPECT_FALSE(PathExists(app + "/quillon"));
+
+  // An archive slot whose present byte is 0 is still unpacked.
+  std::string pkg = Package({{"modem.img", t / "modem.img"}, {"apps.zip", InfoZip("-6")}});
+  std::string bytes = test::ReadBytes(pkg);
+  bytes[0x088 + 1] = 0;
+  WriteBytes(pkg, bytes);
+  ASSERT_EQ(Stage(pkg), 1);
+  EXPECT_EQ(package.extend(2).present, 0);
+  EXPECT_EQ(package.extend(1).present, 1);
+  EXPECT_TRUE(test::TreeDifferences(t / "src/quillon", app + "/quillon").empty());
+}
+
+TEST_F(StagingTest, ArchiveCommentsUpToTwentyEightBytesAndTheSizeScan) {
+  std::string ok = t / "ok.zip", longer = t / "long.zip";
+  ASSERT_TRUE(test::MakeZip(R"({"comment": "twenty-eight bytes of commnt", "entries": [{"name": "quillon/a.txt", "data": "a"}]})",
+                            ok, t.path()));
+  ASSERT_TRUE(test::MakeZip(R"({"comment": "twenty-nine bytes of comment!", "entries": [{"name": "quillon/a.txt", "data": "a"}]})",
+                            longer, t.path()));
+  EXPECT_EQ(Stage(Package({{"apps.zip", ok}})), 1);
+  EXPECT_EQ(Stage(Package({{"apps.zip", longer}})), 0);
+  EXPECT_EQ(Prompts(), std::vector<std::string>{staging_text::kSizeScanFailed});
+  EXPECT_EQ(package.extend(1).present, 0);  // cleared before the scan failed
+
+  // Not an archive at all, and an archive region too short for an end record.
+  WriteBytes(t / "junk.zip", std::string(4000, 'j'));
+  WriteBytes(t / "tiny.zip", "PK\x05\x06");
+  EXPECT_EQ(Stage(Package({{"apps.zip", t / "junk.zip"}})), 0);
+  EXPECT_EQ(Stage(Package({{"apps.zip", t / "tiny.zip"}})), 0);
+  EXPECT_EQ(Prompts().size(), 3u);
+}
+
+TEST_F(StagingTest, EntryThatCannotBeWrittenIsMovedAsideAndExtractedAgain) {
+  std::string pkg = Package({{"apps.zip", InfoZip("-6")}});
+  // Something that is no file sits where readme.txt goes.
+  MakeDirectories(app + "/quillon/presetapp/readme.txt/inner");
+  EXPECT_EQ(Stage(pkg), 0);  // no Upgrade_Backup folder: the move fails
+  EXPECT_EQ(Prompts().front(), staging_text::kArchiveFailed);
+  EXPECT_EQ(counter.load(), 1u);
+
+  MakeDirectories(app + "/Upgrade_Backup");
+  StagingReport report;
+  EXPECT_EQ(Stage(pkg, &report), 1) << testing::PrintToString(Prompts());
+  EXPECT_TRUE(IsDirectory(app + "/Upgrade_Backup/2.dy/inner"));
+  EXPECT_TRUE(test::TreeDifferences(t / "src/quillon", app + "/quillon").empty());
+}
+
+TEST_F(StagingTest, DamagedArchivesAndForeignFilesAreReportedWithBothSizes) {
+  std::string zip = InfoZip("-0");
+  std::string bytes = test::ReadBytes(zip);
+  size_t at = bytes.find("[brand]");  // stored, so its bytes are in the clear
+  ASSERT_NE(at, std::string::npos);
+  bytes[at] = '{';
+  WriteBytes(zip, bytes);
+  EXPECT_EQ(Stage(Package({{"apps.zip", zip}})), 0);
+  ASSERT_GE(Prompts().size(), 1u);
+  EXPECT_EQ(Prompts()[0], staging_text::kArchiveFailed);
+  EXPECT_FALSE(PathExists(app + "/quillon/config.ini"));  // the damaged file is not left behind
+
+  RemoveTree(app + "/quillon");
+  std::string good = Package({{"apps.zip", InfoZip("-6")}});
+  StagingReport first;
+  ASSERT_EQ(Stage(good, &first), 1);
+  WriteBytes(app + "/quillon/stray.bin", std::string(10, 's'));
+  StagingReport report;
+  EXPECT_EQ(Stage(good, &report), 0);
+  long total = static_cast<long>(report.archives.at(0).region.totalBytes);
+  EXPECT_EQ(Prompts().back(), FormatString(staging_text::kSizeMismatch, total, total + 10));
+}
+
+TEST_F(StagingTest, NeverWritesThroughALinkOutOfTheProgramFolder) {
+  MakeDirectories(t / "outside");
+  ASSERT_EQ(::symlink((t / "outside").c_str(), (app + "/quillon").c_str()), 0);
+  EXPECT_EQ(Stage(Package({{"apps.zip", InfoZip("-6")}})), 0);
+  EXPECT_TRUE(ListFolder(t / "outside").empty());
+  ASSERT_GE(Prompts().size(), 2u);
+  EXPECT_EQ(Prompts()[0], FormatString(staging_text::kCreateFolderFailed, ELOOP, (app + "/quillon").c_str()));
+}
+
+TEST_F(StagingTest, SeveralArchivesAreEachScannedAndChecked) {
+  std::string second = t / "second.zip", other = t / "other.zip";
+  ASSERT_TRUE(test::MakeZip(R"({"entries": [{"name": "quillon/extra/x.txt", "data": "more apps"}]})", second, t.path()));
+  ASSERT_TRUE(test::MakeZip(R"({"entries": [{"name": "other/y.txt", "data": "other brand"}]})", other, t.path()));
+  StagingReport report;
+  ASSERT_EQ(Stage(Package({{"apps.zip", InfoZip("-6")}, {"more_zip", second}, {"b.zip", other}}), &report), 1)
+      << testing::PrintToString(Prompts());
+  ASSERT_EQ(report.archives.size(), 3u);
+  EXPECT_EQ(test::ReadBytes(app + "/quillon/extra/x.txt"), "more apps");
+  EXPECT_EQ(test::ReadBytes(app + "/other/y.txt"), "other brand");
+  EXPECT_EQ(report.archives[1].unpackedBytes, report.archives[0].region.totalBytes + 9);
+  for (int k = 1; k <= 3; ++k) EXPECT_EQ(package.extend(k).present, 0);
+}
+
+TEST_F(StagingTest, UnreadablePackagesShowTheStationsMessages) {
+  EXPECT_EQ(Stage(t / "missing.QFM"), 0);
+  EXPECT_EQ(Prompts().back(), FormatString(staging_text::kPackageOpenFailed, ENOENT));
+  WriteBytes(t / "short.QFM", "QF\x01\x02 too short");
+  EXPECT_EQ(Stage(t / "short.QFM"), 0);
+  EXPECT_EQ(Prompts().back(), staging_text::kHeaderFailed);
+}
+
+}  // namespace
+}  // namespace flashery
