@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "text/text_ids.h"
 
 namespace flashery {
 
@@ -21,7 +22,7 @@ bool SendImageCommand(PortDevice& dev, const VendorCommand& cmd) {
     dev.clock().SleepMs(kCommandPauseMs);
     return true;
   }
-  ReportMessage(dev.out, dev.Text(kTextImageCommandFailed));
+  ReportMessage(dev.out, dev.Text(kTextCommandRefused));
   return false;
 }
 
@@ -39,17 +40,17 @@ bool ValidMode(int mode) { return mode >= 1 && mode <= 5; }
 bool CheckAlive(PortDevice& dev, bool report) {
   dev.logTransportErrors = false;
   if (!Send(dev, CheckAliveCommand())) return false;
-  if (report) ReportMessage(dev.out, dev.Text(kTextAlive));
+  if (report) ReportMessage(dev.out, dev.Text(kTextHandsetAnswering));
   dev.logTransportErrors = true;
   return true;
 }
 
 bool OpenDownload(PortDevice& dev) {
   if (Send(dev, OpenDownloadCommand())) {
-    ReportMessage(dev.out, dev.Text(kTextOpenDownloadDone));
+    ReportMessage(dev.out, dev.Text(kTextOpenDownloadAccepted));
     return true;
   }
-  ReportMessage(dev.out, dev.Text(kTextOpenDownloadFailed));
+  ReportMessage(dev.out, dev.Text(kTextOpenDownloadRefused));
   return false;
 }
 
@@ -89,33 +90,33 @@ bool AbortImage(PortDevice& dev) {
 
 bool FinishFileSets(PortDevice& dev) {
   if (Send(dev, FinishFileSetsCommand())) {
-    ReportMessage(dev.out, dev.Text(kTextWaitingHandset) + "0 S...");
+    ReportMessage(dev.out, dev.Text(kTextWaitingForHandset) + "0 S...");
     return true;
   }
-  ReportMessage(dev.out, dev.Text(kTextCommandsRefused));
+  ReportMessage(dev.out, dev.Text(kTextHandsetNotReady));
   return false;
 }
 
 bool WaitCompletion(PortDevice& dev) {
   if (!Send(dev, StartCompletionCommand())) {
-    ReportMessage(dev.out, dev.Text(kTextCompletionFailed));
+    ReportMessage(dev.out, dev.Text(kTextFinishFailed));
     return false;
   }
   for (int r = 0; r < kCompletionPolls; ++r) {
     dev.clock().SleepMs(kCompletionPollPauseMs);
     uint8_t reply[kPollCompletionLength] = {};
     if (!dev.SendCommand(PollCompletionCommand(), reply)) {
-      ReportMessage(dev.out, dev.Text(kTextCompletionFailed));
+      ReportMessage(dev.out, dev.Text(kTextFinishFailed));
       continue;
     }
     if (ReplyTextEquals(reply, sizeof reply, "1")) {
       dev.out.progressPosition = kProgressMax;
-      ReportMessage(dev.out, dev.Text(kTextCompletionDone) + FormatString("%d S...", r / 2));
+      ReportMessage(dev.out, dev.Text(kTextHandsetFinished) + FormatString("%d S...", r / 2));
       return true;
     }
-    ShowStatusText(dev.out, dev.Text(kTextCompletionWaiting) + FormatString("%d S.....\r\n", r / 2));
+    ShowStatusText(dev.out, dev.Text(kTextWaitingForFinish) + FormatString("%d S.....\r\n", r / 2));
   }
-  ReportMessage(dev.out, dev.Text(kTextCompletionFailed));
+  ReportMessage(dev.out, dev.Text(kTextFinishFailed));
   return false;
 }
 

@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "platform/clock.h"
+#include "text/text_ids.h"
 #include "text/text_table.h"
 
 namespace flashery {
@@ -44,7 +45,7 @@ bool PortDevice::OpenDevice() {
     WriteLogText(out, "\r\n");
     return false;
   }
-  WriteLogText(out, Text(kTextOpened));
+  WriteLogText(out, Text(kTextDeviceOpened));
   WriteLogText(out, "\r\n");
   return true;
 }
@@ -62,10 +63,10 @@ bool PortDevice::SendCommand(const VendorCommand& cmd, uint8_t* data) {
   if (last_.good()) return true;
   if (logTransportErrors) {
     if (last_.status == SendStatus::kBadStatus) {
-      WriteLogText(out, Text(kTextBadStatus) + FormatString("%u", last_.transferred));
+      WriteLogText(out, Text(kTextBadCommandStatus) + FormatString("%u", last_.transferred));
       WriteLogText(out, "\r\n");
     }
-    WriteLogText(out, Text(kTextTransportError) + FormatString("%d\r\n", last_.errorCode));
+    WriteLogText(out, Text(kTextCommandFailed) + FormatString("%d\r\n", last_.errorCode));
     WriteLogText(out, "\r\n");
   }
   return false;

@@ -34,23 +34,6 @@ namespace flashery {
 class Clock;
 class TextTable;
 
-// Text ids the device layer uses.
-enum DeviceTextId : int {
-  kTextCommandsRefused = 45,   // handset not ready / refused
-  kTextWaitingHandset = 46,
-  kTextOpened = 56,
-  kTextAlive = 58,
-  kTextOpenDownloadFailed = 59,
-  kTextOpenDownloadDone = 60,
-  kTextImageCommandFailed = 74,
-  kTextImageAborted = 99,
-  kTextBadStatus = 100,
-  kTextTransportError = 101,
-  kTextCompletionWaiting = 109,
-  kTextCompletionDone = 110,
-  kTextCompletionFailed = 111,
-};
-
 class PortDevice {
  public:
   // `output` supplies view, listener, log and commandLineMode; port,
