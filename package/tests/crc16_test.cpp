@@ -126,6 +126,17 @@ TEST(Crc16, SectionValueSumsNinetySixMebibytePieces) {
   ASSERT_NE(want, chained);  // the piece rule is observable here
 
   EXPECT_EQ(SectionCheckValue(fd, offset, static_cast<uint32_t>(size)), want);
+  // The streaming form, fed in uneven pieces that straddle the boundary.
+  SectionCheckBuilder builder;
+  for (size_t at = 0; at < piece.size();) {
+    size_t n = std::min<size_t>(piece.size() - at, 7777777);
+    builder.Add(piece.data() + at, n);
+    at += n;
+  }
+  EXPECT_EQ(builder.Value(), Crc16UpdateTable(piece.data(), piece.size(), 0));
+  builder.Add(&last, 1);
+  EXPECT_EQ(builder.Value(), want);
+  EXPECT_EQ(builder.bytes(), size);
   EXPECT_EQ(SectionCheckValue(fd, offset, 0), 0u);
   EXPECT_EQ(SectionCheckValue(-1, 0, 0), 0u);
   // Short by one byte, and offsets far beyond the end, are read failures.
