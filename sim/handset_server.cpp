@@ -1,0 +1,135 @@
+#include "sim/handset_server.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
+#include "device/sim_wire.h"
+
+namespace flashery::sim {
+
+StopSignal::StopSignal() {
+  if (::pipe2(fds_, O_CLOEXEC | O_NONBLOCK) != 0) fds_[0] = fds_[1] = -1;
+}
+
+StopSignal::~StopSignal() {
+  for (int fd : fds_)
+    if (fd >= 0) ::close(fd);
+}
+
+void StopSignal::Request() {
+  stop_.store(true);
+  if (fds_[1] >= 0) {
+    char c = 1;
+    [[maybe_unused]] ssize_t n = ::write(fds_[1], &c, 1);
+  }
+}
+
+bool WaitStation(Clock& clock, uint32_t ms, const StopSignal& stop) {
+  while (ms > 0) {
+    if (stop.requested()) return false;
+    uint32_t step = std::min(ms, kWaitStepMs);
+    clock.SleepMs(step);
+    ms -= step;
+  }
+  return !stop.requested();
+}
+
+namespace {
+
+// Waits until fd is readable or stop is requested; true when readable.
+bool WaitReadable(int fd, const StopSignal& stop) {
+  for (;;) {
+    if (stop.requested()) return false;
+    pollfd p[2] = {{fd, POLLIN, 0}, {stop.fd(), POLLIN, 0}};
+    int n = ::poll(p, stop.fd() >= 0 ? 2 : 1, -1);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (p[1].revents != 0) return false;
+    if (p[0].revents != 0) return true;
+  }
+}
+
+}  // namespace
+
+HandsetServer::HandsetServer(HandsetModel& model, const std::string& dir, Clock& clock,
+                             const StopSignal& stop)
+    : model_(model), clock_(clock), stop_(stop), presence_(dir) {}
+
+bool HandsetServer::Appear(std::string& error) {
+  if (!model_.PowerOn()) {
+    error = "cannot prepare the handset folder " + model_.config().folder;
+    return false;
+  }
+  return presence_.Appear(model_.busSerial(), model_.interfacePath(), error);
+}
+
+HandsetServer::ConnectionEnd HandsetServer::Serve(int fd) {
+  WireRequest request;
+  for (;;) {
+    if (!WaitReadable(fd, stop_)) return stop_.requested() ? ConnectionEnd::kStop : ConnectionEnd::kClosed;
+    if (ReadWireRequest(fd, request, kRequestBudgetMs) != WireIo::kOk) return ConnectionEnd::kClosed;
+    HandsetCommand command;
+    command.direction = static_cast<uint8_t>(request.header.direction);
+    std::copy(request.header.cdb.begin(), request.header.cdb.end(), command.cdb);
+    command.dataLength = request.header.dataLength;
+    command.data = request.data.empty() ? nullptr : request.data.data();
+    command.timeoutMs = request.header.timeoutMs;
+    HandsetReply reply = model_.Execute(command);
+    if (reply.timing == ReplyTiming::kDropConnection) return ConnectionEnd::kClosed;
+    if (reply.timing == ReplyTiming::kAfterTimeout && !WaitStation(clock_, reply.delayMs, stop_))
+      return ConnectionEnd::kStop;
+    uint32_t length = request.header.direction == DataDirection::kFromDevice
+                          ? static_cast<uint32_t>(std::min<size_t>(reply.data.size(), command.dataLength))
+                          : 0;
+    if (SendWireReply(fd, reply.scsiStatus, length ? reply.data.data() : nullptr, length,
+                      kRequestBudgetMs) != WireIo::kOk)
+      return reply.leaveBus ? ConnectionEnd::kLeaveBus : ConnectionEnd::kClosed;
+    if (reply.leaveBus) return ConnectionEnd::kLeaveBus;
+  }
+}
+
+bool HandsetServer::Restart() {
+  if (!WaitStation(clock_, model_.config().timings.leaveDelayMs, stop_)) return false;
+  BusReturn back = model_.LeaveBus();
+  presence_.Leave();
+  if (!back.comesBack) {
+    while (WaitStation(clock_, 1000, stop_)) {
+    }
+    return false;
+  }
+  if (!WaitStation(clock_, back.offBusMs, stop_)) return false;
+  model_.Rejoin();
+  std::string error;
+  if (!presence_.Appear(back.busSerial, model_.interfacePath(), error)) {
+    std::fprintf(stderr, "flashery-sim: %s\n", error.c_str());
+    return false;
+  }
+  return true;
+}
+
+void HandsetServer::Run() {
+  while (!stop_.requested()) {
+    if (!presence_.present()) break;
+    if (!WaitReadable(presence_.listenFd(), stop_)) break;
+    int fd = presence_.Accept();
+    if (fd < 0) continue;
+    ConnectionEnd end = Serve(fd);
+    ::close(fd);
+    model_.ConnectionClosed();
+    if (end == ConnectionEnd::kStop) break;
+    if (end == ConnectionEnd::kLeaveBus) {
+      if (!Restart()) break;
+    } else {
+      presence_.Reaccept();
+    }
+  }
+  presence_.Leave();
+  model_.Shutdown();
+}
+
+}  // namespace flashery::sim

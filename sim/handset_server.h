@@ -1,0 +1,68 @@
+// One simulated handset served on the simulated bus: a thread body that
+// puts the handset on the bus, answers one connection at a time with the
+// wire protocol, and carries out what the model's answers ask for:
+// answering late (after the request's time-out), dropping the connection,
+// and leaving the bus after a restart (for the model's time off the bus,
+// then coming back, perhaps under another serial, or never).
+//
+// Every wait goes through the Clock in short steps, so a stop request is
+// seen within one step whatever the time scale. Reading a request is
+// bounded: a peer that stops in the middle of one for kRequestBudgetMs (real
+// time) loses its connection; a malformed request ends the connection too.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "platform/clock.h"
+#include "sim/bus_presence.h"
+#include "sim/handset_model.h"
+
+namespace flashery::sim {
+
+constexpr int kRequestBudgetMs = 10000;
+constexpr uint32_t kWaitStepMs = 50;
+
+// A stop request shared by all handset threads: a flag and a pipe whose
+// read end becomes readable when stop is requested (for poll).
+class StopSignal {
+ public:
+  StopSignal();
+  ~StopSignal();
+  StopSignal(const StopSignal&) = delete;
+  StopSignal& operator=(const StopSignal&) = delete;
+  void Request();
+  bool requested() const { return stop_.load(); }
+  int fd() const { return fds_[0]; }
+
+ private:
+  std::atomic<bool> stop_{false};
+  int fds_[2] = {-1, -1};
+};
+
+// Waits ms station milliseconds; false when stopped before the end.
+bool WaitStation(Clock& clock, uint32_t ms, const StopSignal& stop);
+
+class HandsetServer {
+ public:
+  HandsetServer(HandsetModel& model, const std::string& dir, Clock& clock, const StopSignal& stop);
+
+  // Puts the handset on the bus; false (with error) when it cannot.
+  bool Appear(std::string& error);
+  // Serves until stop is requested, then leaves the bus and writes the
+  // final report. Call after a successful Appear.
+  void Run();
+
+ private:
+  enum class ConnectionEnd { kClosed, kLeaveBus, kStop };
+  ConnectionEnd Serve(int fd);
+  // Off the bus and back; false when stopped or the handset stays away.
+  bool Restart();
+
+  HandsetModel& model_;
+  Clock& clock_;
+  const StopSignal& stop_;
+  BusPresence presence_;
+};
+
+}  // namespace flashery::sim

@@ -1,0 +1,218 @@
+#include "sim/sim_options.h"
+
+#include <functional>
+
+#include "platform/paths.h"
+#include "text/status.h"
+
+namespace flashery::sim {
+
+namespace {
+
+bool IsPlainWord(const std::string& s, size_t maxLength) {
+  if (s.empty() || s.size() > maxLength) return false;
+  for (char c : s) {
+    bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+              c == '-' || c == '_';
+    if (!ok) return false;
+  }
+  return true;
+}
+
+bool ParseMs(const std::string& text, uint32_t& out) {
+  if (text == "0") {
+    out = 0;
+    return true;
+  }
+  return ParseCount(text, out) && out <= 3600000;
+}
+
+bool ParseList(const std::string& text, std::set<int>& out) {
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t comma = text.find(',', start);
+    std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    uint32_t n = 0;
+    if (!ParseCount(item, n) || n > kMaxSimHandsets) return false;
+    out.insert(static_cast<int>(n));
+    if (comma == std::string::npos) return true;
+    start = comma + 1;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string SimUsage() {
+  return
+      "usage: flashery-sim --dir DIR [options]\n"
+      "Simulated handsets on the simulated bus in DIR: each handset SERIAL is the\n"
+      "socket DIR/SERIAL.sock and the file DIR/SERIAL.id (its interface path). It\n"
+      "keeps what it receives in DIR/SERIAL/images and DIR/SERIAL/storage (emptied\n"
+      "at start) and writes DIR/SERIAL/report.json. When every handset is on the\n"
+      "bus it prints \"ready\" and writes DIR/sim.ready. SIGINT or SIGTERM ends it\n"
+      "and removes its files from DIR.\n"
+      "\n"
+      "  --dir DIR              bus folder (created when missing)\n"
+      "  --count N              number of handsets, 1 to 16 (default 1)\n"
+      "  --serial-prefix P      serials P0001, P0002, ... (default SIM)\n"
+      "  --model M              model in the interface path (default T745)\n"
+      "  --vendor V             vendor word (default vantor)\n"
+      "  --revision R           revision (default 0001)\n"
+      "Timings, in milliseconds, scaled by FLASHERY_TIME_SCALE:\n"
+      "  --open-busy-ms T       busy after OpenDownload (200)\n"
+      "  --image-busy-ms T      busy after each image (300)\n"
+      "  --segment-busy-ms T    busy after each system image segment (300)\n"
+      "  --finish-busy-ms T     busy after FinishImages (1000)\n"
+      "  --leave-ms T           from a restart's answer to leaving the bus (200)\n"
+      "  --offbus-ms T          time off the bus per restart (3000)\n"
+      "  --prepare-ms T         a storage preparation (1500)\n"
+      "  --complete-ms T        from StartCompletion to finished (1500)\n"
+      "Faults (repeatable where it makes sense):\n"
+      "  --refuse CMD[:N][@K]   refuse command CMD N times from its K-th occurrence\n"
+      "  --late CMD[:N][@K]     answer CMD only after the request's time-out\n"
+      "  --reject-block K[:N][@T]  refuse block K of a transfer N times\n"
+      "                         (T: imageCODE such as image5, or a handset file name)\n"
+      "  --drop-at-block K      close the connection at the K-th WriteBlock\n"
+      "  --never-ready          QueryState always answers busy\n"
+      "  --never-return[=N]     do not come back after leaving the bus the N-th time\n"
+      "  --other-serial         come back from each restart with another serial\n"
+      "  --wrong-poll-storage[=N]     wrong text in N completed PollStorage replies\n"
+      "  --wrong-poll-completion[=N]  wrong text in N completed PollCompletion replies\n"
+      "  --faulty LIST          only these handsets (e.g. 2,3) show the faults\n"
+      "  --help                 this text\n";
+}
+
+ParsedOptions ParseSimOptions(const std::vector<std::string>& args) {
+  ParsedOptions p;
+  SimOptions& o = p.options;
+  HandsetTimings& t = o.timings;
+  FaultSpec& f = o.faults;
+
+  using Setter = std::function<bool(const std::string&)>;
+  auto ms = [](uint32_t& field) { return Setter([&field](const std::string& v) { return ParseMs(v, field); }); };
+  struct Valued {
+    const char* name;
+    Setter set;
+  };
+  std::string error;
+  std::vector<Valued> valued = {
+      {"--dir", [&](const std::string& v) { o.dir = v; return !v.empty(); }},
+      {"--count", [&](const std::string& v) {
+         uint32_t n = 0;
+         if (!ParseCount(v, n) || n > kMaxSimHandsets) return false;
+         o.count = static_cast<int>(n);
+         return true;
+       }},
+      {"--serial-prefix", [&](const std::string& v) { o.serialPrefix = v; return IsPlainWord(v, kMaxSerialPrefix); }},
+      {"--model", [&](const std::string& v) { o.model = v; return IsPlainWord(v, 24); }},
+      {"--vendor", [&](const std::string& v) { o.vendor = v; return IsPlainWord(v, 16); }},
+      {"--revision", [&](const std::string& v) { o.revision = v; return IsPlainWord(v, 8); }},
+      {"--open-busy-ms", ms(t.openBusyMs)},
+      {"--image-busy-ms", ms(t.imageBusyMs)},
+      {"--segment-busy-ms", ms(t.segmentBusyMs)},
+      {"--finish-busy-ms", ms(t.finishBusyMs)},
+      {"--leave-ms", ms(t.leaveDelayMs)},
+      {"--offbus-ms", ms(t.offBusMs)},
+      {"--prepare-ms", ms(t.prepareMs)},
+      {"--complete-ms", ms(t.completeMs)},
+      {"--refuse", [&](const std::string& v) {
+         f.refuse.emplace_back();
+         return ParseCommandFault(v, f.refuse.back(), error);
+       }},
+      {"--late", [&](const std::string& v) {
+         f.late.emplace_back();
+         return ParseCommandFault(v, f.late.back(), error);
+       }},
+      {"--reject-block", [&](const std::string& v) {
+         f.rejectBlocks.emplace_back();
+         return ParseBlockFault(v, f.rejectBlocks.back(), error);
+       }},
+      {"--drop-at-block", [&](const std::string& v) { return ParseCount(v, f.dropAtBlock); }},
+      {"--faulty", [&](const std::string& v) { return ParseList(v, o.faulty); }},
+  };
+  struct Optional {
+    const char* name;
+    uint32_t* count;    // value after '=', or the default
+    uint32_t byDefault;
+    bool* flag;         // a plain switch
+  };
+  std::vector<Optional> optional = {
+      {"--never-ready", nullptr, 0, &f.neverReady},
+      {"--other-serial", nullptr, 0, &f.otherSerial},
+      {"--never-return", &f.neverReturnAfter, 1, nullptr},
+      {"--wrong-poll-storage", &f.wrongPollStorage, kAlways, nullptr},
+      {"--wrong-poll-completion", &f.wrongPollCompletion, kAlways, nullptr},
+  };
+
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+      o.help = true;
+      return p;
+    }
+    size_t eq = arg.find('=');
+    std::string name = arg.substr(0, eq);
+    bool hasValue = eq != std::string::npos;
+    std::string value = hasValue ? arg.substr(eq + 1) : "";
+    bool known = false;
+    for (auto& v : valued) {
+      if (name != v.name) continue;
+      known = true;
+      if (!hasValue) {
+        if (i + 1 >= args.size()) {
+          p.error = name + " needs a value";
+          return p;
+        }
+        value = args[++i];
+      }
+      error.clear();
+      if (!v.set(value)) {
+        p.error = error.empty() ? "bad value '" + value + "' for " + name : name + ": " + error;
+        return p;
+      }
+    }
+    for (auto& v : optional) {
+      if (name != v.name) continue;
+      known = true;
+      if (v.flag) {
+        if (hasValue) {
+          p.error = name + " takes no value";
+          return p;
+        }
+        *v.flag = true;
+      } else if (!hasValue) {
+        *v.count = v.byDefault;
+      } else if (!ParseCount(value, *v.count)) {
+        p.error = "bad count '" + value + "' for " + name;
+        return p;
+      }
+    }
+    if (!known) {
+      p.error = "unknown option '" + arg + "'";
+      return p;
+    }
+  }
+  if (o.dir.empty()) p.error = "--dir is required";
+  for (int n : o.faulty)
+    if (n > o.count) p.error = FormatString("--faulty names handset %d of %d", n, o.count);
+  return p;
+}
+
+std::string HandsetSerial(const SimOptions& o, int index) {
+  return o.serialPrefix + FormatString("%04d", index);
+}
+
+HandsetConfig HandsetConfigFor(const SimOptions& o, int index) {
+  HandsetConfig c;
+  c.serial = HandsetSerial(o, index);
+  c.model = o.model;
+  c.vendor = o.vendor;
+  c.revision = o.revision;
+  c.folder = JoinPath(o.dir, c.serial);
+  c.timings = o.timings;
+  if (o.faulty.empty() || o.faulty.count(index)) c.faults = o.faults;
+  return c;
+}
+
+}  // namespace flashery::sim
