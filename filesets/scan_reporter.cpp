@@ -17,6 +17,10 @@ std::string ScanText::Compose(const TextTable& texts) const {
   return (textId >= 0 ? texts.Get(textId) : std::string()) + detail;
 }
 
+void PrintTo(const ScanText& text, std::ostream* out) {
+  *out << "{text " << text.textId << ", \"" << text.detail << "\"}";
+}
+
 void ConsoleScanReporter::CheckStarted(ScanSet set) {
   std::lock_guard lock(mutex_);
   std::fprintf(out_, "%s: checking\n", ScanSetName(set));

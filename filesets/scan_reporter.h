@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,7 @@ struct ScanText {
   std::string Compose(const TextTable& texts) const;
   bool operator==(const ScanText&) const = default;
 };
+void PrintTo(const ScanText& text, std::ostream* out);  // test messages
 
 class ScanReporter {
  public:
