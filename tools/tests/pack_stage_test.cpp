@@ -1,0 +1,104 @@
+// flashery-pack stage, run as a release engineer runs it: a package made by
+// flashery-pack create with an Info-ZIP archive as an Extend section.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/tests/test_dir.h"
+
+namespace flashery {
+namespace {
+
+struct ToolRun {
+  int status = -1;
+  std::string out, err;
+};
+
+std::string Quote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+class PackStageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* bin = std::getenv("FLASHERY_BIN");
+    ASSERT_NE(bin, nullptr);
+    tool_ = std::string(bin) + "/flashery-pack";
+    // A brand folder with a deep path, an empty file and a Chinese name.
+    std::string q = dir_ / "src/quillon";
+    ASSERT_TRUE(MakeDirectories(q + "/presetapp/应用/deep/er"));
+    ASSERT_TRUE(WriteWholeFile(q + "/presetapp/应用/deep/er/app.apk", std::string(100000, 'a') + "end"));
+    ASSERT_TRUE(WriteWholeFile(q + "/presetapp/empty.txt", ""));
+    ASSERT_TRUE(WriteWholeFile(dir_ / "nk.img", std::string(5000, 'k')));
+  }
+  ToolRun Run(const std::string& command) {
+    ToolRun r;
+    std::string cmd = "FLASHERY_HOME=" + Quote(dir_.path()) + " " + command + " >" + Quote(dir_ / "stdout") +
+                      " 2>" + Quote(dir_ / "stderr");
+    int raw = std::system(cmd.c_str());
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.out = ReadWholeFile(dir_ / "stdout").value_or("");
+    r.err = ReadWholeFile(dir_ / "stderr").value_or("");
+    return r;
+  }
+  ToolRun Pack(const std::vector<std::string>& args) {
+    std::string cmd = Quote(tool_);
+    for (const auto& a : args) cmd += " " + Quote(a);
+    return Run(cmd);
+  }
+  std::string Package(const std::string& name, const std::string& extend) {
+    std::string pkg = dir_ / name;
+    ToolRun r = Pack({"create", pkg, "--product", "T745", "--version", "V1", "--nk", dir_ / "nk.img", "--extend",
+                      extend});
+    EXPECT_EQ(r.status, 0) << r.err;
+    return pkg;
+  }
+  std::string tool_;
+  testing::TempDir dir_;
+};
+
+TEST_F(PackStageTest, StagesWhatTheArchiveHoldsAndRejectsDamage) {
+  ASSERT_EQ(Run("cd " + Quote(dir_ / "src") + " && zip -q -r -9 ../apps.zip quillon").status, 0);
+  std::string pkg = Package("good.QFM", "apps.zip=" + dir_ / "apps.zip");
+  // Something left over from an earlier run is deleted first.
+  ASSERT_TRUE(MakeDirectories(dir_ / "out/quillon/old"));
+  ToolRun r = Pack({"stage", pkg, dir_ / "out"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("Extend 1 apps.zip"), std::string::npos) << r.out;
+  EXPECT_EQ(ReadWholeFile(dir_ / "out/quillon/presetapp/应用/deep/er/app.apk").value_or(""),
+            std::string(100000, 'a') + "end");
+  EXPECT_TRUE(IsRegularFile(dir_ / "out/quillon/presetapp/empty.txt"));
+  EXPECT_FALSE(PathExists(dir_ / "out/quillon/old"));
+
+  // The archive's bytes damaged inside the package: rejected in the
+  // station's words, and the entry that failed is named.
+  ASSERT_EQ(Run("cd " + Quote(dir_ / "src") + " && zip -q -r -0 ../stored.zip quillon").status, 0);
+  std::string bytes = ReadWholeFile(Package("stored.QFM", "apps.zip=" + dir_ / "stored.zip")).value();
+  size_t at = bytes.find("aaaend");
+  ASSERT_NE(at, std::string::npos);
+  bytes[at] = 'b';
+  ASSERT_TRUE(WriteWholeFile(dir_ / "bad.QFM", bytes));
+  r = Pack({"stage", dir_ / "bad.QFM", dir_ / "out2"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("zip文件解析失败！"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("app.apk"), std::string::npos) << r.err;
+}
+
+TEST_F(PackStageTest, NothingToStageAndUnusableArguments) {
+  std::string pkg = Package("plain.QFM", "logo.bin=" + dir_ / "nk.img");
+  ToolRun r = Pack({"stage", pkg, dir_ / "out"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("no application archives"), std::string::npos);
+  EXPECT_FALSE(PathExists(dir_ / "out/quillon"));
+  EXPECT_EQ(Pack({"stage", dir_ / "missing.QFM", dir_ / "out"}).status, 2);
+  EXPECT_EQ(Pack({"stage", pkg}).status, 2);
+}
+
+}  // namespace
+}  // namespace flashery
