@@ -1,0 +1,66 @@
+#include "sim/sim_options.h"
+
+#include <gtest/gtest.h>
+
+namespace flashery::sim {
+namespace {
+
+ParsedOptions Parse(std::vector<std::string> args) { return ParseSimOptions(args); }
+
+TEST(SimOptions, ValuesTimingsAndFaultsAreRead) {
+  auto p = Parse({"--dir", "/tmp/b", "--count=3", "--serial-prefix", "QA", "--model", "T800",
+                  "--offbus-ms", "0", "--prepare-ms=250", "--refuse", "EndFile:2", "--refuse=WriteBlock",
+                  "--reject-block", "3@image5", "--never-return=2", "--wrong-poll-storage", "--faulty", "1,3"});
+  ASSERT_TRUE(p.ok()) << p.error;
+  const SimOptions& o = p.options;
+  EXPECT_EQ(o.count, 3);
+  EXPECT_EQ(o.timings.offBusMs, 0u);
+  EXPECT_EQ(o.timings.prepareMs, 250u);
+  EXPECT_EQ(o.timings.completeMs, HandsetTimings{}.completeMs);
+  ASSERT_EQ(o.faults.refuse.size(), 2u);
+  EXPECT_EQ(o.faults.refuse[0].times, 2u);
+  EXPECT_EQ(o.faults.rejectBlocks[0].target, "image5");
+  EXPECT_EQ(o.faults.neverReturnAfter, 2u);
+  EXPECT_EQ(o.faults.wrongPollStorage, kAlways);
+  EXPECT_EQ(o.faults.wrongPollCompletion, 0u);
+
+  HandsetConfig c1 = HandsetConfigFor(o, 1), c2 = HandsetConfigFor(o, 2);
+  EXPECT_EQ(c1.serial, "QA0001");
+  EXPECT_EQ(c1.folder, "/tmp/b/QA0001");
+  EXPECT_EQ(c1.model, "T800");
+  EXPECT_FALSE(c1.faults.empty());
+  EXPECT_TRUE(c2.faults.empty());  // not in --faulty
+  EXPECT_EQ(InterfacePath(c1.vendor, c1.model, c1.revision, c1.serial),
+            "\\\\?\\usbstor#disk&ven_vantor&prod_quillon_t800&rev_0001#QA0001&0#"
+            "{53f56307-b6bf-11d0-94f2-00a0c91efb8b}");
+}
+
+TEST(SimOptions, UsageErrorsAreNamed) {
+  struct Row {
+    std::vector<std::string> args;
+    const char* expect;
+  };
+  const Row rows[] = {
+      {{}, "--dir is required"},
+      {{"--dir"}, "needs a value"},
+      {{"--dir", "d", "--count", "0"}, "--count"},
+      {{"--dir", "d", "--count", "17"}, "--count"},
+      {{"--dir", "d", "--serial-prefix", "a#b"}, "--serial-prefix"},
+      {{"--dir", "d", "--model", "t&x"}, "--model"},
+      {{"--dir", "d", "--offbus-ms", "-5"}, "--offbus-ms"},
+      {{"--dir", "d", "--refuse", "Nope"}, "unknown command"},
+      {{"--dir", "d", "--never-ready=1"}, "takes no value"},
+      {{"--dir", "d", "--never-return=x"}, "bad count"},
+      {{"--dir", "d", "--faulty", "2"}, "handset 2 of 1"},
+      {{"--dir", "d", "--bogus"}, "unknown option"},
+  };
+  for (const Row& r : rows) {
+    auto p = Parse(r.args);
+    EXPECT_FALSE(p.ok());
+    EXPECT_NE(p.error.find(r.expect), std::string::npos) << p.error;
+  }
+  EXPECT_TRUE(Parse({"--help", "--bogus"}).options.help);
+}
+
+}  // namespace
+}  // namespace flashery::sim
