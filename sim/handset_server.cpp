@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 
 #include "device/sim_wire.h"
@@ -39,6 +40,14 @@ bool WaitStation(Clock& clock, uint32_t ms, const StopSignal& stop) {
   return !stop.requested();
 }
 
+uint32_t LateAnswerDelayMs(uint32_t modelDelayMs, uint32_t timeoutMs, double timeScale) {
+  if (!(timeScale > 0)) timeScale = 1.0;
+  double real = SimRealTimeoutMs(timeoutMs, timeScale) * 1.25 + 100.0;
+  double station = std::ceil(real / timeScale);
+  if (station > 86400000.0) station = 86400000.0;
+  return std::max(modelDelayMs, static_cast<uint32_t>(station));
+}
+
 namespace {
 
 // Waits until fd is readable or stop is requested; true when readable.
@@ -57,8 +66,8 @@ bool WaitReadable(int fd, const StopSignal& stop) {
 }  // namespace
 
 HandsetServer::HandsetServer(HandsetModel& model, const std::string& dir, Clock& clock,
-                             const StopSignal& stop)
-    : model_(model), clock_(clock), stop_(stop), presence_(dir) {}
+                             double timeScale, const StopSignal& stop)
+    : model_(model), clock_(clock), timeScale_(timeScale), stop_(stop), presence_(dir) {}
 
 bool HandsetServer::Appear(std::string& error) {
   if (!model_.PowerOn()) {
@@ -81,7 +90,8 @@ HandsetServer::ConnectionEnd HandsetServer::Serve(int fd) {
     command.timeoutMs = request.header.timeoutMs;
     HandsetReply reply = model_.Execute(command);
     if (reply.timing == ReplyTiming::kDropConnection) return ConnectionEnd::kClosed;
-    if (reply.timing == ReplyTiming::kAfterTimeout && !WaitStation(clock_, reply.delayMs, stop_))
+    if (reply.timing == ReplyTiming::kAfterTimeout &&
+        !WaitStation(clock_, LateAnswerDelayMs(reply.delayMs, command.timeoutMs, timeScale_), stop_))
       return ConnectionEnd::kStop;
     uint32_t length = request.header.direction == DataDirection::kFromDevice
                           ? static_cast<uint32_t>(std::min<size_t>(reply.data.size(), command.dataLength))

@@ -43,9 +43,17 @@ class StopSignal {
 // Waits ms station milliseconds; false when stopped before the end.
 bool WaitStation(Clock& clock, uint32_t ms, const StopSignal& stop);
 
+// Station milliseconds to wait before a late answer: the model's delay, but
+// at least a quarter more than the real time the station's socket transport
+// waits for a reply (its time-out scaled, with a real floor), so the answer
+// is late at any time scale.
+uint32_t LateAnswerDelayMs(uint32_t modelDelayMs, uint32_t timeoutMs, double timeScale);
+
 class HandsetServer {
  public:
-  HandsetServer(HandsetModel& model, const std::string& dir, Clock& clock, const StopSignal& stop);
+  // timeScale: the factor the clock applies to station time.
+  HandsetServer(HandsetModel& model, const std::string& dir, Clock& clock, double timeScale,
+                const StopSignal& stop);
 
   // Puts the handset on the bus; false (with error) when it cannot.
   bool Appear(std::string& error);
@@ -61,6 +69,7 @@ class HandsetServer {
 
   HandsetModel& model_;
   Clock& clock_;
+  double timeScale_;
   const StopSignal& stop_;
   BusPresence presence_;
 };

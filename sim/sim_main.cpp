@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
   std::vector<std::unique_ptr<HandsetServer>> servers;
   for (int i = 1; i <= options.count; ++i) {
     models.push_back(std::make_unique<HandsetModel>(HandsetConfigFor(options, i), clock));
-    servers.push_back(std::make_unique<HandsetServer>(*models.back(), options.dir, clock, stop));
+    servers.push_back(std::make_unique<HandsetServer>(*models.back(), options.dir, clock, clock.scale(), stop));
     std::string error;
     if (!servers.back()->Appear(error)) {
       std::fprintf(stderr, "flashery-sim: %s\n", error.c_str());
