@@ -30,7 +30,7 @@ void ConsoleScanReporter::CheckStarted(ScanSet set) {
 void ConsoleScanReporter::ShowStatus(ScanSet set, const ScanText& text) {
   std::string shown = text.Compose(texts_);
   if (text.textId >= 0 && texts_.Get(text.textId).empty())
-    shown = "[text " + std::to_string(text.textId) + "]" + text.detail;
+    shown = "(text " + std::to_string(text.textId) + ")" + text.detail;
   std::lock_guard lock(mutex_);
   std::fprintf(out_, "%s: %s\n", ScanSetName(set), shown.c_str());
   std::fflush(out_);

@@ -45,7 +45,7 @@ class ScanReporter {
 };
 
 // Prints "<set>: <text>" lines. A text id whose text is empty (no language
-// file) is printed as "[text N]" so the message stays identifiable.
+// file) is printed as "(text N)" so the message stays identifiable.
 class ConsoleScanReporter final : public ScanReporter {
  public:
   ConsoleScanReporter(std::FILE* out, const TextTable& texts) : out_(out), texts_(texts) {}

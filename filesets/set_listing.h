@@ -6,6 +6,7 @@
 // and the thumbnail caches unless the reference list mentions them).
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "filesets/list_examine.h"
@@ -25,5 +26,17 @@ enum class SetListing { Matches, ListFailed, Differs };
 // outcome.
 SetListing ListAndCompare(const std::string& folder, const std::string& referencePath,
                           const std::string& currentPath, const ListOptions& options, Codepage system);
+
+// The three kinds of set and the anchor of their relative names.
+enum class SetKind { Resources, Gps, Backup };
+const char* AnchorOf(SetKind kind);
+
+// The station's name of a folder inside a set, for relative naming: from
+// the last path component that names the set's folder ("内置资源", "GPS"
+// or "udisk_bak", any case) on, '\'-separated, with that component - and
+// below GPS the QUILMAP folder - spelled as the station spells them. So a
+// folder listed here gets the names the station's check gives it. nullopt
+// when no component names the set's folder.
+std::optional<std::string> StationNameInSet(const std::string& path, SetKind kind);
 
 }  // namespace flashery

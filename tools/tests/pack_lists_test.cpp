@@ -1,0 +1,183 @@
+// flashery-pack list / compare / check, run as whoever prepares a resource
+// folder runs them.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/codepage.h"
+#include "platform/files.h"
+#include "platform/tests/test_dir.h"
+
+namespace flashery {
+namespace {
+
+struct ToolRun {
+  int status = -1;
+  std::string out, err;
+};
+
+std::string Quote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+std::string Gbk(const std::string& s) { return EncodeFromUtf8(s, Codepage::Gbk).value_or("?"); }
+
+class PackListsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* bin = std::getenv("FLASHERY_BIN");
+    ASSERT_NE(bin, nullptr);
+    tool_ = std::string(bin) + "/flashery-pack";
+    MakeDirectories(dir_ / "home");
+  }
+  ToolRun Pack(const std::vector<std::string>& args) {
+    // A program folder without language files: texts print as "(text N)".
+    std::string cmd = "FLASHERY_HOME=" + Quote(dir_ / "home") + " " + Quote(tool_);
+    for (const auto& a : args) cmd += " " + Quote(a);
+    cmd += " >" + Quote(dir_ / "stdout") + " 2>" + Quote(dir_ / "stderr");
+    ToolRun r;
+    int raw = std::system(cmd.c_str());
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.out = ReadWholeFile(dir_ / "stdout").value_or("");
+    r.err = ReadWholeFile(dir_ / "stderr").value_or("");
+    return r;
+  }
+  void Put(const std::string& rel, const std::string& bytes) {
+    std::string p = dir_ / rel;
+    MakeDirectories(p.substr(0, p.rfind('/')));
+    WriteWholeFile(p, bytes);
+  }
+  // A resource folder with both sets; their reference lists made by `list`.
+  void MakeResourceFolder() {
+    for (const char* f : {"图片收藏", "我的下载", "我的影片", "我的铃声", "我的音乐"})
+      MakeDirectories(dir_ / (std::string("res/内置资源/") + f));
+    Put("res/内置资源/图片收藏/a.jpg", "abc");
+    Put("res/内置资源/我的音乐/歌.mp3", "123456789");
+    for (const char* f : {"archives", "bin", "configdat", "navidat"})
+      MakeDirectories(dir_ / (std::string("res/GPS/QUILMAP/") + f));
+    Put("res/GPS/QUILMAP/bin/b.dat", "A");
+    MakeDirectories(dir_ / "res/GPS/cdrom");
+    MakeDirectories(dir_ / "res/GPS/udisk_bak");
+    ASSERT_EQ(Pack({"list", dir_ / "res/内置资源", dir_ / "res/内置资源/resfile_pc.txt", "--check", "--relative",
+                    "resources"})
+                  .status,
+              0);
+    ASSERT_EQ(Pack({"list", dir_ / "res/GPS/QUILMAP", dir_ / "res/GPS/QUILMAP/quilfile_pc.txt", "--check",
+                    "--relative", "gps"})
+                  .status,
+              0);
+    for (const char* f : {"图片收藏", "我的下载", "我的影片", "我的铃声", "我的音乐"})
+      MakeDirectories(dir_ / (std::string("res/GPS/udisk_bak/") + f));
+    ASSERT_EQ(Pack({"list", dir_ / "res/GPS/udisk_bak", dir_ / "res/GPS/udisk_bak/resfile_pc.txt", "--relative",
+                    "backup"})
+                  .status,
+              0);
+  }
+
+  testing::TempDir dir_;
+  std::string tool_;
+};
+
+TEST_F(PackListsTest, ListWritesTheStationsList) {
+  Put("set/Zeta.txt", "abc");
+  Put("set/alpha.txt", "A");
+  Put("set/歌/Thumbs.db", "cache");
+  Put("set/歌/b.bin", "");
+  ToolRun r = Pack({"list", dir_ / "set", dir_ / "set/resfile_pc.txt", "--check"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadWholeFile(dir_ / "set/resfile_pc.txt").value_or(""),
+            "alpha.txt;1byte;0x000058e5\r\nZeta.txt;3byte;0x7c749dd6\r\n" +
+                Gbk("FILE: 歌\r\nb.bin;0byte;0x00000001\r\n"));
+  EXPECT_TRUE(PathExists(dir_ / "set/歌/Thumbs.db"));  // left out, not deleted
+
+  ASSERT_EQ(Pack({"list", dir_ / "set", dir_ / "plain.txt", "--keep-thumbs", "--encoding", "utf-8"}).status, 0);
+  EXPECT_EQ(ReadWholeFile(dir_ / "plain.txt").value_or(""),
+            "alpha.txt;1byte\r\nresfile_pc.txt;" +
+                std::to_string(FileSize(dir_ / "set/resfile_pc.txt").value()) +
+                "byte\r\nZeta.txt;3byte\r\nFILE: 歌\r\nb.bin;0byte\r\nThumbs.db;5byte\r\n");
+
+  // Relative names below GPS are the station's, whatever case the disk uses.
+  Put("res/gps/quilmap/bin/x.dat", "A");
+  ASSERT_EQ(Pack({"list", dir_ / "res/gps/quilmap", dir_ / "q.txt", "--relative", "gps"}).status, 0);
+  EXPECT_EQ(ReadWholeFile(dir_ / "q.txt").value_or(""), "FILE: QUILMAP\\bin\r\nQUILMAP\\bin\\x.dat;1byte\r\n");
+
+  EXPECT_EQ(Pack({"list", dir_ / "set", dir_ / "x.txt", "--relative", "gps"}).status, 2);
+  EXPECT_EQ(Pack({"list", dir_ / "set", dir_ / "x.txt", "--relative", "maps"}).status, 2);
+  EXPECT_EQ(Pack({"list", dir_ / "absent", dir_ / "x.txt"}).status, 2);
+  EXPECT_EQ(Pack({"list", dir_ / "set"}).status, 2);
+  EXPECT_EQ(Pack({"list", dir_ / "set", dir_ / "x.txt", "--encoding", "latin9"}).status, 2);
+}
+
+TEST_F(PackListsTest, CompareNamesTheFirstFailingEntry) {
+  Put("ref.txt", Gbk("FILE: 我的音乐\r\n歌.mp3;9byte;0x869031c3\r\nb.mp3;3byte;0x7c749dd6\r\n"));
+  Put("same.txt", Gbk("FILE: 我的音乐\r\n歌.mp3;9byte;0x869031c3\r\nb.mp3;3byte;0x7c749dd6\r\n"));
+  Put("more.txt", Gbk("FILE: 我的音乐\r\nnew.mp3;1byte;0x000058e5\r\nB.MP3;3byte;0x7C749DD6\r\n歌.mp3;9byte;0x869031c3\r\n"));
+  Put("size.txt", Gbk("FILE: 我的音乐\r\n歌.mp3;8byte;0x869031c3\r\nb.mp3;3byte;0x7c749dd6\r\n"));
+  Put("less.txt", Gbk("FILE: 我的音乐\r\n歌.mp3;9byte;0x869031c3\r\n"));
+
+  ToolRun r = Pack({"compare", dir_ / "ref.txt", dir_ / "same.txt"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("identical"), std::string::npos);
+  EXPECT_EQ(Pack({"compare", dir_ / "ref.txt", dir_ / "more.txt"}).status, 0);
+
+  r = Pack({"compare", dir_ / "ref.txt", dir_ / "size.txt"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("line 2"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("歌.mp3;8byte;0x869031c3"), std::string::npos) << r.out;
+
+  r = Pack({"compare", dir_ / "ref.txt", dir_ / "less.txt"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("missing: b.mp3;3byte;0x7c749dd6"), std::string::npos) << r.out;
+
+  EXPECT_EQ(Pack({"compare", dir_ / "ref.txt", dir_ / "absent.txt"}).status, 2);
+  EXPECT_EQ(Pack({"compare", dir_ / "ref.txt"}).status, 2);
+}
+
+TEST_F(PackListsTest, CheckRunsTheStationsScanOverAResourceFolder) {
+  MakeResourceFolder();
+  Put("img/nk.bin", std::string(3000, 'n'));
+  ASSERT_EQ(Pack({"create", dir_ / "res/release.QFM", "--product", "T745", "--version", "V1", "--nk",
+                  dir_ / "img/nk.bin"})
+                .status,
+            0);
+  ToolRun r = Pack({"check", dir_ / "res"});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("package: accepted"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("resources: accepted"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("gps: accepted"), std::string::npos) << r.out;
+  EXPECT_FALSE(PathExists(dir_ / "res/内置资源/resfile_cur.txt"));
+
+  // A changed file makes the resources refused with the station's text.
+  Put("res/内置资源/我的音乐/歌.mp3", "123456780");
+  r = Pack({"check", dir_ / "res", "--sets", "resources"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("resources: (text 23)"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("package:"), std::string::npos);
+
+  // Optional GPS parts missing: the question, answered Cancel, refuses.
+  RemoveTree(dir_ / "res/GPS/cdrom");
+  r = Pack({"check", dir_ / "res", "--sets", "gps", "--answer", "cancel"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("gps: (text 14)"), std::string::npos) << r.out;
+  EXPECT_EQ(Pack({"check", dir_ / "res", "--sets", "gps"}).status, 0);
+
+  EXPECT_EQ(Pack({"check", dir_ / "absent"}).status, 2);
+  EXPECT_EQ(Pack({"check", dir_ / "res", "--sets", "maps"}).status, 2);
+}
+
+TEST_F(PackListsTest, EveryCommandHasHelp) {
+  for (const char* c : {"list", "compare", "check"}) {
+    ToolRun r = Pack({c, "--help"});
+    EXPECT_EQ(r.status, 0) << c;
+    EXPECT_NE(r.out.find(std::string("Usage: flashery-pack ") + c), std::string::npos) << c;
+    EXPECT_NE(r.out.find("Exit status"), std::string::npos) << c;
+  }
+}
+
+}  // namespace
+}  // namespace flashery
