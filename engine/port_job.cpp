@@ -1,0 +1,391 @@
+#include "engine/port_job.h"
+
+#include "device/port_commands.h"
+#include "device/port_device.h"
+#include "engine/file_set_transfer.h"
+#include "engine/image_transfer.h"
+#include "engine/storage_procedures.h"
+#include "platform/clock.h"
+#include "text/port_view.h"
+#include "text/prompter.h"
+#include "engine/engine_texts.h"
+#include "text/text_table.h"
+
+namespace flashery {
+
+namespace {
+
+constexpr int kOpenTries = 3;
+constexpr int kStoredPolls = 300;
+constexpr uint32_t kStoredPollPauseMs = 400;
+constexpr uint32_t kStepPauseMs = 100;
+constexpr uint32_t kFileSetPauseMs = 200;
+constexpr uint32_t kRetryPauseMs = 500;
+constexpr int kLeaveRounds = 50;
+constexpr int kStableRounds = 20;
+constexpr int kFirstReturnRounds = 200;
+constexpr int kSecondReturnRounds = 500;
+constexpr uint32_t kReturnPauseMs = 500;
+constexpr int kModeSelectTries = 3;
+constexpr int kProbeRounds = 100;
+
+class Job {
+ public:
+  explicit Job(const PortJobContext& c)
+      : c_(c),
+        in_(MakeJobInputs(c.selection.get(), c.package.get(), c.commandLineMode)),
+        fileSetsWanted_(FileSetsWanted(in_)),
+        isT745_(IsT745(in_)) {
+    output_.view = c.commandLineMode ? nullptr : c.view;
+    output_.listener = c.listener;
+    output_.log = c.log;
+    output_.commandLineMode = c.commandLineMode;
+    static const DownloadSelection kNothing;
+    sel_ = c.selection ? c.selection.get() : &kNothing;
+  }
+
+  bool Run();
+
+ private:
+  std::string T(int id) const { return c_.texts.Get(id); }
+  PortDevice& dev() { return *dev_; }
+  void Show(const std::string& m) { ShowStatusText(dev().out, m); }
+  void Report(const std::string& m) { ReportMessage(dev().out, m); }
+  void Sleep(uint32_t ms) { c_.clock.SleepMs(ms); }
+  bool Attached() const { return c_.records.Attached(c_.portIndex) == 1; }
+  std::string Elapsed() const {
+    uint64_t now = c_.clock.NowMs();
+    uint64_t ms = now > c_.startTimeMs ? now - c_.startTimeMs : 0;
+    return FormatElapsed(static_cast<int64_t>(ms / 1000));
+  }
+
+  void NewDevice();
+  bool OpenWithTries(bool pauseAfterOpen);
+  void WriteImages();
+  void WaitImagesStored();
+  bool Restart();              // steps 7 to 12; false: go to the probe
+  bool WaitReturn(int rounds, int textId, int presentDivisor, int absentDivisor);
+  bool Reopen(int textId, bool pauseAfterOpen);
+  void FirstProbe();
+  void FileSetsAndCompletion();
+  bool RunWaitCompletion();
+  void End();
+
+  const PortJobContext& c_;
+  const JobInputs in_;
+  const bool fileSetsWanted_;
+  const bool isT745_;
+  const DownloadSelection* sel_;
+  PortOutput output_;
+  std::unique_ptr<PortDevice> dev_;
+  bool ok_ = true;
+};
+
+void Job::NewDevice() {
+  // A replacement carries the job's byte total on; its progress starts at 0.
+  if (dev_) output_.transferredBytes = dev_->out.transferredBytes;
+  dev_.reset();
+  std::unique_ptr<Transport> transport = c_.newTransport ? c_.newTransport() : nullptr;
+  dev_ = std::make_unique<PortDevice>(c_.records.Get(c_.portIndex), c_.portIndex, std::move(transport),
+                                      c_.texts, c_.clock, output_);
+}
+
+bool Job::OpenWithTries(bool pauseAfterOpen) {
+  for (int i = 0; i < kOpenTries; ++i) {
+    if (dev().OpenDevice()) {
+      Show(T(kTextHandsetOpened));
+      if (pauseAfterOpen) Sleep(kStepPauseMs);
+      return true;
+    }
+  }
+  return false;
+}
+
+void Job::WriteImages() {
+  const QfmPackage& pkg = *c_.package;
+  for (const ImageStep& step : PlanImages(in_)) {
+    if (!ok_) return;
+    if (RunImageProcedure(dev(), pkg, step.kind, step.extendSlot)) {
+      Sleep(kStepPauseMs);
+      continue;
+    }
+    if (c_.commandLineMode) c_.prompter.Prompt(ImageFailureBoxText(step.kind), kAppTitle, PromptButtons::Ok);
+    if (step.kind == ImageKind::Extend && c_.commandLineMode) {
+      ok_ = false;
+      return;
+    }
+    if (AbortImage(dev()))
+      ok_ = RunImageProcedure(dev(), pkg, RepeatKind(step.kind), step.extendSlot);
+    else
+      ok_ = false;
+    Sleep(kStepPauseMs);
+  }
+}
+
+void Job::WaitImagesStored() {
+  for (int r = 0; r < kStoredPolls; ++r) {
+    bool reachable = false;
+    if (QueryState(dev(), reachable)) {
+      Report(FormatString(" QFM Download success time:%s; ", Elapsed().c_str()));
+      if (!c_.commandLineMode) ok_ = FinishImages(dev(), FinishImagesFlag(in_) != 0);
+      return;
+    }
+    if (!reachable) Show(T(kTextHandsetNotReady));
+    Show(T(kTextWaitingForHandset) + FormatString(" %d s...\r\n", r));
+    Sleep(kStoredPollPauseMs);
+  }
+  Show(T(kTextHandsetNotReady));
+  ok_ = false;
+}
+
+bool Job::WaitReturn(int rounds, int textId, int presentDivisor, int absentDivisor) {
+  int stable = 0;
+  for (int r = 0; r < rounds; ++r) {
+    if (Attached()) {
+      if (stable >= kStableRounds) return true;
+      Sleep(kReturnPauseMs);
+      Show(T(textId) + FormatString(" %d s...\r\n", r / presentDivisor));
+      ++stable;
+    } else {
+      Show(T(textId) + FormatString(" %d s...\r\n", r / absentDivisor));
+      Sleep(kReturnPauseMs);
+    }
+  }
+  return false;
+}
+
+bool Job::Reopen(int textId, bool pauseAfterOpen) {
+  Show(T(textId));
+  NewDevice();
+  if (OpenWithTries(pauseAfterOpen)) return true;
+  Report(T(kTextHandsetOpenFailed));
+  ok_ = false;
+  return false;
+}
+
+bool Job::Restart() {
+  // The first restart; in the unattended mode it runs whatever came before,
+  // but never turns an earlier failure into a success.
+  bool restarted = RestartIntoStorage(dev(), c_.commandLineMode);
+  ok_ = ok_ && restarted;
+  if (!restarted) {
+    Show(T(kTextRestartFailed));
+  } else {
+    for (int i = 0; i < kLeaveRounds; ++i) {
+      Sleep(50);
+      if (!Attached()) {
+        Show(T(kTextHandsetRestarting));
+        break;
+      }
+    }
+  }
+  if (!ok_ || !ContinuesAfterRestart(in_)) return false;
+
+  if (!WaitReturn(kFirstReturnRounds, kTextWaitingForReturn, 5, 5)) {
+    Report(T(kTextRestartFailed));
+    ok_ = false;
+    return false;
+  }
+  if (!Reopen(kTextReopeningAfterRestart, true)) return false;
+
+  bool selected = false;
+  for (int i = 0; i < kModeSelectTries && !selected; ++i) selected = SelectStorageMode(dev());
+  ok_ = selected;
+  if (!selected) {
+    Show(T(kTextStorageModeRefused));
+    return false;
+  }
+  for (int i = 0; i < kLeaveRounds; ++i) {
+    Sleep(kReturnPauseMs);
+    if (!Attached()) {
+      Show(T(kTextSwitchingStorageMode));
+      break;
+    }
+  }
+  if (!WaitReturn(kSecondReturnRounds, kTextSwitchingStorageMode, 3, 2)) {
+    Report(T(kTextHandsetOpenFailed));
+    ok_ = false;
+    return false;
+  }
+  return Reopen(kTextStorageModeSelected, false);
+}
+
+void Job::FirstProbe() {
+  for (int r = 0; r < kProbeRounds; ++r) {
+    if (CheckAlive(dev(), true)) {
+      Show(T(kTextHandsetAnswering));
+      return;
+    }
+    Show(T(kTextWaitingForReturn) + FormatString(" %d s...\r\n", r / 2));
+    Sleep(kReturnPauseMs);
+  }
+  Report(T(kTextHandsetNotAnswering));
+  dev().logTransportErrors = true;
+  ok_ = false;
+}
+
+bool Job::RunWaitCompletion() {
+  if (WaitCompletion(dev())) return true;
+  Sleep(kRetryPauseMs);
+  return WaitCompletion(dev());
+}
+
+void Job::FileSetsAndCompletion() {
+  const int formatMode = sel_->formatMode;
+  if (formatMode == 1 && ok_) {
+    if (!PrepareStorageArea(dev(), 1)) {
+      Sleep(1000);
+      if (!PrepareStorageArea(dev(), 1)) {
+        Show(T(kTextFormatStorageFailed));
+        ok_ = false;
+      }
+    }
+  }
+  if (fileSetsWanted_ && in_.brandSelected && ok_) {
+    Sleep(kFileSetPauseMs);
+    ok_ = TransferFileSet(dev(), FileSetKind::Brand, sel_->brandFolder, formatMode);
+  } else if (formatMode == 0 && ok_ && isT745_) {
+    bool prepared = PrepareStorageArea(dev(), 4);
+    if (prepared) {
+      Sleep(kFileSetPauseMs);
+      prepared = PrepareStorageArea(dev(), 3);
+    }
+    if (!prepared) {
+      Report(T(kTextLabelBrand) + T(kTextTransferFailed));
+      ok_ = false;
+      return;
+    }
+  }
+  if (!fileSetsWanted_) {
+    if (ok_ && isT745_) ok_ = RunWaitCompletion();
+    return;
+  }
+  if (in_.resourcesSelected && ok_) {
+    Sleep(kFileSetPauseMs);
+    ok_ = TransferFileSet(dev(), FileSetKind::Resources, sel_->resourcesFolder, formatMode);
+  }
+  if (in_.gpsSelected) {
+    if (!ok_) return;
+    Sleep(kFileSetPauseMs);
+    ok_ = TransferFileSet(dev(), FileSetKind::Gps, sel_->gpsFolder, formatMode);
+  }
+  if (!ok_) return;
+  Sleep(kFileSetPauseMs);
+  if (!FinishFileSets(dev())) {
+    Sleep(kRetryPauseMs);
+    if (!FinishFileSets(dev())) {
+      ok_ = false;
+      return;
+    }
+  }
+  bool answered = false;
+  for (int r = 0; r < kProbeRounds && !answered; ++r) {
+    answered = CheckAlive(dev(), true);
+    if (answered) {
+      Show(T(kTextHandsetAnswering));
+    } else {
+      Show(T(kTextWaitingForHandset) + FormatString(" %d s...\r\n", r));
+      Sleep(1000);
+    }
+  }
+  if (!answered) {
+    Show(T(kTextLostAfterFileSets));
+    dev().logTransportErrors = true;
+    ok_ = false;
+    return;
+  }
+  ok_ = RunWaitCompletion();
+}
+
+void Job::End() {
+  std::string elapsed = Elapsed();
+  c_.records.SetState(c_.portIndex, kPortFinished);
+  // The handset is let go before the view hears of the end, so a job started
+  // again at once finds it free.
+  PortOutput out = dev().out;
+  dev_.reset();
+  auto Report = [&out](const std::string& m) { ReportMessage(out, m); };
+  if (!c_.commandLineMode) {
+    if (ok_) {
+      Report(T(kTextDownloadSucceeded) + FormatString(" %s; ", elapsed.c_str()));
+    } else {
+      WriteLog(out, " %s; ", elapsed.c_str());
+      WriteLogText(out, "\r\n");
+    }
+    if (c_.view) {
+      c_.view->JobEnded(c_.portIndex, ok_);
+      c_.view->SetProgress(c_.portIndex, 0);
+    }
+  } else if (ok_) {
+    WriteLogText(out, T(kTextDownloadSucceeded) + FormatString(" %s;", elapsed.c_str()));
+    WriteLogText(out, "\r\n");
+  }
+}
+
+bool Job::Run() {
+  NewDevice();
+  if (OpenWithTries(true)) {
+    bool opened = false;
+    for (int i = 0; i < kOpenTries && !opened; ++i) opened = OpenDownload(dev());
+    if (opened) {
+      Report(T(kTextDownloadStarted));
+    } else {
+      Report(T(kTextDownloadStartFailed));
+      ok_ = false;
+    }
+  } else {
+    Show(T(kTextHandsetOpenFailed));
+    ok_ = false;
+  }
+  if (ok_ && c_.package) WriteImages();
+  if (ok_) WaitImagesStored();
+  if (RestartGate(in_, ok_)) Restart();
+  if (ProbeGate(in_, ok_)) {
+    FirstProbe();
+    FileSetsAndCompletion();
+  }
+  End();
+  return ok_;
+}
+
+}  // namespace
+
+JobInputs MakeJobInputs(const DownloadSelection* sel, const QfmPackage* pkg, bool commandLineMode) {
+  JobInputs in;
+  in.commandLineMode = commandLineMode;
+  if (sel) {
+    in.bootloaderSelected = sel->bootloaderSelected != 0;
+    in.kernelSelected = sel->kernelSelected != 0;
+    in.systemSelected = sel->systemSelected != 0;
+    in.gpsSelected = sel->gpsSelected != 0;
+    in.resourcesSelected = sel->resourcesSelected != 0;
+    in.brandSelected = sel->brandSelected != 0;
+    in.formatMode = sel->formatMode;
+  }
+  if (pkg) {
+    in.productName = pkg->productName;
+    in.mloPresent = pkg->section(QfmSectionKey::MLO).IsPresent();
+    in.blPresent = pkg->section(QfmSectionKey::BL).IsPresent();
+    in.nkPresent = pkg->section(QfmSectionKey::NK).IsPresent();
+    in.systemPresent = pkg->section(QfmSectionKey::System).IsPresent();
+    in.userdataPresent = pkg->section(QfmSectionKey::Userdata).IsPresent();
+    in.cachePresent = pkg->section(QfmSectionKey::Cache).IsPresent();
+    in.recoveryPresent = pkg->section(QfmSectionKey::Recovery).IsPresent();
+    in.evnPresent = pkg->section(QfmSectionKey::Evn).IsPresent();
+    for (int k = 0; k < kExtendSlots; ++k) in.extendPresent[static_cast<size_t>(k)] = pkg->extend(k + 1).IsPresent();
+  }
+  return in;
+}
+
+bool PortJob(const PortJobContext& context) {
+  context.semaphore.acquire();
+  bool ok = false;
+  {
+    Job job(context);
+    ok = job.Run();
+  }
+  context.semaphore.release();
+  return ok;
+}
+
+}  // namespace flashery

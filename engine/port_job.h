@@ -1,0 +1,76 @@
+// PortJob: the whole download of one port — open the handset, write the
+// selected images, wait until the handset has stored them, and, when file
+// sets follow or the package is for the T745, restart the handset twice
+// into its storage stage, prepare its storage, copy the file sets and wait
+// for it to finish. Every step goes to the port's status line and the log;
+// the end goes to the view (JobEnded, then the progress bar back to 0) and
+// to the port's record (state finished).
+//
+// The job runs on a thread of its own in window mode (up to eight at once)
+// or on the calling thread in the unattended mode; it holds one unit of
+// the station's job semaphore from its first step to its last. It reads
+// the selection and the package only through the snapshots it was started
+// with, so a reconfiguration while it runs never changes what it writes;
+// the package's own path names the file its images are read from. The
+// port record is read as whole copies (each new PortDevice is built from a
+// fresh copy, which after a restart carries the handset's new path) and
+// its attached flag is polled while the handset restarts.
+//
+// The job's start time is portStartTime in the Clock's station time
+// (Clock::NowMs when the start was decided); elapsed times are shown as
+// "%H:%M:%S".
+//
+// A failure before the restart stays a failure: in the unattended mode the
+// restart runs whatever happened before it, but a restart that succeeds
+// after a failed image does not turn the job into a success.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <semaphore>
+
+#include "config/settings.h"
+#include "device/port_record.h"
+#include "device/transport.h"
+#include "engine/job_plan.h"
+#include "package/qfm_package.h"
+
+namespace flashery {
+
+class Clock;
+class LogFile;
+class PortView;
+class Prompter;
+class StatusListener;
+class TextTable;
+
+using JobSemaphore = std::counting_semaphore<8>;
+
+struct PortJobContext {
+  int portIndex = 0;  // 0..7 (port 1 is 0)
+  PortRecordTable& records;
+  const TextTable& texts;
+  Prompter& prompter;  // the unattended mode's message boxes
+  Clock& clock;
+  JobSemaphore& semaphore;
+  // Makes the transport a PortDevice opens its handset with.
+  std::function<std::unique_ptr<Transport>()> newTransport;
+  std::shared_ptr<const DownloadSelection> selection;
+  std::shared_ptr<const QfmPackage> package;
+  bool commandLineMode = false;
+  uint64_t startTimeMs = 0;         // portStartTime, Clock::NowMs
+  PortView* view = nullptr;         // window mode: end notifications and status
+  StatusListener* listener = nullptr;
+  LogFile* log = nullptr;
+};
+
+// What the job reads from its snapshots.
+JobInputs MakeJobInputs(const DownloadSelection* selection, const QfmPackage* package,
+                        bool commandLineMode);
+
+// Runs the job; returns whether the download succeeded (the same outcome
+// the view and the log are told).
+bool PortJob(const PortJobContext& context);
+
+}  // namespace flashery

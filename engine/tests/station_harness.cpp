@@ -1,0 +1,214 @@
+#include "station_harness.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "engine/handset_name.h"
+#include "package/qfm_layout.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/profile.h"
+
+namespace flashery::test {
+
+TempDir::TempDir() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base && *base ? base : "/tmp") + "/flashery-engine-XXXXXX";
+  std::vector<char> buf(pattern.begin(), pattern.end());
+  buf.push_back('\0');
+  if (::mkdtemp(buf.data())) path_ = buf.data();
+}
+
+TempDir::~TempDir() {
+  if (!path_.empty()) RemoveTree(path_);
+}
+
+void RecordingView::SetStatusText(int port, const std::string& text) {
+  std::lock_guard lock(mutex_);
+  status_[port].push_back(text);
+}
+void RecordingView::SetProgress(int port, uint32_t position) {
+  std::lock_guard lock(mutex_);
+  progress_[port].push_back(position);
+}
+void RecordingView::JobEnded(int port, bool ok) {
+  std::lock_guard lock(mutex_);
+  ended_.emplace_back(port, ok);
+}
+std::vector<std::string> RecordingView::statuses(int port) const {
+  std::lock_guard lock(mutex_);
+  auto it = status_.find(port);
+  return it == status_.end() ? std::vector<std::string>{} : it->second;
+}
+std::vector<uint32_t> RecordingView::progress(int port) const {
+  std::lock_guard lock(mutex_);
+  auto it = progress_.find(port);
+  return it == progress_.end() ? std::vector<uint32_t>{} : it->second;
+}
+std::vector<std::pair<int, bool>> RecordingView::ended() const {
+  std::lock_guard lock(mutex_);
+  return ended_;
+}
+
+std::vector<uint8_t> TestBytes(size_t size, uint32_t seed) {
+  std::vector<uint8_t> v(size);
+  uint32_t x = seed * 2654435761u + 1;
+  for (auto& b : v) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    b = static_cast<uint8_t>(x);
+  }
+  return v;
+}
+
+bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  MakeDirectories(DirName(path));
+  return WriteWholeFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+Station::Station() {
+  std::string lng = "[Text]\n";
+  for (int id = 0; id < TextTable::kCount; ++id)
+    lng += std::to_string(100 + id) + "=[" + std::to_string(id) + "]\n";
+  texts.LoadFrom(ProfileDocument::Parse(lng));
+  log.Reset(dir.path() + "/run.txt", &prompter);
+  clock.SetSleepHook([this](uint64_t now) {
+    for (auto& [port, h] : handsets_) h->Tick(now);
+  });
+}
+
+Station::~Station() { clock.SetSleepHook(nullptr); }
+
+ModelHandset& Station::Plug(int port, const std::string& serial, sim::HandsetConfig config) {
+  config.serial = serial;
+  config.folder = dir.path() + "/bus/" + serial;
+  auto h = std::make_shared<ModelHandset>(config, records, port, clock);
+  EXPECT_TRUE(h->PowerOn());
+  records.Set(port, h->Record());
+  handsets_[port] = h;
+  return *h;
+}
+
+void Station::SetSection(QfmSectionKey key, std::vector<uint8_t> bytes, const std::string& name,
+                         uint8_t fileCode) {
+  QfmSection& s = package.section(key);
+  s.present = 1;
+  s.size = static_cast<uint32_t>(bytes.size());
+  s.name = name;
+  s.fileCode = fileCode;
+  sectionBytes[key] = std::move(bytes);
+}
+
+void Station::WritePackage() {
+  std::vector<uint8_t> file(kQfmHeaderBytes, 0);
+  for (auto& [key, bytes] : sectionBytes) {
+    package.section(key).offset = static_cast<uint32_t>(file.size());
+    file.insert(file.end(), bytes.begin(), bytes.end());
+  }
+  package.packagePath = dir.path() + "/test.QFM";
+  ASSERT_TRUE(WriteBytes(package.packagePath, file));
+}
+
+PortJobContext Station::Context(int port, bool commandLineMode) {
+  auto h = handsets_.count(port) ? handsets_[port] : nullptr;
+  PortJobContext c{.portIndex = port,
+                   .records = records,
+                   .texts = texts,
+                   .prompter = prompter,
+                   .clock = clock,
+                   .semaphore = semaphore,
+                   .newTransport = [h]() -> std::unique_ptr<Transport> {
+                     return h ? h->NewTransport() : nullptr;
+                   },
+                   .selection = std::make_shared<const DownloadSelection>(selection),
+                   .package = std::make_shared<const QfmPackage>(package),
+                   .commandLineMode = commandLineMode,
+                   .startTimeMs = clock.NowMs(),
+                   .view = &view,
+                   .listener = nullptr,
+                   .log = &log};
+  return c;
+}
+
+bool Station::Run(int port, bool commandLineMode) {
+  if (!commandLineMode) {
+    EXPECT_TRUE(records.TryStartJob(port));
+  }
+  return PortJob(Context(port, commandLineMode));
+}
+
+std::unique_ptr<PortDevice> Station::OpenDevice(int port) {
+  PortOutput out;
+  out.view = &view;
+  out.log = &log;
+  auto dev = std::make_unique<PortDevice>(records.Get(port), port, handsets_.at(port)->NewTransport(),
+                                          texts, clock, out);
+  EXPECT_TRUE(dev->OpenDevice());
+  return dev;
+}
+
+std::string Station::Log() const {
+  auto text = ReadWholeFile(dir.path() + "/run.txt");
+  return text.value_or("");
+}
+
+size_t Station::Count(const std::string& text) const {
+  std::string log = Log();
+  size_t n = 0;
+  for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + text.size())) ++n;
+  return n;
+}
+
+void ExpectImage(const std::string& handsetFolder, uint8_t code, const std::vector<uint8_t>& bytes) {
+  std::string path = handsetFolder + "/images/image_" + std::to_string(code) + ".bin";
+  ASSERT_TRUE(PathExists(path)) << path;
+  EXPECT_TRUE(ReadBytes(path) == bytes) << "image " << int(code) << " differs";
+}
+
+namespace {
+void CollectFiles(const std::string& root, const std::string& rel, std::vector<std::string>& out) {
+  for (const DirEntry& e : ListFolder(rel.empty() ? root : root + "/" + rel)) {
+    std::string r = rel.empty() ? e.name : rel + "/" + e.name;
+    if (e.isDir) CollectFiles(root, r, out);
+    else out.push_back(r);
+  }
+}
+}  // namespace
+
+void ExpectStorageMirrors(const std::string& handsetFolder, const std::string& area,
+                          const std::string& setFolder) {
+  std::vector<std::string> local, stored;
+  CollectFiles(setFolder, "", local);
+  CollectFiles(handsetFolder + "/storage/" + area, "", stored);
+  std::vector<std::string> expected;
+  for (const std::string& r : local)
+    if (!IsSkippedListFile(r)) expected.push_back(r);
+  EXPECT_EQ(stored, expected) << area;
+  for (const std::string& r : expected)
+    EXPECT_TRUE(ReadBytes(setFolder + "/" + r) == ReadBytes(handsetFolder + "/storage/" + area + "/" + r))
+        << area << "/" << r << " differs";
+}
+
+std::string Rejections(const sim::HandsetReport& report) {
+  std::string s;
+  for (const auto& r : report.rejected) s += r.command + ": " + r.reason + "\n";
+  return s;
+}
+
+uint32_t TraceCount(const sim::HandsetReport& report, const std::string& command, int status) {
+  uint32_t n = 0;
+  for (const auto& t : report.trace)
+    if (t.command == command && (status < 0 || t.status == status)) n += t.count;
+  return n;
+}
+
+}  // namespace flashery::test
