@@ -90,3 +90,34 @@ TEST(ListFidelity, Utf8ReferenceGivesUtf8CurrentList) {
 
 }  // namespace
 }  // namespace flashery
+
+namespace flashery {
+namespace {
+
+TEST(StationNameInSet, NamesFromTheSetFolderOn) {
+  struct Row {
+    const char* path;
+    SetKind kind;
+    const char* name;  // nullptr: not inside such a set
+  } rows[] = {
+      {"/data/rel/GPS/QUILMAP", SetKind::Gps, "\\GPS\\QUILMAP"},
+      {"/data/rel/gps/quilmap/bin", SetKind::Gps, "\\GPS\\QUILMAP\\bin"},
+      {"/GPS/old/gps/Maps", SetKind::Gps, "\\GPS\\Maps"},  // the last GPS component counts
+      {"/data/rel/内置资源", SetKind::Resources, "\\内置资源"},
+      {"/data/rel/GPS/UDISK_BAK/", SetKind::Backup, "\\udisk_bak"},
+      {"/data/rel/GPSX", SetKind::Gps, nullptr},
+      {"/data/rel/GPS", SetKind::Resources, nullptr},
+  };
+  for (const auto& r : rows) {
+    auto name = StationNameInSet(r.path, r.kind);
+    if (!r.name) {
+      EXPECT_FALSE(name.has_value()) << r.path;
+    } else {
+      EXPECT_EQ(name.value_or("<none>"), r.name) << r.path;
+    }
+  }
+  EXPECT_STREQ(AnchorOf(SetKind::Backup), "\\udisk_bak\\");
+}
+
+}  // namespace
+}  // namespace flashery
