@@ -10,6 +10,7 @@
 // table).
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -56,6 +57,9 @@ class Application {
   LanguageState language;
   LogFile log;
   StartupOptions options;
+  // Names of files moved aside while staging ("Upgrade_Backup/<n>.dy")
+  // count up for the whole process.
+  std::atomic<unsigned> backupCounter{0};
 
  private:
   Clock& clock_;

@@ -1,21 +1,94 @@
+// The unattended mode's entry: start-up, signals, the bus, the output, the
+// run, the exit status.
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <pthread.h>
+#include <sys/ioctl.h>
+#include <thread>
+#include <unistd.h>
 
 #include "app/application.h"
+#include "app/command_line_job.h"
+#include "app/live_table.h"
 #include "app/modes.h"
+#include "app/run_record.h"
+#include "device/bus_factory.h"
+#include "device/handset_bus.h"
 #include "platform/clock.h"
 #include "text/prompter.h"
 
 namespace flashery {
 
+namespace {
+
+// SIGINT and SIGTERM are taken by one thread with sigwait (they are
+// blocked in every other thread), which turns them into a stop request.
+// SIGUSR1 ends that thread when the run is over.
+class SignalWatcher {
+ public:
+  explicit SignalWatcher(std::stop_source& stop) {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    thread_ = std::thread([set, &stop] {
+      for (;;) {
+        int sig = 0;
+        if (sigwait(&set, &sig) != 0 || sig == SIGUSR1) return;
+        if (!stop.stop_requested())
+          std::fprintf(stderr, "flashery: stopping: the jobs end at their next command\n");
+        stop.request_stop();
+      }
+    });
+  }
+  ~SignalWatcher() {
+    pthread_kill(thread_.native_handle(), SIGUSR1);
+    thread_.join();
+  }
+
+ private:
+  std::thread thread_;
+};
+
+int TerminalWidth() {
+  winsize ws{};
+  if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0) return ws.ws_col;
+  return 100;
+}
+
+}  // namespace
+
 int RunUnattended(const StartupOptions& options) {
+  std::stop_source stop;
+  SignalWatcher signals(stop);
   SystemClock clock;
   ConsolePrompter prompter;
   Application app(clock, prompter);
   if (int rc = app.BeginStartup(options); rc != kExitOk) return rc;
   app.FinishStartup(UserDefaultLangId());
   prompter.SetLog(&app.log);
-  std::fprintf(stderr, "flashery: the unattended download is not part of this build yet\n");
-  return kExitCannotStart;
+
+  BusChoice choice = ChooseBus(options.sim, std::getenv("FLASHERY_BUS"));
+  if (!choice.ok) {
+    std::fprintf(stderr, "flashery: %s\n", choice.error.c_str());
+    app.log.WriteLine(choice.error);
+    return kExitUsage;
+  }
+  std::unique_ptr<HandsetBus> bus = MakeHandsetBus(choice);
+  RunRecord record;
+  if (!options.jsonPath.empty() && !record.Open(options.jsonPath)) {
+    std::fprintf(stderr, "flashery: cannot create the run record %s\n", options.jsonPath.c_str());
+    return kExitUsage;
+  }
+  bool terminal = ::isatty(STDOUT_FILENO) == 1;
+  LiveOutput live(clock, stdout, terminal, TerminalWidth(), record.isOpen() ? &record : nullptr);
+  UnattendedResult result = RunCommandLineJob(app, *bus, live, record, stop);
+  if (record.isOpen()) record.End(result.exitStatus, result.reason);
+  if (result.jobsRan) std::printf("flashery: %s; log: %s\n", result.reason.c_str(), app.logFilePath.c_str());
+  return result.exitStatus;
 }
 
 }  // namespace flashery

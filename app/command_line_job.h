@@ -1,0 +1,44 @@
+// The unattended mode's run: prepare the configured package, wait for the
+// handsets, run the port jobs, and end with an exit status.
+//
+// In order: the staging folder "quillon" of the program folder is deleted;
+// the package named by the settings is opened and verified; its preset
+// applications are staged; its Extend sections are bound to the configured
+// names; the device monitor starts; the run waits (500 ms polls) for a
+// handset on port 1 — or, with --ports N, on ports 1..N — for at most
+// --wait-s seconds (500 by default); then one port job per port runs:
+// port 1's on this thread, or with --ports N each on its own thread.
+//
+// Beyond the original, so that an unattended station never fails silently
+// and never writes to the wrong handset:
+// - every reason to stop before a job runs is printed on stderr and written
+//   to the run's log as one line, and the exit status tells the outcome
+//   (exit_status.h);
+// - a port is marked running while its job runs, as in window mode, so the
+//   device monitor keeps it bound to its own handset across the handset's
+//   restarts (a handset plugged in meanwhile can never take its port);
+// - a stop request (SIGINT/SIGTERM) ends the jobs at their next command
+//   boundary (job_stop.h); the run's exit status is then 1.
+#pragma once
+
+#include <stop_token>
+#include <string>
+
+namespace flashery {
+
+class Application;
+class HandsetBus;
+class LiveOutput;
+class RunRecord;
+struct StartupOptions;
+
+struct UnattendedResult {
+  int exitStatus = 2;
+  std::string reason;  // why the run stopped before or after its jobs
+  bool jobsRan = false;
+};
+
+UnattendedResult RunCommandLineJob(Application& app, HandsetBus& bus, LiveOutput& live, RunRecord& record,
+                                   std::stop_source& stop);
+
+}  // namespace flashery

@@ -1,0 +1,15 @@
+// The image bytes a port job is going to write: the sizes of the sections
+// it will send, in the order it sends them. The unattended mode's live
+// table shows a port's percentage against this total.
+#pragma once
+
+#include <cstdint>
+
+namespace flashery {
+
+struct DownloadSelection;
+struct QfmPackage;
+
+uint64_t PlannedImageBytes(const DownloadSelection& selection, const QfmPackage& package, bool commandLineMode);
+
+}  // namespace flashery
