@@ -1,0 +1,199 @@
+// The unattended mode end to end: flashery-pack makes the package,
+// flashery-sim plays the handsets, flashery commandline downloads, and what
+// each handset stored is compared with the package byte for byte.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "app/tests/process_runner.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/tests/test_dir.h"
+
+namespace flashery {
+namespace {
+
+using testing::BinPath;
+using testing::RunCommand;
+using testing::RunOutput;
+using testing::SimProcess;
+
+constexpr const char* kScale = "0.02";
+
+std::string RandomBytes(size_t n, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::string s(n, '\0');
+  for (auto& c : s) c = static_cast<char>(rng());
+  return s;
+}
+
+class Unattended : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* d : {"img", "home", "sim", "res", "apps/quillon/presetapp", "run"})
+      ASSERT_TRUE(MakeDirectories(dir / d));
+    images = {{"mlo", 1, 70000}, {"bl", 2, 65024}, {"nk", 4, 65025}, {"system", 5, 1'500'000},
+              {"userdata", 6, 200000}, {"env", 3, 40}};
+    unsigned seed = 1;
+    for (const auto& im : images) ASSERT_TRUE(WriteWholeFile(dir / ("img/" + im.name), RandomBytes(im.size, seed++)));
+    for (const char* lng : {"English.lng"}) {
+      auto text = ReadWholeFile(BinPath(lng));
+      ASSERT_TRUE(text) << lng;
+      ASSERT_TRUE(WriteWholeFile(dir / (std::string("home/") + lng), *text));
+    }
+  }
+
+  std::vector<std::string> CreateArgs(const std::string& out) {
+    std::vector<std::string> a = {BinPath("flashery-pack"), "create", out, "--product", "T745", "--version", "V1"};
+    for (const auto& im : images) a.insert(a.end(), {"--" + im.name, dir / ("img/" + im.name)});
+    return a;
+  }
+
+  void MakePackage(std::vector<std::string> extra = {}) {
+    auto args = CreateArgs(dir / "res/release.QFM");
+    args.insert(args.end(), extra.begin(), extra.end());
+    RunOutput r = RunCommand(dir / "run", "", args);
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+  }
+
+  void Configure(const std::string& packagePath, const std::string& extra = "") {
+    ASSERT_TRUE(WriteWholeFile(dir / "home/downtoolcfg.ini",
+                               "[Language]\r\ncurrentLang=1033\r\n[checkinfo]\r\nchoseBootloader=1\r\nchoseKernel=1\r\n"
+                               "choseSYS=1\r\n[FilePath]\r\nQFMfile=" + packagePath + "\r\n" + extra));
+  }
+
+  RunOutput Station(std::vector<std::string> extra = {}) {
+    std::vector<std::string> args = {BinPath("flashery"), "commandline", "--home", dir / "home", "--sim", dir / "sim"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return RunCommand(dir / "run", std::string("FLASHERY_TIME_SCALE=") + kScale + " FLASHERY_RUNTIME_DIR=" + dir.path(), args);
+  }
+
+  void ExpectStoredImages(const std::string& serial) {
+    for (const auto& im : images) {
+      auto stored = ReadWholeFile(dir / ("sim/" + serial + "/images/image_" + std::to_string(im.code) + ".bin"));
+      ASSERT_TRUE(stored) << serial << " has no " << im.name;
+      EXPECT_TRUE(*stored == *ReadWholeFile(dir / ("img/" + im.name))) << serial << " " << im.name << " differs";
+    }
+    auto report = ReadWholeFile(dir / ("sim/" + serial + "/report.json"));
+    ASSERT_TRUE(report);
+    EXPECT_NE(report->find("\"rejected\": []"), std::string::npos) << *report;
+  }
+
+  std::string LogText() {
+    std::string all;
+    for (const auto& e : ListFolder(dir / "home/log")) all += *ReadWholeFile(dir / ("home/log/" + e.name));
+    return all;
+  }
+
+  struct Image {
+    std::string name;
+    int code;
+    size_t size;
+  };
+  std::vector<Image> images;
+  testing::TempDir dir;
+};
+
+TEST_F(Unattended, DownloadsEveryImageAndStagesThePresetApplications) {
+  ASSERT_TRUE(WriteWholeFile(dir / "apps/quillon/presetapp/a.apk", RandomBytes(30000, 9)));
+  ASSERT_TRUE(WriteWholeFile(dir / "apps/quillon/presetapp/说明.txt", "text"));
+  RunOutput zip = RunCommand(dir / "apps", "cd " + testing::Quote(dir / "apps") + " &&",
+                      {"zip", "-q", "-r", dir / "apps.zip", "quillon"});
+  ASSERT_EQ(zip.status, 0) << zip.err;
+  MakePackage({"--extend", "apps.zip=" + (dir / "apps.zip")});
+  Configure(dir / "res/release.QFM");
+  SimProcess sim(dir / "sim", {"--count", "1"}, kScale);
+  ASSERT_TRUE(sim.ready(dir / "sim"));
+  RunOutput r = Station({"--json", dir / "run.json"});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  ExpectStoredImages("SIM0001");
+  // The archive was staged into the program folder, not written as an image.
+  EXPECT_EQ(*ReadWholeFile(dir / "home/quillon/presetapp/a.apk"), *ReadWholeFile(dir / "apps/quillon/presetapp/a.apk"));
+  EXPECT_TRUE(IsRegularFile(dir / "home/quillon/presetapp/说明.txt"));
+  std::string json = *ReadWholeFile(dir / "run.json");
+  EXPECT_NE(json.find("\"type\":\"summary\",\"port\":1,\"instanceId\":\"SIM0001\",\"result\":\"ok\""), std::string::npos)
+      << json;
+  EXPECT_NE(json.find("{\"type\":\"end\",\"status\":0"), std::string::npos);
+  EXPECT_NE(LogText().find("SIM0001: "), std::string::npos);
+}
+
+TEST_F(Unattended, NothingToRunEndsWithStatusTwoAndAReason) {
+  // No package configured.
+  RunOutput r = Station({"--wait-s", "1"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("no package is configured"), std::string::npos) << r.err;
+
+  // A package that fails verification (one byte of the system image changed).
+  MakePackage();
+  std::string pkg = *ReadWholeFile(dir / "res/release.QFM");
+  pkg[pkg.size() / 2] ^= 0x5A;
+  ASSERT_TRUE(WriteWholeFile(dir / "res/bad.QFM", pkg));
+  Configure(dir / "res/bad.QFM");
+  r = Station({"--wait-s", "1"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("was not accepted"), std::string::npos) << r.err;
+
+  // An Extend section whose name the settings do not know.
+  MakePackage({"--extend", "extra.img=" + (dir / "img/env")});
+  Configure(dir / "res/release.QFM");
+  r = Station({"--wait-s", "1"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("no configured name"), std::string::npos) << r.err;
+
+  // Configured, it binds; but no handset comes within the bound.
+  Configure(dir / "res/release.QFM", "[ExdFile]\r\nfilename1=extra.img\r\nfilecode1=9\r\n");
+  r = Station({"--wait-s", "1"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("no handset on port 1 within 1 s"), std::string::npos) << r.err;
+  EXPECT_NE(LogText().find("no handset on port 1 within 1 s"), std::string::npos);
+}
+
+TEST_F(Unattended, AnArchiveThatCannotBeStagedStopsTheRun) {
+  ASSERT_TRUE(WriteWholeFile(dir / "broken.zip", "PK\x03\x04 this is not really an archive"));
+  MakePackage({"--extend", "apps.zip=" + (dir / "broken.zip")});
+  Configure(dir / "res/release.QFM");
+  RunOutput r = Station({"--wait-s", "1"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("could not be staged"), std::string::npos) << r.err;
+}
+
+TEST_F(Unattended, AHandsetFailingMidImageFailsTheRun) {
+  MakePackage();
+  Configure(dir / "res/release.QFM");
+  // The connection drops in the middle of the system image; the job's
+  // single repetition runs into the handset that is still mid-transfer.
+  SimProcess sim(dir / "sim", {"--count", "1", "--reject-block", "3:50@image5"}, kScale);
+  ASSERT_TRUE(sim.ready(dir / "sim"));
+  RunOutput r = Station();
+  EXPECT_EQ(r.status, 1) << r.out << r.err;
+  EXPECT_NE(r.out.find("port 1: FAILED"), std::string::npos) << r.out;
+}
+
+TEST_F(Unattended, EightPortsAtOnceWithOneFaultyHandset) {
+  MakePackage();
+  Configure(dir / "res/release.QFM");
+  SimProcess sim(dir / "sim", {"--count", "8", "--faulty", "3", "--reject-block", "2:50@image4"}, kScale);
+  ASSERT_TRUE(sim.ready(dir / "sim"));
+  RunOutput r = Station({"--ports", "8", "--json", dir / "run.json"});
+  EXPECT_EQ(r.status, 1) << r.out << r.err;
+  std::string json = *ReadWholeFile(dir / "run.json");
+  int ok = 0, failed = 0;
+  for (size_t p = json.find("\"type\":\"summary\""); p != std::string::npos; p = json.find("\"type\":\"summary\"", p + 1)) {
+    size_t end = json.find('\n', p);
+    std::string line = json.substr(p, end - p);
+    if (line.find("\"result\":\"ok\"") != std::string::npos) ++ok;
+    if (line.find("\"result\":\"failed\"") != std::string::npos) {
+      ++failed;
+      EXPECT_NE(line.find("SIM0003"), std::string::npos) << line;
+    }
+  }
+  EXPECT_EQ(ok, 7);
+  EXPECT_EQ(failed, 1);
+  for (int i = 1; i <= 8; ++i) {
+    if (i == 3) continue;
+    ExpectStoredImages("SIM000" + std::to_string(i));
+  }
+}
+
+}  // namespace
+}  // namespace flashery
