@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,7 +39,8 @@ class FakeTransport final : public Transport {
   std::vector<std::string> opened;
   int openError = 0;
   bool open = false;
-  int closes = 0;
+  // Outlives the transport, so a test can see its owner closed it.
+  std::shared_ptr<int> closes = std::make_shared<int>(0);
 
   OpenResult Open(const std::string& path) override {
     opened.push_back(path);
@@ -70,7 +72,7 @@ class FakeTransport final : public Transport {
     return out;
   }
   void Close() override {
-    if (open) ++closes;
+    if (open) ++*closes;
     open = false;
   }
   bool IsOpen() const override { return open; }

@@ -73,9 +73,9 @@ TEST(PortDevice, OpenWritesTheStationsLogLinesAndUsesTheOpenPath) {
   EXPECT_TRUE(c.view.texts.empty());  // nothing on the status line
 
   // The destructor closes an open handle.
-  FakeTransport* t = b.transport;
+  std::shared_ptr<int> closes = b.transport->closes;
   b.dev.reset();
-  EXPECT_EQ(t->closes, 1);
+  EXPECT_EQ(*closes, 1);
 }
 
 TEST(PortDevice, FailedCommandsAreLoggedOnlyWhileLoggingIsOn) {
