@@ -27,14 +27,14 @@ StartVerdict DecideStartPort(bool anythingReady, const PortSnapshot& port) {
   return StartVerdict::Start;
 }
 
-StartAllPlan PlanStartAll(bool anythingReady, const std::array<PortSnapshot, kPortCount>& ports) {
+StartAllPlan PlanStartAll(bool anythingReady, const std::array<PortSnapshot, kPanelCount>& ports) {
   StartAllPlan plan;
   if (!anythingReady) {
     plan.verdict = StartVerdict::AskToConfigure;
     return plan;
   }
   bool anyBound = false;
-  for (int p = 0; p < kPortCount; ++p) {
+  for (int p = 0; p < kPanelCount; ++p) {
     if (!ports[p].bound) continue;
     anyBound = true;
     if (!ports[p].running) plan.ports.push_back(p);
@@ -46,13 +46,13 @@ StartAllPlan PlanStartAll(bool anythingReady, const std::array<PortSnapshot, kPo
 }
 
 ButtonStates ButtonsAfterStart(ButtonStates b, int port) {
-  if (port >= 0 && port < kPortCount) b.port[port] = false;
+  if (port >= 0 && port < kPanelCount) b.port[port] = false;
   b.startAll = false;
   return b;
 }
 
 ButtonStates ButtonsAfterJobEnded(ButtonStates b, int port) {
-  if (port >= 0 && port < kPortCount) b.port[port] = true;
+  if (port >= 0 && port < kPanelCount) b.port[port] = true;
   b.startAll = true;
   return b;
 }

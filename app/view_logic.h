@@ -23,7 +23,7 @@
 
 namespace flashery {
 
-constexpr int kPortCount = 8;
+constexpr int kPanelCount = 8;
 
 // Panel colours as the platform's 0x00BBGGRR values.
 enum class PanelLook { NoHandset, Bound, Running, Succeeded, Failed };
@@ -56,10 +56,10 @@ struct StartAllPlan {
   StartVerdict verdict = StartVerdict::NoHandset;
   std::vector<int> ports;  // when verdict is Start
 };
-StartAllPlan PlanStartAll(bool anythingReady, const std::array<PortSnapshot, kPortCount>& ports);
+StartAllPlan PlanStartAll(bool anythingReady, const std::array<PortSnapshot, kPanelCount>& ports);
 
 struct ButtonStates {
-  std::array<bool, kPortCount> port{true, true, true, true, true, true, true, true};
+  std::array<bool, kPanelCount> port{true, true, true, true, true, true, true, true};
   bool startAll = true;
 };
 ButtonStates ButtonsAfterStart(ButtonStates b, int port);

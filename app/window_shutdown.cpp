@@ -15,4 +15,17 @@ ShutdownResult RunWindowShutdownSteps(const std::string& appFolder, const Downlo
   return r;
 }
 
+std::string CloseWhileRunningQuestion(int languageId, int runningJobs) {
+  std::string n = std::to_string(runningJobs);
+  if (languageId == 2052)
+    return "还有 " + n + " 个端口正在下载。现在退出会在下一条命令之后停止这些下载，手机上的固件将不完整。确定要退出吗？";
+  return n + " port(s) are still downloading. Closing now stops them after their current command and leaves "
+             "their handsets incompletely written. Close anyway?";
+}
+
+std::string CloseWhileRunningLogLine(int runningJobs) {
+  return "Window closed by the operator while " + std::to_string(runningJobs) +
+         " port job(s) ran; they stop at their next command boundary";
+}
+
 }  // namespace flashery

@@ -18,4 +18,9 @@ struct ShutdownResult {
 
 ShutdownResult RunWindowShutdownSteps(const std::string& appFolder, const DownloadSelection& sel);
 
+// Closing the window while jobs run asks first (in Chinese when the
+// language id is 2052); a confirmed close is written to the run's log.
+std::string CloseWhileRunningQuestion(int languageId, int runningJobs);
+std::string CloseWhileRunningLogLine(int runningJobs);
+
 }  // namespace flashery

@@ -1,0 +1,58 @@
+#include "ui/gui_prompter.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QThread>
+
+#include "ui/qt_text.h"
+
+namespace flashery {
+
+int GuiPrompter::DefaultAnswer(PromptButtons buttons) {
+  switch (buttons) {
+    case PromptButtons::Ok:
+    case PromptButtons::OkCancel: return kAnswerOk;
+    case PromptButtons::YesNo:
+    case PromptButtons::YesNoCancel: return kAnswerYes;
+    case PromptButtons::RetryCancel: return kAnswerCancel;
+  }
+  return kAnswerOk;
+}
+
+int GuiPrompter::Prompt(const std::string& text, const std::string& caption, PromptButtons buttons) {
+  if (closed_.load()) return DefaultAnswer(buttons);
+  if (QThread::currentThread() == thread()) return Show(text, caption, buttons);
+  int answer = DefaultAnswer(buttons);
+  QMetaObject::invokeMethod(
+      this, [&] { answer = closed_.load() ? DefaultAnswer(buttons) : Show(text, caption, buttons); },
+      Qt::BlockingQueuedConnection);
+  return answer;
+}
+
+int GuiPrompter::Show(const std::string& text, const std::string& caption, PromptButtons buttons) {
+  using B = QMessageBox::StandardButton;
+  QMessageBox::StandardButtons set;
+  switch (buttons) {
+    case PromptButtons::Ok: set = B::Ok; break;
+    case PromptButtons::OkCancel: set = B::Ok | B::Cancel; break;
+    case PromptButtons::YesNo: set = B::Yes | B::No; break;
+    case PromptButtons::YesNoCancel: set = B::Yes | B::No | B::Cancel; break;
+    case PromptButtons::RetryCancel: set = B::Retry | B::Cancel; break;
+  }
+  QWidget* owner = owner_ ? owner_.data() : QApplication::activeWindow();
+  QMessageBox box(buttons == PromptButtons::Ok ? QMessageBox::Information : QMessageBox::Question,
+                  Qs(caption.empty() ? std::string(kAppTitle) : caption), Qs(text), set, owner);
+  box.setWindowModality(Qt::ApplicationModal);
+  switch (box.exec()) {
+    case B::Ok: return kAnswerOk;
+    case B::Cancel: return kAnswerCancel;
+    case B::Yes: return kAnswerYes;
+    case B::No: return kAnswerNo;
+    case B::Retry: return kAnswerRetry;
+    default: break;
+  }
+  // Closed with the window's close button or Escape: the box's cancel.
+  return buttons == PromptButtons::Ok ? kAnswerOk : (buttons == PromptButtons::YesNo ? kAnswerNo : kAnswerCancel);
+}
+
+}  // namespace flashery

@@ -1,0 +1,60 @@
+#include "ui/port_panel.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+
+#include "text/status.h"
+#include "ui/control_id.h"
+#include "ui/qt_text.h"
+
+namespace flashery {
+namespace {
+
+const char* const kPortCaptions[8] = {"第一端口", "第二端口", "第三端口", "第四端口",
+                                      "第五端口", "第六端口", "第七端口", "第八端口"};
+
+}  // namespace
+
+PortPanel::PortPanel(int port, QWidget* parent) : QGroupBox(parent), port_(port) {
+  setTitle(QString::fromUtf8(kPortCaptions[port & 7]));
+  SetControlId(this, GroupId(port));
+
+  serial_ = new QLineEdit(this);
+  serial_->setReadOnly(true);
+  serial_->setFocusPolicy(Qt::ClickFocus);
+  SetControlId(serial_, SerialId(port));
+
+  status_ = new ColorPanel(this);
+  SetControlId(status_, StatusId(port));
+
+  progress_ = new QProgressBar(this);
+  progress_->setRange(0, static_cast<int>(kProgressMax));
+  progress_->setValue(0);
+  progress_->setTextVisible(false);
+  SetControlId(progress_, ProgressId(port));
+
+  start_ = new QPushButton(QString::fromUtf8("开始下载"), this);
+  SetControlId(start_, StartId(port));
+  connect(start_, &QPushButton::clicked, this, [this] { emit startClicked(port_); });
+
+  auto* form = new QFormLayout;
+  form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+  // Ports 1 and 5 head their columns and carry the wider label.
+  form->addRow(QString::fromUtf8(port == 0 || port == 4 ? "SN 号：" : "SN号："), serial_);
+  form->addRow(QString::fromUtf8("下载状态："), status_);
+  form->addRow(QString::fromUtf8("下载进度："), progress_);
+  auto* row = new QHBoxLayout;
+  row->addStretch(1);
+  row->addWidget(start_);
+  form->addRow(row);
+  setLayout(form);
+  SetLook(PanelLook::NoHandset);
+}
+
+void PortPanel::SetLook(PanelLook look) {
+  look_ = look;
+  status_->SetBackgroundColor(PanelColorRef(look));
+}
+
+}  // namespace flashery

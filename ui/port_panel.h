@@ -1,0 +1,50 @@
+// One port's panel of the main form: the group box "第一端口" ...
+// "第八端口" with the handset's serial, the coloured status line, the
+// progress bar (0 ... 32,700) and the port's start button. The panel only
+// shows what it is told; the view decides.
+#pragma once
+
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "app/view_logic.h"
+#include "ui/color_panel.h"
+
+namespace flashery {
+
+class PortPanel : public QGroupBox {
+  Q_OBJECT
+ public:
+  PortPanel(int port, QWidget* parent = nullptr);
+
+  int port() const { return port_; }
+  void SetLook(PanelLook look);
+  PanelLook look() const { return look_; }
+
+  QLineEdit* serial() const { return serial_; }
+  ColorPanel* status() const { return status_; }
+  QProgressBar* progress() const { return progress_; }
+  QPushButton* startButton() const { return start_; }
+
+  // Control ids of the port's controls.
+  static int GroupId(int port) { return 1049 + 4 * port; }
+  static int SerialId(int port) { return 1006 + port; }
+  static int StatusId(int port) { return 1095 + port; }
+  static int ProgressId(int port) { return 1087 + port; }
+  static int StartId(int port) { return port == 7 ? 1121 : 1014 + port; }
+
+ signals:
+  void startClicked(int port);
+
+ private:
+  int port_;
+  PanelLook look_ = PanelLook::NoHandset;
+  QLineEdit* serial_;
+  ColorPanel* status_;
+  QProgressBar* progress_;
+  QPushButton* start_;
+};
+
+}  // namespace flashery

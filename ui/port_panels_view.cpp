@@ -1,0 +1,214 @@
+#include "ui/port_panels_view.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+#include "text/status.h"
+#include "ui/control_id.h"
+#include "ui/qt_text.h"
+#include "ui/retitle.h"
+
+namespace flashery {
+
+PortPanelsView::PortPanelsView(Application& app, PortRecordTable& records, PortJobRunner& jobs, QWidget* parent)
+    : QWidget(parent), app_(app), records_(records), jobs_(jobs) {
+  SetControlId(this, kViewPaneId);
+  auto* grid = new QGridLayout;
+  for (int p = 0; p < 8; ++p) {
+    auto* panel = new PortPanel(p, this);
+    panels_[static_cast<size_t>(p)] = panel;
+    grid->addWidget(panel, p % 4, p / 4);
+    connect(panel, &PortPanel::startClicked, this, &PortPanelsView::OnStartPort);
+  }
+  grid->setColumnStretch(0, 1);
+  grid->setColumnStretch(1, 1);
+
+  startAll_ = new QPushButton(QString::fromUtf8("全部开始"), this);
+  SetControlId(startAll_, 1021);
+  startAll_->setMinimumHeight(32);
+  connect(startAll_, &QPushButton::clicked, this, &PortPanelsView::OnStartAll);
+  auto* startRow = new QHBoxLayout;
+  startRow->addStretch(1);
+  startRow->addWidget(startAll_);
+  startRow->addStretch(1);
+
+  auto* infoBox = new QGroupBox(QString::fromUtf8("待下载文件信息"), this);
+  SetControlId(infoBox, 1081);
+  fileInfo_ = new QTableWidget(0, 4, infoBox);
+  SetControlId(fileInfo_, 1035);
+  fileInfo_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  fileInfo_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  fileInfo_->setShowGrid(true);
+  fileInfo_->verticalHeader()->setVisible(false);
+  fileInfo_->horizontalHeader()->setStretchLastSection(true);
+  fileInfo_->setMinimumHeight(120);
+  auto* infoLayout = new QVBoxLayout;
+  infoLayout->addWidget(fileInfo_);
+  infoBox->setLayout(infoLayout);
+
+  auto* column = new QVBoxLayout;
+  column->addLayout(grid, 3);
+  column->addLayout(startRow);
+  column->addWidget(infoBox, 1);
+  setLayout(column);
+}
+
+void PortPanelsView::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (initialised_) return;
+  InitialUpdate();
+  if (onFirstShown) onFirstShown();
+}
+
+void PortPanelsView::InitialUpdate() {
+  initialised_ = true;
+  Retitle();
+  for (int c = 0; c < 4; ++c) {
+    const FileInfoColumn& col = kFileInfoColumns[c];
+    auto* header = new QTableWidgetItem(Qs(app_.texts.Get(col.textId)));
+    header->setTextAlignment(col.centred ? Qt::AlignCenter : (Qt::AlignLeft | Qt::AlignVCenter));
+    fileInfo_->setHorizontalHeaderItem(c, header);
+    fileInfo_->setColumnWidth(c, col.width);
+  }
+  app_.selection.formatMode = 1;
+  for (int p = 0; p < 8; ++p) {
+    PortPanel* panel = panels_[static_cast<size_t>(p)];
+    panel->progress()->setValue(0);
+    panel->SetLook(PanelLook::NoHandset);
+    panel->status()->setText(Qs(app_.texts.Get(39)));
+  }
+  RefreshFileInfo();
+}
+
+void PortPanelsView::Retitle() { RetitleDialog(this, 101, app_.language); }
+
+bool PortPanelsView::AnythingReady() const {
+  return app_.selection.packageReady.load() || app_.selection.resourcesReady.load() ||
+         app_.selection.gpsReady.load();
+}
+
+PortSnapshot PortPanelsView::Snapshot(int port) const {
+  PortRecord r = records_.Get(port);
+  return PortSnapshot{r.bound(), r.state == kPortRunning || jobs_.JobActive(port)};
+}
+
+void PortPanelsView::AskToConfigure() {
+  app_.prompter().Prompt(app_.texts.Get(119));
+  if (openDownloadConfig) openDownloadConfig();
+  RefreshFileInfo();
+}
+
+void PortPanelsView::OnStartPort(int port) {
+  if (port < 0 || port >= 8) return;
+  switch (DecideStartPort(AnythingReady(), Snapshot(port))) {
+    case StartVerdict::AskToConfigure: AskToConfigure(); return;
+    case StartVerdict::NoHandset: app_.prompter().Prompt(PortName(port) + app_.texts.Get(39)); return;
+    case StartVerdict::AlreadyRunning:
+    case StartVerdict::NothingFree: return;
+    case StartVerdict::Start: break;
+  }
+  if (!StartPort(port)) app_.prompter().Prompt(PortName(port) + app_.texts.Get(39));
+}
+
+void PortPanelsView::OnStartAll() {
+  std::array<PortSnapshot, kPanelCount> ports;
+  for (int p = 0; p < 8; ++p) ports[static_cast<size_t>(p)] = Snapshot(p);
+  StartAllPlan plan = PlanStartAll(AnythingReady(), ports);
+  switch (plan.verdict) {
+    case StartVerdict::AskToConfigure: AskToConfigure(); return;
+    case StartVerdict::NoHandset: app_.prompter().Prompt(app_.texts.Get(39)); return;
+    case StartVerdict::AlreadyRunning:
+    case StartVerdict::NothingFree: return;
+    case StartVerdict::Start: break;
+  }
+  for (int p : plan.ports) StartPort(p);
+}
+
+bool PortPanelsView::StartPort(int port) {
+  // The record is marked under the table's lock, so the monitor cannot
+  // clear the port between the decision and the start.
+  if (!records_.TryStartJob(port)) return false;
+  PortPanel* panel = panels_[static_cast<size_t>(port)];
+  buttons_ = ButtonsAfterStart(buttons_, port);
+  panel->SetLook(PanelLook::Running);
+  panel->progress()->setValue(0);
+  ApplyButtons();
+  if (!jobs_.StartJob(port)) {
+    records_.SetState(port, kPortFinished);
+    OnJobEnded(port, false);
+  }
+  return true;
+}
+
+void PortPanelsView::ApplyButtons() {
+  for (int p = 0; p < 8; ++p) panels_[static_cast<size_t>(p)]->startButton()->setEnabled(buttons_.port[static_cast<size_t>(p)]);
+  startAll_->setEnabled(buttons_.startAll);
+}
+
+void PortPanelsView::OnDownloadConfig() {
+  if (app_.userRole != UserRole::Administrator) return;
+  if (openDownloadConfig && openDownloadConfig()) RefreshFileInfo();
+}
+
+void PortPanelsView::ShowStatusText(int port, const std::string& text) {
+  if (port < 0 || port >= 8) return;
+  ColorPanel* status = panels_[static_cast<size_t>(port)]->status();
+  status->setText(Qs(text));
+  status->setCursorPosition(0);
+}
+
+void PortPanelsView::ShowProgress(int port, uint32_t position) {
+  if (port < 0 || port >= 8) return;
+  uint32_t clamped = position > kProgressMax ? kProgressMax : position;
+  panels_[static_cast<size_t>(port)]->progress()->setValue(static_cast<int>(clamped));
+}
+
+void PortPanelsView::OnJobEnded(int port, bool ok) {
+  if (port < 0 || port >= 8) return;
+  PortPanel* panel = panels_[static_cast<size_t>(port)];
+  panel->SetLook(LookAfterJob(ok));
+  if (!ok) panel->progress()->setValue(0);
+  buttons_ = ButtonsAfterJobEnded(buttons_, port);
+  ApplyButtons();
+}
+
+void PortPanelsView::UpdatePortPanel(int port, bool connected) {
+  if (port < 0 || port >= 8 || app_.commandLineMode) return;
+  PortPanel* panel = panels_[static_cast<size_t>(port)];
+  PortRecord record = records_.Get(port);
+  // The record is read now, on the GUI thread: a handset that left while
+  // the update travelled shows as gone rather than with an empty serial.
+  if (connected && !record.bound()) connected = false;
+  auto change = PanelChangeForMonitor(connected, Utf8(panel->serial()->text()), record.instanceId);
+  if (!change) return;
+  panel->status()->setText(Qs(app_.texts.Get(change->statusTextId)));
+  panel->SetLook(change->look);
+  panel->serial()->setText(Qs(change->serial));
+  panel->update();
+}
+
+bool PortPanelsView::RefreshFileInfo() {
+  fileInfo_->setRowCount(0);
+  PackageFacts facts = packageFacts ? packageFacts() : PackageFacts{};
+  std::vector<FileInfoRow> rows = FileInfoRows(app_.selection, facts, app_.texts);
+  if (rows.empty()) return !app_.selection.packagePath.empty();
+  fileInfo_->setRowCount(static_cast<int>(rows.size()));
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const FileInfoRow& r = rows[i];
+    const std::string* cells[4] = {&r.number, &r.kind, &r.name, &r.size};
+    for (int c = 0; c < 4; ++c) {
+      QString text = Qs(*cells[c]);
+      text.replace(QLatin1Char('\t'), QStringLiteral("  "));  // a list cell shows no tab stops
+      auto* item = new QTableWidgetItem(text);
+      if (kFileInfoColumns[c].centred) item->setTextAlignment(Qt::AlignCenter);
+      fileInfo_->setItem(static_cast<int>(i), c, item);
+    }
+  }
+  return true;
+}
+
+}  // namespace flashery

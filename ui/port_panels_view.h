@@ -1,0 +1,82 @@
+// The main form: eight port panels (ports 1-4 on the left, 5-8 on the
+// right), the start-all button and the file info list. The operator starts
+// one port or all ports; each started port runs its job on a thread of its
+// own, which reports back through the PortView seam (GuiPortView carries
+// the calls over to this widget on the GUI thread). The device monitor
+// shows bound and empty panels through the PanelUpdater seam the same way.
+//
+// Every handler here runs on the GUI thread and never waits for a job or
+// the monitor. The start rules, colours and list rows are the pure
+// functions of app/view_logic.h and app/file_info_rows.h.
+#pragma once
+
+#include <QPushButton>
+#include <QTableWidget>
+#include <QWidget>
+#include <array>
+#include <functional>
+
+#include "app/application.h"
+#include "app/file_info_rows.h"
+#include "app/port_job_runner.h"
+#include "app/view_logic.h"
+#include "device/port_record.h"
+#include "ui/port_panel.h"
+
+namespace flashery {
+
+class PortPanelsView : public QWidget {
+  Q_OBJECT
+ public:
+  PortPanelsView(Application& app, PortRecordTable& records, PortJobRunner& jobs, QWidget* parent = nullptr);
+
+  // What the file info list shows of the open package.
+  std::function<PackageFacts()> packageFacts;
+  // Opens the download file dialog modally; true when it ended with OK.
+  // Unset: configuration is not available in this window.
+  std::function<bool()> openDownloadConfig;
+  // Called once, when the view is first shown (starts the device monitor).
+  std::function<void()> onFirstShown;
+
+  // The PortView and PanelUpdater targets (GUI thread).
+  void ShowStatusText(int port, const std::string& text);
+  void ShowProgress(int port, uint32_t position);
+  void OnJobEnded(int port, bool ok);
+  void UpdatePortPanel(int port, bool connected);
+
+  void OnStartPort(int port);
+  void OnStartAll();
+  void OnDownloadConfig();
+  bool RefreshFileInfo();
+  // Retitles the form from the active language file (after a switch).
+  void Retitle();
+
+  PortPanel* panel(int port) const { return panels_[static_cast<size_t>(port & 7)]; }
+  QPushButton* startAllButton() const { return startAll_; }
+  QTableWidget* fileInfoList() const { return fileInfo_; }
+  bool initialised() const { return initialised_; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void InitialUpdate();
+  bool AnythingReady() const;
+  PortSnapshot Snapshot(int port) const;
+  // Marks the record running and starts the job; false when the port could
+  // not be started.
+  bool StartPort(int port);
+  void ApplyButtons();
+  void AskToConfigure();
+
+  Application& app_;
+  PortRecordTable& records_;
+  PortJobRunner& jobs_;
+  std::array<PortPanel*, 8> panels_{};
+  QPushButton* startAll_;
+  QTableWidget* fileInfo_;
+  ButtonStates buttons_;
+  bool initialised_ = false;
+};
+
+}  // namespace flashery
