@@ -75,11 +75,15 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-Station::Station() {
+void LoadBracketTexts(TextTable& texts) {
   std::string lng = "[Text]\n";
   for (int id = 0; id < TextTable::kCount; ++id)
     lng += std::to_string(100 + id) + "=[" + std::to_string(id) + "]\n";
   texts.LoadFrom(ProfileDocument::Parse(lng));
+}
+
+Station::Station() {
+  LoadBracketTexts(texts);
   log.Reset(dir.path() + "/run.txt", &prompter);
   clock.SetSleepHook([this](uint64_t now) {
     for (auto& [port, h] : handsets_) h->Tick(now);

@@ -49,6 +49,9 @@ class RecordingView final : public PortView {
   std::vector<std::pair<int, bool>> ended_;
 };
 
+// Text N of the table reads "[N]".
+void LoadBracketTexts(TextTable& texts);
+
 // Deterministic bytes for images and files.
 std::vector<uint8_t> TestBytes(size_t size, uint32_t seed);
 bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
