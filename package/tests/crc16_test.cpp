@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <atomic>
 #include <random>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -93,6 +95,25 @@ TEST(Crc16, ForcedRoutinesAgreeOnLongAndChainedInput) {
     }
   }
   ForceCrc16Path(before);
+}
+
+// Port jobs compute check values while the routine may be switched.
+TEST(Crc16Dispatch, SwitchingRoutinesWhileOthersComputeIsSafe) {
+  std::mt19937 rng(5);
+  const std::vector<uint8_t> data = RandomBytes(rng, 100000);
+  const uint32_t want = Crc16UpdateTable(data.data(), data.size(), 0);
+  const Crc16Path before = ActiveCrc16Path();
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> workers;
+  for (int t = 0; t < 3; ++t) {
+    workers.emplace_back([&] {
+      for (int i = 0; i < 200; ++i) wrong += Crc16Update(data.data(), data.size(), 0) != want;
+    });
+  }
+  for (int i = 0; i < 400; ++i) ForceCrc16Path(SupportedCrc16Paths()[i % SupportedCrc16Paths().size()]);
+  for (auto& w : workers) w.join();
+  ForceCrc16Path(before);
+  EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST(Crc16, SectionValueSumsNinetySixMebibytePieces) {
