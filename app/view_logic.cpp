@@ -37,7 +37,7 @@ StartAllPlan PlanStartAll(bool anythingReady, const std::array<PortSnapshot, kPa
   for (int p = 0; p < kPanelCount; ++p) {
     if (!ports[p].bound) continue;
     anyBound = true;
-    if (!ports[p].running) plan.ports.push_back(p);
+    if (!ports[p].running && !ports[p].finished) plan.ports.push_back(p);
   }
   if (!anyBound) plan.verdict = StartVerdict::NoHandset;
   else if (plan.ports.empty()) plan.verdict = StartVerdict::NothingFree;

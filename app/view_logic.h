@@ -3,10 +3,13 @@
 // which buttons are enabled, what the monitor's panel updates change, and
 // the main window's title.
 //
-// Start-all starts every port that has a handset bound and no job running,
-// lowest port first. (Starting "the first connectedCount ports" would start
-// an unbound port — and leave a bound one idle — once a handset in the
-// middle was unplugged, and could give a running port a second job.)
+// Start-all starts every port that has a handset bound, no job running and
+// no finished job on that same handset, lowest port first. (Starting "the
+// first connectedCount ports" would start an unbound port — and leave a
+// bound one idle — once a handset in the middle was unplugged, could give a
+// running port a second job, and would download again to a handset that
+// was just written and is still plugged in; its own start button still
+// does that when the operator wants it.)
 //
 // Buttons: a port's button is disabled from its start until its job has
 // ended; start-all is disabled by any start and enabled again by any job's
@@ -38,8 +41,9 @@ Rgb RgbOfColorRef(uint32_t colorRef);
 std::string PortName(int port);
 
 struct PortSnapshot {
-  bool bound = false;    // a handset is bound (instanceId not empty)
-  bool running = false;  // a job runs on the port
+  bool bound = false;     // a handset is bound (instanceId not empty)
+  bool running = false;   // a job runs on the port
+  bool finished = false;  // the last job on this handset has ended
 };
 
 enum class StartVerdict {
@@ -47,7 +51,7 @@ enum class StartVerdict {
   AskToConfigure,  // nothing ready: text 119, then the download file dialog
   NoHandset,       // the port's name + text 39 (start-all: text 39 alone)
   AlreadyRunning,  // the port's job still runs: nothing happens
-  NothingFree,     // start-all: every bound port runs already
+  NothingFree,     // start-all: every bound port runs or has finished
 };
 
 StartVerdict DecideStartPort(bool anythingReady, const PortSnapshot& port);

@@ -93,7 +93,7 @@ bool PortPanelsView::AnythingReady() const {
 
 PortSnapshot PortPanelsView::Snapshot(int port) const {
   PortRecord r = records_.Get(port);
-  return PortSnapshot{r.bound(), r.state == kPortRunning || jobs_.JobActive(port)};
+  return PortSnapshot{r.bound(), r.state == kPortRunning || jobs_.JobActive(port), r.state == kPortFinished};
 }
 
 void PortPanelsView::AskToConfigure() {

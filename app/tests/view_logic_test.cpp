@@ -40,12 +40,15 @@ TEST(StartDecisions, StartAllTakesTheBoundFreePortsOnly) {
   EXPECT_EQ(plan.verdict, StartVerdict::Start);
   EXPECT_EQ(plan.ports, (std::vector<int>{0, 1, 2}));
 
-  // Port 2 was unplugged, port 4 runs: ports 1, 3 and 8 start.
-  std::array<P, 8> mixed{P{true, false}, P{false, false}, P{true, false}, P{true, true},
-                         P{},            P{},             P{},            P{true, false}};
+  // Port 2 was unplugged, port 4 runs, port 6 has written its handset: ports
+  // 1, 3 and 8 start.
+  std::array<P, 8> mixed{P{true, false}, P{false, false}, P{true, false},       P{true, true},
+                         P{},            P{true, false, true}, P{},             P{true, false}};
   EXPECT_EQ(PlanStartAll(true, mixed).ports, (std::vector<int>{0, 2, 7}));
+  // A single start may write a finished handset again.
+  EXPECT_EQ(DecideStartPort(true, P{true, false, true}), StartVerdict::Start);
 
-  std::array<P, 8> allRunning{P{true, true}, P{true, true}};
+  std::array<P, 8> allRunning{P{true, true}, P{true, false, true}};
   EXPECT_EQ(PlanStartAll(true, allRunning).verdict, StartVerdict::NothingFree);
   EXPECT_TRUE(PlanStartAll(true, allRunning).ports.empty());
 }
