@@ -11,7 +11,6 @@
 #include <functional>
 #include <thread>
 
-#include "device/sim_wire.h"
 #include "device/vendor_command.h"
 #include "platform/tests/test_dir.h"
 
@@ -28,54 +27,47 @@ int Listen(const std::string& path) {
   return fd;
 }
 
-// A one-connection handset: each request goes to `serve`, which answers
-// on the connection (or not).
+// A one-connection handset: `serve` answers each request (false: hang up).
 class TinyHandset {
  public:
   TinyHandset(const std::string& path, std::function<bool(int, const WireRequest&)> serve)
-      : listenFd_(Listen(path)), serve_(std::move(serve)) {
-    thread_ = std::thread([this] {
-      int c = ::accept(listenFd_, nullptr, nullptr);
-      if (c < 0) return;
+      : fd_(Listen(path)) {
+    thread_ = std::thread([this, serve] {
+      int c = ::accept(fd_, nullptr, nullptr);
       WireRequest r;
-      while (ReadWireRequest(c, r, 5000) == WireIo::kOk) {
-        ++requests;
-        if (!serve_(c, r)) break;
+      while (c >= 0 && ReadWireRequest(c, r, 5000) == WireIo::kOk && serve(c, r)) {
       }
-      ::close(c);
+      if (c >= 0) ::close(c);
     });
   }
   ~TinyHandset() {
-    ::shutdown(listenFd_, SHUT_RDWR);
+    ::shutdown(fd_, SHUT_RDWR);
     thread_.join();
-    ::close(listenFd_);
+    ::close(fd_);
   }
-  std::atomic<int> requests{0};
 
  private:
-  int listenFd_;
-  std::function<bool(int, const WireRequest&)> serve_;
+  int fd_;
   std::thread thread_;
 };
+
+const VendorCommand kQuery = QueryStateCommand();
 
 TEST(SimSocketTransport, ExchangesCommandsWithAHandset) {
   testing::TempDir dir;
   std::string sock = SimSocketPath(dir.path(), "S1");
   std::vector<uint8_t> received;
   TinyHandset handset(sock, [&](int c, const WireRequest& r) {
-    if (r.header.cdb[3] == 0x03) received = r.data;  // WriteBlock
-    if (r.header.cdb[2] == 0x01) return SendWireReply(c, 2, nullptr, 0, 1000) == WireIo::kOk;
+    received = r.data;
     const uint8_t state[4] = {2, 0, 0, 0};
-    if (r.header.direction == DataDirection::kFromDevice)
-      return SendWireReply(c, 0, state, 4, 1000) == WireIo::kOk;
-    return SendWireReply(c, 0, nullptr, 0, 1000) == WireIo::kOk;
+    uint8_t status = r.header.cdb[2] == 0x01 ? 2 : 0;  // CheckAlive: check condition
+    bool in = r.header.direction == DataDirection::kFromDevice;
+    return SendWireReply(c, status, in ? state : nullptr, in ? 4 : 0, 1000) == WireIo::kOk;
   });
   SimSocketTransport t(1.0);
   ASSERT_TRUE(t.Open(sock).ok);
-
   uint8_t state[4] = {};
-  VendorCommand q = QueryStateCommand();
-  SendResult r = t.Send(q.cdb, q.direction, state, 4);
+  SendResult r = t.Send(kQuery.cdb, kQuery.direction, state, 4);
   EXPECT_TRUE(r.good());
   EXPECT_EQ(r.transferred, 4u);
   EXPECT_EQ(state[0], 2);
@@ -86,41 +78,32 @@ TEST(SimSocketTransport, ExchangesCommandsWithAHandset) {
   EXPECT_TRUE(t.Send(w.cdb, w.direction, block.data(), kMaxBlockLength).good());
   EXPECT_EQ(received, block);
 
-  // A check condition is a bad status, and the connection stays usable.
-  VendorCommand c = CheckAliveCommand();
-  r = t.Send(c.cdb, c.direction, nullptr, 0);
+  // A check condition is a bad status; the connection stays usable.
+  r = t.Send(CheckAliveCommand().cdb, DataDirection::kNone, nullptr, 0);
   EXPECT_EQ(r.status, SendStatus::kBadStatus);
   EXPECT_EQ(r.scsiStatus, 2);
-  EXPECT_TRUE(t.Send(q.cdb, q.direction, state, 4).good());
+  EXPECT_TRUE(t.Send(kQuery.cdb, kQuery.direction, state, 4).good());
 }
 
-TEST(SimSocketTransport, AbsentBusyGoneLateAndMalformedHandsetsAreFailures) {
+TEST(SimSocketTransport, AbsentGoneLateAndMalformedHandsetsAreFailures) {
   testing::TempDir dir;
   SimSocketTransport t(1.0);  // 8 s: only the late handset runs into it
   SimSocketTransport quick(0.001, 20);
   EXPECT_EQ(t.Open(SimSocketPath(dir.path(), "none")).errorCode, ENOENT);
+  std::string stale = SimSocketPath(dir.path(), "stale");
+  ::close(Listen(stale));  // a socket file nobody listens on
+  EXPECT_EQ(t.Open(stale).errorCode, ECONNREFUSED);
 
-  // A socket file nobody listens on: refused.
-  {
-    std::string stale = SimSocketPath(dir.path(), "stale");
-    int fd = Listen(stale);
-    ::close(fd);
-    EXPECT_EQ(t.Open(stale).errorCode, ECONNREFUSED);
-  }
-  VendorCommand q = QueryStateCommand();
   uint8_t state[4] = {};
   {
-    // The handset drops the connection instead of answering.
     std::string sock = SimSocketPath(dir.path(), "drop");
     TinyHandset h(sock, [](int, const WireRequest&) { return false; });
     ASSERT_TRUE(t.Open(sock).ok);
-    EXPECT_EQ(t.Send(q.cdb, q.direction, state, 4).errorCode, ENODEV);
-    EXPECT_FALSE(t.IsOpen());
-    EXPECT_EQ(t.Send(q.cdb, q.direction, state, 4).errorCode, ENOTCONN);
+    EXPECT_EQ(t.Send(kQuery.cdb, kQuery.direction, state, 4).errorCode, ENODEV);
+    EXPECT_EQ(t.Send(kQuery.cdb, kQuery.direction, state, 4).errorCode, ENOTCONN);
   }
   {
-    // The handset answers after the (scaled) time-out: the late reply is
-    // never taken for the next command's.
+    // A reply after the time-out is never taken for a later command's.
     std::string sock = SimSocketPath(dir.path(), "late");
     std::atomic<bool> release{false};
     TinyHandset h(sock, [&](int c, const WireRequest&) {
@@ -130,22 +113,20 @@ TEST(SimSocketTransport, AbsentBusyGoneLateAndMalformedHandsetsAreFailures) {
       return true;
     });
     ASSERT_TRUE(quick.Open(sock).ok);
-    SendResult r = quick.Send(q.cdb, q.direction, state, 4);
+    SendResult r = quick.Send(kQuery.cdb, kQuery.direction, state, 4);
     release = true;
-    EXPECT_EQ(r.status, SendStatus::kFailure);
     EXPECT_EQ(r.errorCode, ETIMEDOUT);
     EXPECT_EQ(state[0], 0);
-    EXPECT_EQ(quick.Send(q.cdb, q.direction, state, 4).errorCode, ENOTCONN);
+    EXPECT_EQ(quick.Send(kQuery.cdb, kQuery.direction, state, 4).errorCode, ENOTCONN);
   }
   {
-    // More bytes than were asked for.
     std::string sock = SimSocketPath(dir.path(), "big");
     TinyHandset h(sock, [](int c, const WireRequest&) {
       const uint8_t big[8] = {};
       return SendWireReply(c, 0, big, 8, 1000) == WireIo::kOk;
     });
     ASSERT_TRUE(t.Open(sock).ok);
-    EXPECT_EQ(t.Send(q.cdb, q.direction, state, 4).errorCode, EPROTO);
+    EXPECT_EQ(t.Send(kQuery.cdb, kQuery.direction, state, 4).errorCode, EPROTO);
     EXPECT_FALSE(t.IsOpen());
   }
 }
