@@ -32,6 +32,10 @@ std::optional<EntryName> ParseEntryName(std::string_view raw, bool utf8Flag, Cod
     Refuse(why, "empty entry name");
     return std::nullopt;
   }
+  if (text.size() > kMaxEntryNameBytes) {
+    Refuse(why, "entry name too long");
+    return std::nullopt;
+  }
   if (text.front() == '/' || text.front() == '\\') {
     Refuse(why, "absolute entry name");
     return std::nullopt;

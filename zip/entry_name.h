@@ -8,9 +8,9 @@
 // both separate components; a trailing separator marks a folder.
 //
 // A name may never leave the folder it is unpacked into: absolute names,
-// drive letters, ".." components, zero bytes and components longer than a
-// file name may be are refused (the whole archive is then refused). "."
-// and empty components are dropped.
+// drive letters, ".." components, zero bytes, components longer than a
+// file name may be and names longer than 1,024 bytes are refused (the
+// whole archive is then refused). "." and empty components are dropped.
 #pragma once
 
 #include <optional>
@@ -23,6 +23,7 @@
 namespace flashery {
 
 inline constexpr size_t kMaxNameComponentBytes = 255;
+inline constexpr size_t kMaxEntryNameBytes = 1024;
 
 struct EntryName {
   std::vector<std::string> components;  // folders, then the entry's own name

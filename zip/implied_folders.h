@@ -3,7 +3,8 @@
 // the deepest upward; each folder without a folder entry of the same path
 // and name gets one, appended after everything in the list. The appended
 // entries therefore follow all stored entries, a deeper folder before its
-// parent. Returns the number added.
+// parent. False, with nothing added, when the list would grow beyond
+// maxEntries (a directory built to exhaust memory).
 #pragma once
 
 #include <vector>
@@ -12,6 +13,6 @@
 
 namespace flashery {
 
-size_t AddImpliedFolders(std::vector<ZipEntry>& entries);
+bool AddImpliedFolders(std::vector<ZipEntry>& entries, size_t maxEntries);
 
 }  // namespace flashery

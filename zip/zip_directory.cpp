@@ -73,7 +73,10 @@ int ZipReader::ReadDirectory(std::vector<ZipEntry>& entries) {
     entries.clear();
     return Fail(-1, refusal);
   }
-  AddImpliedFolders(entries);
+  if (!AddImpliedFolders(entries, kMaxDirectoryEntries)) {
+    entries.clear();
+    return Fail(-1, "more implied folders than any archive needs");
+  }
   return static_cast<int>(entries.size());
 }
 

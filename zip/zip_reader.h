@@ -19,8 +19,8 @@
 // name and extra field lengths): archivers commonly store a different
 // extra field there than in the central directory. The reader refuses
 // names that would leave the folder an archive is unpacked into, symbolic
-// link entries, and directories of more records than a zip can count
-// (65,535). An output file whose entry failed is removed, so no damaged
+// link entries, directories of more records than a zip can count (65,535)
+// and directories that imply more folders than that again. An output file whose entry failed is removed, so no damaged
 // file is ever left looking like a good one.
 #pragma once
 
@@ -46,6 +46,8 @@ inline constexpr const char* kUnsupportedMethod = "压缩算法不支持";
 
 inline constexpr size_t kMaxPasswordBytes = 128;
 inline constexpr size_t kMaxDirectoryRecords = 65535;
+// Stored entries plus implied folders.
+inline constexpr size_t kMaxDirectoryEntries = 2 * kMaxDirectoryRecords;
 
 class ZipReader {
  public:

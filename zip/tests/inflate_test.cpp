@@ -66,11 +66,11 @@ TEST(Inflate, DecodesWhatZlibMakesAtEveryLevelAndStrategy) {
       {},
       {'a'},
       test::TextBytes(1000, 1),
-      test::TextBytes(300000, 2),
-      test::RandomBytes(100000, 3),
-      test::StructuredBytes(250000, 4),
-      test::MixedBytes(400000, 5),
-      std::vector<uint8_t>(200000, 0x55),
+      test::TextBytes(120000, 2),
+      test::RandomBytes(70000, 3),
+      test::StructuredBytes(100000, 4),
+      test::MixedBytes(150000, 5),
+      std::vector<uint8_t>(100000, 0x55),
   };
   const int strategies[] = {Z_DEFAULT_STRATEGY, Z_FILTERED, Z_HUFFMAN_ONLY, Z_RLE, Z_FIXED};
   for (size_t c = 0; c < corpus.size(); ++c) {

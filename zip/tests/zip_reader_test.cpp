@@ -248,7 +248,11 @@ TEST(ZipReader, RefusesNamesThatLeaveTheFolderAndSymbolicLinks) {
   TempDir t;
   const std::string hostile[] = {"../evil.txt", "a/../../evil.txt", "/etc/evil", "\\\\server\\evil",
                                  "C:\\evil.txt", "c:evil.txt", "a\\..\\..\\evil", "..", "./",
-                                 std::string("ok/\0x", 5)};
+                                 std::string("ok/\0x", 5), std::string(256, 'n'), [] {
+                                   std::string deep;  // 1,026 bytes of one-letter folders
+                                   for (int i = 0; i < 513; ++i) deep += "a/";
+                                   return deep;
+                                 }()};
   for (const std::string& name : hostile) {
     SCOPED_TRACE(test::HexOf(name));
     std::string json = R"({"entries": [{"name": "good.txt", "data": "x"}, {"name_hex": ")" + test::HexOf(name) +
