@@ -78,16 +78,6 @@ TEST(ListFidelity, GpsNamesFollowTheStationsSpellingNotTheDisks) {
             Slurp(backup + "/resfile_pc.txt"));
 }
 
-TEST(ListFidelity, Utf8ReferenceGivesUtf8CurrentList) {
-  TempDir t;
-  std::string set = t / "set";
-  PutFile(set, "图片收藏/照片.jpg", "abc");
-  PutFile(set, "resfile_pc.txt", Crlf("FILE: 图片收藏\n图片收藏\\照片.jpg;3byte;0x7c749dd6\n"));
-  EXPECT_EQ(CurrentListOf(set, set + "/resfile_pc.txt", kResourcesMarker, kResourcesAnchor, "\\内置资源",
-                          set + "/resfile_cur.txt"),
-            Slurp(set + "/resfile_pc.txt"));
-}
-
 }  // namespace
 }  // namespace flashery
 

@@ -27,9 +27,7 @@ TEST(CompareFiles, ReportsTheFirstDifferenceKind) {
   EXPECT_EQ(CompareFiles(t / "a", t / "late"), FileComparison::ContentsDiffer);
   EXPECT_EQ(CompareFiles(t / "a", t / "short"), FileComparison::SizesDiffer);
   EXPECT_EQ(CompareFiles(t / "a", t / "absent"), FileComparison::CannotOpen);
-  EXPECT_EQ(CompareFiles(t / "absent", t / "a"), FileComparison::CannotOpen);
   EXPECT_EQ(CompareFiles(t / "a", t / "pipe"), FileComparison::CannotOpen);  // never blocks
-  EXPECT_EQ(CompareFiles(t.path(), t / "a"), FileComparison::CannotOpen);
 }
 
 struct Lists {
@@ -78,11 +76,6 @@ TEST(CompareLists, NamesTheFirstReferenceLineThatFails) {
   EXPECT_EQ(size.referenceLine, 3u);
   EXPECT_EQ(size.referenceText, "b.mp3;20byte;0x0000000b");
   EXPECT_EQ(size.currentText, "b.mp3;21byte;0x0000000b");
-
-  auto check = l.Compare(kReference, "FILE: music\na.mp3;10byte;0x0000000a\nb.mp3;20byte;0x0000000b\n"
-                                     "FILE: video\nc.avi;30byte;0x000000cc\n");
-  EXPECT_EQ(check.verdict, ListVerdict::Differs);
-  EXPECT_EQ(check.referenceLine, 5u);
 
   auto gone = l.Compare(kReference, "FILE: music\na.mp3;10byte;0x0000000a\nb.mp3;20byte;0x0000000b\n");
   EXPECT_EQ(gone.verdict, ListVerdict::Missing);
@@ -153,15 +146,9 @@ TEST(CompareLists, LongLinesAreReadInPiecesOfTheSystemCodePage) {
   EXPECT_TRUE(l.Compare(Gbk(longName + ";1byte\n"), Gbk(longName + ";1byte\ny;1byte\n")).accepted);
 }
 
-TEST(ListRecords, EveryReadEndsAtTheLimit) {
-  std::string exact(259, 'a');  // 259 bytes and a line feed: the feed is a read of its own
-  auto r = ReadListRecords(exact + "\nb\n", Codepage::Gbk);
-  ASSERT_EQ(r.size(), 3u);
-  EXPECT_EQ(r[0], exact);
-  EXPECT_EQ(r[1], "");
-  EXPECT_EQ(r[2], "b");
-  EXPECT_EQ(ReadListRecords(std::string(258, 'a') + "\n", Codepage::Gbk).size(), 1u);
-  EXPECT_EQ(ReadListRecords("a\r\nb\rc", Codepage::Gbk), (std::vector<std::string>{"a", "b\rc"}));
+TEST(ListRecords, ALineOfExactly259BytesLeavesItsFeedToTheNextRead) {
+  std::string exact(259, 'a');
+  EXPECT_EQ(ReadListRecords(exact + "\nb\r\n", Codepage::Gbk), (std::vector<std::string>{exact, "", "b"}));
 }
 
 TEST(SplitListLine, CutsAtEverySeparator) {
@@ -170,14 +157,12 @@ TEST(SplitListLine, CutsAtEverySeparator) {
     std::vector<std::string> fields;
   } rows[] = {
       {"a.txt;3byte;0x7c749dd6\n", {"a.txt", "3byte", "0x7c749dd6"}},
-      {"a.txt;3byte", {"a.txt", "3byte"}},
       {"FILE: x\n", {"FILE: x"}},
       {"\n", {}},
       {"", {}},
       {";;a;;b;", {"a", "b"}},
   };
   for (const auto& r : rows) EXPECT_EQ(SplitListLine(r.line), r.fields) << r.line;
-  EXPECT_EQ(SplitListLine("a b,c", " ,"), (std::vector<std::string>{"a", "b", "c"}));
   // A line is taken to 259 bytes, never inside a character.
   std::string longLine = std::string(258, 'x') + "歌;9byte";
   auto f = SplitListLine(longLine);
@@ -192,7 +177,6 @@ TEST(ParseListEntry, NamesMayHoldSeparators) {
     const char *name, *size, *check;
   } rows[] = {
       {"a.txt;3byte;0x7c749dd6", 3, "a.txt", "3byte", "0x7c749dd6"},
-      {"a.txt;3byte\n", 2, "a.txt", "3byte", ""},
       {"FILE: x", 1, "FILE: x", "", ""},
       {"a;b.txt;3byte;0x00000001", 3, "a;b.txt", "3byte", "0x00000001"},
       {"a;b.txt;3byte", 2, "a;b.txt", "3byte", ""},
@@ -215,39 +199,22 @@ TEST(ExamineList, ProbesTheReferenceListInItsCodePage) {
   TempDir t;
   WriteWholeFile(t / "gbk.txt", Crlf(Gbk("FILE: 图片收藏\n图片收藏\\THUMBS.DB;3byte;0x7C749DD6\n")));
   ListProbe p = ExamineList(t / "gbk.txt", "图片收藏");
-  EXPECT_TRUE(p.ok);
-  EXPECT_FALSE(p.noThumbs);
-  EXPECT_TRUE(p.hasChecks);
-  EXPECT_TRUE(p.hasMarker);
+  EXPECT_TRUE(p.ok && !p.noThumbs && p.hasChecks && p.hasMarker);
   EXPECT_EQ(p.codepage, Codepage::Gbk);
-
   WriteWholeFile(t / "utf8.txt", "QUILMAP\\我.bin;3BYTE\n");
   p = ExamineList(t / "utf8.txt", "quilmap\\");
   EXPECT_TRUE(p.ok && p.noThumbs && !p.hasChecks && p.hasMarker);
   EXPECT_EQ(p.codepage, Codepage::Utf8);
-
-  WriteWholeFile(t / "ascii.txt", "a.bin;3byte\n");
-  p = ExamineList(t / "ascii.txt", "quilmap\\");
-  EXPECT_TRUE(p.ok && !p.hasMarker);
-  EXPECT_EQ(p.codepage, Codepage::Gbk);  // as the station would write it
-
-  EXPECT_FALSE(ExamineList(t / "absent.txt", "x").ok);
-  EXPECT_FALSE(ExamineList(t.path(), "x").ok);
   ASSERT_EQ(::mkfifo((t / "pipe").c_str(), 0600), 0);
-  EXPECT_FALSE(ExamineList(t / "pipe", "x").ok);
+  EXPECT_FALSE(ExamineList(t / "pipe", "x").ok);  // never blocks
+  EXPECT_FALSE(ExamineList(t / "absent.txt", "x").ok);
 }
 
 TEST(ListCodepage, EncodesNamesForTheList) {
-  EXPECT_EQ(EncodeForList("歌", Codepage::Gbk), "\xB8\xE8");
   EXPECT_EQ(EncodeForList("a😀b", Codepage::Gbk), "a?b");
   EXPECT_EQ(EncodeForList("\xB8\xE8", Codepage::Gbk), "\xB8\xE8");  // already GBK
-  EXPECT_EQ(EncodeForList("\xFF" "a", Codepage::Gbk), "?a");
   EXPECT_EQ(EncodeForList("\xFF" "a", Codepage::Utf8), "?a");
-  EXPECT_EQ(SystemLength("内置资源", Codepage::Gbk), 8u);
-  EXPECT_EQ(SystemLength("内置资源", Codepage::Utf8), 12u);
   EXPECT_EQ(DetectListCodepage("abc", Codepage::Big5), Codepage::Big5);
-  EXPECT_EQ(DetectListCodepage("歌", Codepage::Gbk), Codepage::Utf8);
-  EXPECT_EQ(DetectListCodepage("\xB8\xE8", Codepage::Gbk), Codepage::Gbk);
 }
 
 }  // namespace

@@ -73,13 +73,11 @@ TEST(ListWriter, PlainAndRelativeNamingInFileSystemOrder) {
 TEST(ListWriter, AppendsAndRefusesEmptyArguments) {
   TempDir t;
   PutFile(t.path(), "set/x.txt", "abc");
-  ListOptions o;
   WriteWholeFile(t / "l.txt", "head\r\n");
-  ASSERT_TRUE(WriteList(t / "set", t / "l.txt", o));
+  ASSERT_TRUE(WriteList(t / "set", t / "l.txt", {}));
   EXPECT_EQ(Slurp(t / "l.txt"), "head\r\nx.txt;3byte\r\n");
-  EXPECT_FALSE(WriteList("", t / "l.txt", o));
-  EXPECT_FALSE(WriteList(t / "set", "", o));
-  EXPECT_FALSE(WriteList(t / "absent", t / "l.txt", o));
+  EXPECT_FALSE(WriteList("", t / "l.txt", {}));
+  EXPECT_FALSE(WriteList(t / "absent", t / "l.txt", {}));
 }
 
 TEST(ListWriter, FilterLeavesOutAndDeletesThumbnailCaches) {
@@ -114,25 +112,6 @@ TEST(ListWriter, FilterLeavesOutAndDeletesThumbnailCaches) {
   EXPECT_TRUE(PathExists(set + "/resfile_pc.txt"));  // left out, never deleted
   EXPECT_TRUE(PathExists(set + "/skipme/inner.txt"));
 
-  // A filter that is not enabled leaves nothing out.
-  ListOptions off = drop;
-  off.filter.enabled = false;
-  EXPECT_NE(List(set, t / "off.txt", off).find("resfile_pc.txt"), std::string::npos);
-}
-
-TEST(ListFilterTable, HoldsSixShortNames) {
-  ListFilter f;
-  for (int i = 0; i < 6; ++i) EXPECT_TRUE(f.AddFile("n" + std::to_string(i)));
-  EXPECT_FALSE(f.AddFile("seventh"));
-  EXPECT_FALSE(f.AddFolder(std::string(32, 'x')));
-  EXPECT_TRUE(f.AddFolder(std::string(31, 'x')));
-  EXPECT_FALSE(f.AddFolder(""));
-  EXPECT_FALSE(f.ExcludesFile("N3"));  // not enabled
-  f.enabled = true;
-  EXPECT_TRUE(f.ExcludesFile("N3"));
-  ListFilter withThumbs = SetListFilter("a_pc.txt", "a_cur.txt", false);
-  EXPECT_FALSE(withThumbs.ExcludesFile("thumbs.db"));
-  EXPECT_TRUE(withThumbs.ExcludesFile("A_CUR.TXT"));
 }
 
 TEST(ListWriter, NamesInTheListsCodePage) {
@@ -198,9 +177,7 @@ TEST(ListLineFormat, SizesPrintAsSigned32Bits) {
       {0x100000005ull, true, 0xABCDEF12u, "n;5byte;0xabcdef12"},
   };
   for (const auto& r : rows) EXPECT_EQ(FileListLine("n", r.size, r.withCheck, r.check), r.line);
-  EXPECT_EQ(FolderHeaderLine("a\\b"), "FILE: a\\b");
   EXPECT_EQ(RelativeEntryName("D:\\x\\GPS\\QUILMAP\\GPS\\a", "\\GPS\\"), "QUILMAP\\GPS\\a");
-  EXPECT_EQ(ToStationPath("/a/b"), "\\a\\b");
 }
 
 }  // namespace

@@ -64,11 +64,6 @@ TEST(PackageCheck, NeedsExactlyOnePackage) {
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.message.textId, kTextNoSinglePackage);
   EXPECT_TRUE(r.package.packagePath.empty());
-
-  PackageBench empty;
-  ScanContext ctx = empty.Context();
-  ctx.resourceFolder.clear();
-  EXPECT_EQ(PackageCheckJob(ctx, empty.table, empty.backups).message.textId, kTextNoSinglePackage);
 }
 
 TEST(PackageCheck, AcceptsAPackageAndItsBrandFolder) {
