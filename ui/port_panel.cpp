@@ -43,11 +43,14 @@ PortPanel::PortPanel(int port, QWidget* parent) : QGroupBox(parent), port_(port)
   // Ports 1 and 5 head their columns and carry the wider label.
   form->addRow(QString::fromUtf8(port == 0 || port == 4 ? "SN 号：" : "SN号："), serial_);
   form->addRow(QString::fromUtf8("下载状态："), status_);
-  form->addRow(QString::fromUtf8("下载进度："), progress_);
+  // The start button sits beside the progress bar, so eight panels and
+  // the file info list fit a 1366x768 screen.
   auto* row = new QHBoxLayout;
-  row->addStretch(1);
+  row->addWidget(progress_, 1);
   row->addWidget(start_);
-  form->addRow(row);
+  form->addRow(QString::fromUtf8("下载进度："), row);
+  form->setVerticalSpacing(4);
+  form->setContentsMargins(8, 4, 8, 4);
   setLayout(form);
   SetLook(PanelLook::NoHandset);
 }

@@ -45,13 +45,13 @@ PortPanelsView::PortPanelsView(Application& app, PortRecordTable& records, PortJ
   fileInfo_->setShowGrid(true);
   fileInfo_->verticalHeader()->setVisible(false);
   fileInfo_->horizontalHeader()->setStretchLastSection(true);
-  fileInfo_->setMinimumHeight(120);
+  fileInfo_->setMinimumHeight(150);
   auto* infoLayout = new QVBoxLayout;
   infoLayout->addWidget(fileInfo_);
   infoBox->setLayout(infoLayout);
 
   auto* column = new QVBoxLayout;
-  column->addLayout(grid, 3);
+  column->addLayout(grid);
   column->addLayout(startRow);
   column->addWidget(infoBox, 1);
   setLayout(column);

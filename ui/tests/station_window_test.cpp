@@ -9,8 +9,6 @@
 #include "app/package_facts.h"
 #include "app/window_station.h"
 #include "device/bus_factory.h"
-#include "package/package_open.h"
-#include "package/package_writer.h"
 #include "platform/paths.h"
 #include "sim/tests/sim_process.h"
 #include "ui/gui_port_view.h"
@@ -18,6 +16,7 @@
 #include "ui/port_panels_view.h"
 #include "ui/qt_text.h"
 #include "ui/tests/modal_answer.h"
+#include "ui/tests/sample_package.h"
 #include "ui/tests/station_fixture.h"
 
 namespace flashery {
@@ -26,12 +25,6 @@ namespace {
 using testing::PumpUntil;
 
 constexpr double kScale = 0.01;
-
-std::string Bytes(size_t n, uint8_t seed) {
-  std::string s(n, '\0');
-  for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 31 + seed) & 0xFF);
-  return s;
-}
 
 struct SimStation {
   ::flashery::testing::TempDir home;
@@ -43,7 +36,9 @@ struct SimStation {
   std::unique_ptr<WindowStation> station;
   std::unique_ptr<MainFrame> frame;
   std::unique_ptr<GuiPortView> seams;
-  std::string blImage = Bytes(70000, 1), nkImage = Bytes(150000, 2), systemImage = Bytes(300000, 3);
+  std::string blImage = ::flashery::testing::PatternBytes(70000, 1);
+  std::string nkImage = ::flashery::testing::PatternBytes(150000, 2);
+  std::string systemImage = ::flashery::testing::PatternBytes(300000, 3);
   std::array<int, 8> maxProgress{};
 
   void Start(std::vector<std::string> simArgs) {
@@ -71,25 +66,11 @@ struct SimStation {
     frame->show();
   }
 
-  // What the download file dialog's package check would leave behind.
   void ConfigurePackage() {
-    ASSERT_TRUE(WriteWholeFile(home / "bl.bin", blImage));
-    ASSERT_TRUE(WriteWholeFile(home / "nk.bin", nkImage));
-    ASSERT_TRUE(WriteWholeFile(home / "system.bin", systemImage));
-    PackageSpec spec;
-    spec.productName = "T745";
-    spec.versionName = "V1.10";
-    spec.inputs = {{QfmSectionKey::BL, home / "bl.bin", "u-boot.bin"},
-                   {QfmSectionKey::NK, home / "nk.bin", "zImage"},
-                   {QfmSectionKey::System, home / "system.bin", "system.img"}};
-    ASSERT_TRUE(WritePackage(home / "T745.QFM", spec).ok);
-    auto package = std::make_shared<QfmPackage>();
+    std::string path = ::flashery::testing::WriteSamplePackage(home.path(), {blImage, nkImage, systemImage});
+    ASSERT_FALSE(path.empty());
     std::string error;
-    ASSERT_TRUE(OpenPackage(*package, home / "T745.QFM", error, PackageContext{app.texts, prompter})) << error;
-    station->PublishPackage(package);
-    app.selection.packagePath = package->packagePath;
-    app.selection.bootloaderSelected = app.selection.kernelSelected = app.selection.systemSelected = 1;
-    app.selection.packageReady = 1;
+    ASSERT_TRUE(::flashery::testing::AcceptSamplePackage(app, *station, path, error)) << error;
   }
 
   PortPanel* Panel(int p) { return frame->view()->panel(p); }
