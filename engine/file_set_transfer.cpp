@@ -13,7 +13,7 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/paths.h"
-#include "engine/engine_texts.h"
+#include "text/text_ids.h"
 
 namespace flashery {
 

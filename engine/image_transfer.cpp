@@ -9,7 +9,7 @@
 #include "package/crc16.h"
 #include "package/qfm_package.h"
 #include "platform/clock.h"
-#include "engine/engine_texts.h"
+#include "text/text_ids.h"
 
 namespace flashery {
 

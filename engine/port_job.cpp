@@ -8,7 +8,7 @@
 #include "platform/clock.h"
 #include "text/port_view.h"
 #include "text/prompter.h"
-#include "engine/engine_texts.h"
+#include "text/text_ids.h"
 #include "text/text_table.h"
 
 namespace flashery {

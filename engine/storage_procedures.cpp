@@ -5,7 +5,7 @@
 #include "device/port_commands.h"
 #include "engine/handset_wait.h"
 #include "platform/clock.h"
-#include "engine/engine_texts.h"
+#include "text/text_ids.h"
 
 namespace flashery {
 

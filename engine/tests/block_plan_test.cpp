@@ -4,8 +4,6 @@
 
 #include <vector>
 
-#include "engine/image_profile.h"
-
 namespace flashery {
 namespace {
 
@@ -81,61 +79,6 @@ TEST(BlockPlan, SegmentsHold266FullBlocksAndATailBlock) {
   ASSERT_EQ(three.size(), 3u);
   EXPECT_EQ(three[2].length, 70000u);
   EXPECT_EQ(three[2].blocks, 2u);
-}
-
-TEST(BlockPlan, FileBlockSequenceRunsOneToNine) {
-  uint16_t seq = 1;
-  std::vector<uint16_t> seen;
-  for (int i = 0; i < 12; ++i) {
-    seen.push_back(seq);
-    seq = NextBlockSequence(seq);
-  }
-  EXPECT_EQ(seen, (std::vector<uint16_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 1, 2, 3}));
-}
-
-TEST(ImageProfiles, RowsCarryTheirCodesSectionsAndMilestones) {
-  struct Row {
-    ImageKind kind;
-    uint8_t code;
-    ImageSection section;
-    uint32_t milestone;
-    int label;
-    bool endRetry;
-  } rows[] = {
-      {ImageKind::Xloader, 1, ImageSection::MLO, 3000, 62, false},
-      {ImageKind::Bootloader, 2, ImageSection::BL, 6000, 63, false},
-      {ImageKind::Kernel, 4, ImageSection::NK, 10000, 65, false},
-      {ImageKind::SystemPlain, 5, ImageSection::System, 18000, 66, true},
-      {ImageKind::SystemSegmented, 5, ImageSection::System, 18000, 66, true},
-      {ImageKind::Userdata, 6, ImageSection::Userdata, 26000, 67, true},
-      {ImageKind::Cache, 7, ImageSection::Cache, 27000, 68, false},
-      {ImageKind::Recovery, 8, ImageSection::Recovery, 28000, 69, false},
-      {ImageKind::Env, 3, ImageSection::Evn, 32700, 64, false},
-  };
-  for (const Row& r : rows) {
-    const ImageProfile& p = ProfileFor(r.kind);
-    EXPECT_EQ(p.kind, r.kind);
-    EXPECT_EQ(p.imageCode, r.code);
-    EXPECT_EQ(p.section, r.section);
-    EXPECT_EQ(p.milestone, r.milestone);
-    EXPECT_EQ(p.labelTextId, r.label);
-    EXPECT_EQ(p.endRetry, r.endRetry);
-  }
-  EXPECT_STREQ(ProfileFor(ImageKind::Bootloader).abortFormat, "%ld");
-  EXPECT_STREQ(ProfileFor(ImageKind::Cache).openErrorFormat, "%d, %s");
-  EXPECT_STREQ(ProfileFor(ImageKind::Recovery).progressFormat, " (%2.1f%%)...");
-  EXPECT_STREQ(ProfileFor(ImageKind::SystemSegmented).segmentWaitFormat, "%d s\r\n");
-  EXPECT_STREQ(ProfileFor(ImageKind::SystemPlain).segmentWaitFormat, "%d s");
-  EXPECT_TRUE(ProfileFor(ImageKind::Xloader).pathErrorLineEnd);
-  EXPECT_EQ(ProfileFor(ImageKind::Userdata).readyProgress, 25000u);
-
-  ImageProfile e = ExtendProfile(2, "apps", 0x21);
-  EXPECT_EQ(e.label, "appsdownload:");
-  EXPECT_EQ(e.beginLogText, "apps download begining。。。");
-  EXPECT_EQ(e.imageCode, 0x21);
-  EXPECT_EQ(e.extendSlot, 2);
-  EXPECT_EQ(e.labelTextId, -1);
-  EXPECT_STREQ(e.openErrorFormat, "%d ,%s");
 }
 
 }  // namespace

@@ -81,12 +81,5 @@ TEST(JobPlan, GatesOfTheSequences) {
   }
 }
 
-TEST(JobPlan, ElapsedTimeWrapsAtADay) {
-  EXPECT_EQ(FormatElapsed(0), "00:00:00");
-  EXPECT_EQ(FormatElapsed(3723), "01:02:03");
-  EXPECT_EQ(FormatElapsed(86400 + 61), "00:01:01");
-  EXPECT_EQ(FormatElapsed(-5), "00:00:00");
-}
-
 }  // namespace
 }  // namespace flashery
