@@ -102,11 +102,8 @@ struct E2eStation {
     for (int p = 0; p < ports; ++p) {
       EXPECT_TRUE(records.TryStartJob(p));
       threads.emplace_back([&, p] {
-        PortJobContext c{.portIndex = p, .records = records, .texts = texts, .prompter = prompter,
-                         .clock = clock, .semaphore = semaphore,
-                         .newTransport = [this] { return bus.NewTransport(); },
-                         .selection = sel, .package = pkg, .commandLineMode = false,
-                         .startTimeMs = clock.NowMs(), .view = &view, .listener = nullptr, .log = &log};
+        PortJobContext c{p, records, texts, prompter, clock, semaphore, [this] { return bus.NewTransport(); },
+                         sel, pkg, false, clock.NowMs(), &view, nullptr, &log};
         ok[static_cast<size_t>(p)] = PortJob(c) ? 1 : 0;
       });
     }
@@ -147,10 +144,8 @@ void MakePackage(E2eStation& st, Release& rel, const std::string& product,
   std::string qfm = rel.dir + "/" + product + ".QFM";
   PackageWriteResult w = WritePackage(qfm, spec);
   ASSERT_TRUE(w.ok) << w.error;
-  st.package.extensionTable.names[0] = "ext1";
-  st.package.extensionTable.codes[0] = 0x21;
-  st.package.extensionTable.names[1] = "ext2";
-  st.package.extensionTable.codes[1] = 0x22;
+  st.package.extensionTable.names = {"ext1", "ext2"};
+  st.package.extensionTable.codes = {0x21, 0x22};
   std::string error;
   PackageContext ctx{st.texts, st.prompter};
   ASSERT_TRUE(OpenPackage(st.package, qfm, error, ctx)) << error;
@@ -159,20 +154,10 @@ void MakePackage(E2eStation& st, Release& rel, const std::string& product,
 }
 
 void ExpectHandsetHoldsRelease(const std::string& handsetFolder, const E2eStation& st, const Release& rel) {
+  // Image codes by section key order: BL, NK, MLO, userdata, system, Evn, Extend 1..5, cache, Recovery.
+  static const uint8_t kCodes[] = {2, 4, 1, 6, 5, 3, 0, 0, 0, 0, 0, 7, 8};
   for (auto& [key, path] : rel.files) {
-    const QfmSection& s = st.package.section(key);
-    uint8_t code = s.fileCode;
-    switch (key) {
-      case QfmSectionKey::MLO: code = 1; break;
-      case QfmSectionKey::BL: code = 2; break;
-      case QfmSectionKey::Evn: code = 3; break;
-      case QfmSectionKey::NK: code = 4; break;
-      case QfmSectionKey::System: code = 5; break;
-      case QfmSectionKey::Userdata: code = 6; break;
-      case QfmSectionKey::Cache: code = 7; break;
-      case QfmSectionKey::Recovery: code = 8; break;
-      default: break;
-    }
+    uint8_t code = ExtendSlotOf(key) ? st.package.section(key).fileCode : kCodes[static_cast<int>(key)];
     ExpectImage(handsetFolder, code, ReadBytes(path));
   }
   auto report = ReadWholeFile(handsetFolder + "/report.json").value_or("");

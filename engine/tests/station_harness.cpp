@@ -124,23 +124,11 @@ void Station::WritePackage() {
 
 PortJobContext Station::Context(int port, bool commandLineMode) {
   auto h = handsets_.count(port) ? handsets_[port] : nullptr;
-  PortJobContext c{.portIndex = port,
-                   .records = records,
-                   .texts = texts,
-                   .prompter = prompter,
-                   .clock = clock,
-                   .semaphore = semaphore,
-                   .newTransport = [h]() -> std::unique_ptr<Transport> {
-                     return h ? h->NewTransport() : nullptr;
-                   },
-                   .selection = std::make_shared<const DownloadSelection>(selection),
-                   .package = std::make_shared<const QfmPackage>(package),
-                   .commandLineMode = commandLineMode,
-                   .startTimeMs = clock.NowMs(),
-                   .view = &view,
-                   .listener = nullptr,
-                   .log = &log};
-  return c;
+  auto transport = [h]() -> std::unique_ptr<Transport> { return h ? h->NewTransport() : nullptr; };
+  return PortJobContext{port, records, texts, prompter, clock, semaphore, transport,
+                        std::make_shared<const DownloadSelection>(selection),
+                        std::make_shared<const QfmPackage>(package), commandLineMode, clock.NowMs(),
+                        &view, nullptr, &log};
 }
 
 bool Station::Run(int port, bool commandLineMode) {
