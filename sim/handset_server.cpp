@@ -134,8 +134,11 @@ void HandsetServer::Run() {
     if (end == ConnectionEnd::kStop) break;
     if (end == ConnectionEnd::kLeaveBus) {
       if (!Restart()) break;
-    } else {
-      presence_.Reaccept();
+    } else if (!presence_.Reaccept()) {
+      // Better off the bus than present and deaf.
+      std::fprintf(stderr, "flashery-sim: %s cannot listen again; leaving the bus\n",
+                   model_.busSerial().c_str());
+      break;
     }
   }
   presence_.Leave();

@@ -11,6 +11,8 @@
 
 #include "package/crc16.h"
 #include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/tests/test_dir.h"
 #include "sim/handset_model.h"
 
 namespace flashery::sim::testing {
@@ -91,7 +93,6 @@ class ScriptedStation {
     std::copy(cdb.begin(), cdb.end(), c.cdb);
     c.dataLength = length;
     c.data = direction == kDirToDevice ? data : nullptr;
-    ++sent_;
     return model_.Execute(c);
   }
   bool Ok(const Cdb& cdb, uint8_t direction = kDirNone, const uint8_t* data = nullptr,
@@ -113,37 +114,29 @@ class ScriptedStation {
   }
   bool OpenDownload() { return Ok(OpenDownloadCdb()); }
 
-  bool SendImage(uint8_t code, const Bytes& image) {
-    if (!WaitReady() || !Ok(BeginImageCdb(code, static_cast<uint32_t>(image.size())))) return false;
-    for (size_t sent = 0; sent < image.size();) {
-      uint32_t n = static_cast<uint32_t>(std::min<size_t>(0xFE00, image.size() - sent));
-      bool last = sent + n == image.size();
-      if (!Ok(ImageBlockCdb(&image[sent], n, last), kDirToDevice, &image[sent], n)) return false;
-      sent += n;
-    }
-    return Ok(EndImageCdb(code, static_cast<uint32_t>(image.size())));
-  }
-
+  bool SendImage(uint8_t code, const Bytes& image) { return SendImageBlocks(code, image, false); }
   bool SendImageInSegments(uint8_t code, const Bytes& image) {
+    return SendImageBlocks(code, image, true);
+  }
+  // Plain: full blocks, the last one shorter. Segmented: 266 full blocks and
+  // one of 5,120 bytes per segment, each committed and checked.
+  bool SendImageBlocks(uint8_t code, const Bytes& image, bool segmented) {
     uint32_t size = static_cast<uint32_t>(image.size());
     if (!WaitReady() || !Ok(BeginImageCdb(code, size))) return false;
     uint32_t sent = 0, inSegment = 0, segmentStart = 0, check = 0;
     uint8_t number = 0;
     while (sent < size) {
-      uint32_t blockSize = inSegment == 266 ? 0x1400 : 0xFE00;
-      uint32_t n = std::min(blockSize, size - sent);
+      uint32_t n = std::min(segmented && inSegment == 266 ? 0x1400u : 0xFE00u, size - sent);
       bool last = sent + n == size;
       check = Crc16Update(&image[sent], n, check);
       if (!Ok(ImageBlockCdb(&image[sent], n, last), kDirToDevice, &image[sent], n)) return false;
       sent += n;
-      if (++inSegment == 267 || last) {
-        ++number;
-        if (!Ok(CommitSegmentCdb(code, sent - segmentStart, number, last)) ||
+      if (segmented && (++inSegment == 267 || last)) {
+        if (!Ok(CommitSegmentCdb(code, sent - segmentStart, ++number, last)) ||
             !Ok(SegmentCheckCdb(code, check)) || !WaitReady(1200))
           return false;
-        inSegment = 0;
+        inSegment = check = 0;
         segmentStart = sent;
-        check = 0;
       }
     }
     return Ok(EndImageCdb(code, size));
@@ -213,12 +206,37 @@ class ScriptedStation {
     return false;
   }
 
-  int sent() const { return sent_; }
 
  private:
   HandsetModel& model_;
   FakeClock& clock_;
-  int sent_ = 0;
+};
+
+// One handset SIM0001 in a fresh folder, a fake clock and a station.
+struct ModelBench {
+  flashery::testing::TempDir dir;
+  FakeClock clock;
+  HandsetModel model;
+  ScriptedStation station{model, clock};
+
+  explicit ModelBench(FaultSpec faults = {}) : model(Config(dir.path(), std::move(faults)), clock) {
+    model.PowerOn();
+  }
+  static HandsetConfig Config(const std::string& dir, FaultSpec faults) {
+    HandsetConfig c;
+    c.serial = "SIM0001";
+    c.folder = dir + "/SIM0001";
+    c.faults = std::move(faults);
+    return c;
+  }
+  std::string Path(const std::string& relative) { return dir.path() + "/SIM0001/" + relative; }
+  Bytes Stored(const std::string& relative) {
+    auto s = ReadWholeFile(Path(relative));
+    return s ? Bytes(s->begin(), s->end()) : Bytes{};
+  }
+  const std::vector<Rejection>& rejected() { return model.report().rejected; }
+  std::string LastReason() { return rejected().empty() ? "" : rejected().back().reason; }
+  bool ToStorage() { return station.OpenDownload() && station.ToStorageStage(); }
 };
 
 }  // namespace flashery::sim::testing
