@@ -12,6 +12,7 @@
 #include "app/window_station.h"
 #include "device/bus_factory.h"
 #include "platform/clock.h"
+#include "ui/download_file_dialog.h"
 #include "ui/gui_port_view.h"
 #include "ui/gui_prompter.h"
 #include "ui/login_dialog.h"
@@ -54,6 +55,12 @@ int RunWindowMode(int argc, char** argv, const StartupOptions& options) {
   frame.view()->packageFacts = [&station] {
     auto package = station.package();
     return PackageFactsOf(package.get());
+  };
+  frame.view()->openDownloadConfig = [&] {
+    DownloadFileDialog dialog(app, station.jobs().ActiveJobs(),
+                              [&station](std::shared_ptr<const QfmPackage> p) { station.PublishPackage(std::move(p)); },
+                              &frame);
+    return dialog.exec() == QDialog::Accepted;
   };
   frame.view()->onFirstShown = [&station] { station.StartMonitor(); };
   frame.stopMonitor = [&station] { station.StopMonitor(); };
