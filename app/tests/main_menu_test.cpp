@@ -18,28 +18,6 @@ std::vector<std::string> Texts(const MenuItem& m) {
   return out;
 }
 
-TEST(MainMenu, LanguageItemsAreAddedAndChecked) {
-  MenuItem bar = BuiltInMainMenu();
-  LanguageMenu langs;
-  langs.separatorBeforeFiles = true;
-  langs.appended = {{32774, "Deutsch", true}, {32775, "繁體中文", true}};
-  langs.highestId = 32775;
-  langs.selectedId = 32775;
-  AddLanguageItems(bar, langs);
-  EXPECT_EQ(Texts(bar), (std::vector<std::string>{"文件(&F)", "  -", "  退出(&X)", "下载配置", "语言", "  简体中文",
-                                                  "  English", "  -", "  Deutsch", "  繁體中文", "帮助(&H)",
-                                                  "  关于 Flashery(&A)..."}));
-  const auto& popup = bar.children[2].children;
-  EXPECT_TRUE(popup[4].checked);
-  EXPECT_FALSE(popup[0].checked);
-  CheckLanguageItem(bar, 32772);
-  EXPECT_TRUE(popup[0].checked);
-  EXPECT_FALSE(popup[4].checked);
-  EXPECT_EQ(MenuTextOfCommand(bar, 32774), "Deutsch");
-  EXPECT_EQ(MenuTextOfCommand(bar, 57665), "退出(&X)");
-  EXPECT_EQ(MenuTextOfCommand(bar, 1), "");
-}
-
 TEST(MainMenu, RetitleByKeysAndRestoreTheBuiltInTexts) {
   MenuItem bar = BuiltInMainMenu();
   LanguageMenu langs;
