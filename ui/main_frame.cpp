@@ -92,7 +92,10 @@ QAction* MainFrame::commandAction(uint32_t commandId) const {
       const MenuItem& item = m.children[pos];
       QAction* found = nullptr;
       if (item.popup()) found = find(item, path);
-      else if (!item.separator && item.commandId == commandId) found = actions_.at(path);
+      else if (!item.separator && item.commandId == commandId) {
+        auto it = actions_.find(path);
+        if (it != actions_.end()) found = it->second;
+      }
       path.pop_back();
       if (found) return found;
     }
