@@ -6,11 +6,7 @@
 
 namespace flashery {
 
-int ConsolePrompter::Prompt(const std::string& text, const std::string& caption, PromptButtons buttons) {
-  std::lock_guard lock(mutex_);
-  std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-  std::fflush(stderr);
-  if (log_) log_->WriteLine(caption + ": " + text);
+int DefaultAnswer(PromptButtons buttons) {
   switch (buttons) {
     case PromptButtons::Ok:
     case PromptButtons::OkCancel: return kAnswerOk;
@@ -19,6 +15,14 @@ int ConsolePrompter::Prompt(const std::string& text, const std::string& caption,
     case PromptButtons::RetryCancel: return kAnswerCancel;
   }
   return kAnswerOk;
+}
+
+int ConsolePrompter::Prompt(const std::string& text, const std::string& caption, PromptButtons buttons) {
+  std::lock_guard lock(mutex_);
+  std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+  std::fflush(stderr);
+  if (log_) log_->WriteLine(caption + ": " + text);
+  return DefaultAnswer(buttons);
 }
 
 int RecordingPrompter::Prompt(const std::string& text, const std::string& caption, PromptButtons buttons) {

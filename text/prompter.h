@@ -17,6 +17,10 @@ enum PromptAnswer : int { kAnswerOk = 1, kAnswerCancel = 2, kAnswerRetry = 4, kA
 
 inline constexpr const char* kAppTitle = "Flashery";
 
+// The answer taken when nobody can be asked: OK / Yes (the affirmative),
+// and Cancel to a retry question so an unattended run never loops.
+int DefaultAnswer(PromptButtons buttons);
+
 class Prompter {
  public:
   virtual ~Prompter() = default;

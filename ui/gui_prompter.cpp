@@ -8,23 +8,12 @@
 
 namespace flashery {
 
-int GuiPrompter::DefaultAnswer(PromptButtons buttons) {
-  switch (buttons) {
-    case PromptButtons::Ok:
-    case PromptButtons::OkCancel: return kAnswerOk;
-    case PromptButtons::YesNo:
-    case PromptButtons::YesNoCancel: return kAnswerYes;
-    case PromptButtons::RetryCancel: return kAnswerCancel;
-  }
-  return kAnswerOk;
-}
-
 int GuiPrompter::Prompt(const std::string& text, const std::string& caption, PromptButtons buttons) {
-  if (closed_.load()) return DefaultAnswer(buttons);
+  if (closed_.load()) return flashery::DefaultAnswer(buttons);
   if (QThread::currentThread() == thread()) return Show(text, caption, buttons);
-  int answer = DefaultAnswer(buttons);
+  int answer = flashery::DefaultAnswer(buttons);
   QMetaObject::invokeMethod(
-      this, [&] { answer = closed_.load() ? DefaultAnswer(buttons) : Show(text, caption, buttons); },
+      this, [&] { answer = closed_.load() ? flashery::DefaultAnswer(buttons) : Show(text, caption, buttons); },
       Qt::BlockingQueuedConnection);
   return answer;
 }

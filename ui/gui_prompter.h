@@ -25,7 +25,6 @@ class GuiPrompter : public QObject, public Prompter {
   void Close() { closed_.store(true); }
 
   // The answer given without asking.
-  static int DefaultAnswer(PromptButtons buttons);
 
  private:
   int Show(const std::string& text, const std::string& caption, PromptButtons buttons);
