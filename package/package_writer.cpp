@@ -111,20 +111,20 @@ bool SetTextField(QfmHeader& header, size_t at, size_t fieldBytes, const std::st
   return true;
 }
 
-// Checks the spec and fills the header's text fields; the sections in
+// Checks the contents to be written and fills the header's text fields; the sections in
 // writing order come back in `order`.
-bool PlanHeader(const PackageSpec& spec, Codepage cp, QfmHeader& header, std::vector<PackageInput>& order,
+bool PlanHeader(const PackageContents& contents, Codepage cp, QfmHeader& header, std::vector<PackageInput>& order,
                 std::string& error) {
   header.SetMagic();
-  if (!SetTextField(header, qfm::kProductName, qfm::kProductNameBytes, spec.productName, cp, "product name",
+  if (!SetTextField(header, qfm::kProductName, qfm::kProductNameBytes, contents.productName, cp, "product name",
                     error) ||
-      !SetTextField(header, qfm::kVersionName, qfm::kVersionNameBytes, spec.versionName, cp, "version name",
+      !SetTextField(header, qfm::kVersionName, qfm::kVersionNameBytes, contents.versionName, cp, "version name",
                     error)) {
     return false;
   }
   std::vector<PackageInput> extends;
   std::vector<const PackageInput*> byKey(kQfmSectionCount, nullptr);
-  for (const PackageInput& in : spec.inputs) {
+  for (const PackageInput& in : contents.inputs) {
     if (ExtendSlotOf(in.key) != 0) {
       if (in.name.empty()) {
         error = "an Extend section needs a name: " + in.path;
@@ -166,11 +166,11 @@ bool PlanHeader(const PackageSpec& spec, Codepage cp, QfmHeader& header, std::ve
 
 }  // namespace
 
-PackageWriteResult WritePackage(const std::string& outPath, const PackageSpec& spec, Codepage codepage) {
+PackageWriteResult WritePackage(const std::string& outPath, const PackageContents& contents, Codepage codepage) {
   PackageWriteResult result;
   QfmHeader header;
   std::vector<PackageInput> order;
-  if (!PlanHeader(spec, codepage, header, order, result.error)) return result;
+  if (!PlanHeader(contents, codepage, header, order, result.error)) return result;
 
   const std::string tempPath = outPath + ".partial";
   Fd out(open(tempPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));

@@ -27,7 +27,7 @@ struct PackageInput {
   std::string name;  // BL, NK, system (optional) and Extend (required) only
 };
 
-struct PackageSpec {
+struct PackageContents {
   std::string productName;  // at most 33 bytes once encoded
   std::string versionName;  // at most 53 bytes
   // At most one input per key; Extend inputs fill slots 1, 2, ... in the
@@ -41,7 +41,7 @@ struct PackageWriteResult {
   uint64_t fileSize = 0;
 };
 
-PackageWriteResult WritePackage(const std::string& outPath, const PackageSpec& spec,
+PackageWriteResult WritePackage(const std::string& outPath, const PackageContents& contents,
                                 Codepage codepage = Codepage::Gbk);
 
 }  // namespace flashery

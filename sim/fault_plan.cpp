@@ -14,7 +14,7 @@ bool Hits(const std::vector<CommandFault>& faults, CommandKind kind, uint32_t oc
 
 }  // namespace
 
-bool FaultSpec::empty() const {
+bool FaultList::empty() const {
   return refuse.empty() && late.empty() && rejectBlocks.empty() && dropAtBlock == 0 &&
          !neverReady && neverReturnAfter == 0 && !otherSerial && wrongPollStorage == 0 &&
          wrongPollCompletion == 0;
@@ -82,11 +82,11 @@ bool ParseBlockFault(std::string_view text, BlockFault& out, std::string& error)
   return true;
 }
 
-FaultPlan::FaultPlan(FaultSpec spec)
-    : spec_(std::move(spec)),
-      storageLeft_(spec_.wrongPollStorage),
-      completionLeft_(spec_.wrongPollCompletion) {
-  for (const auto& b : spec_.rejectBlocks) blockLeft_.push_back(b.times);
+FaultPlan::FaultPlan(FaultList faults)
+    : faults_(std::move(faults)),
+      storageLeft_(faults_.wrongPollStorage),
+      completionLeft_(faults_.wrongPollCompletion) {
+  for (const auto& b : faults_.rejectBlocks) blockLeft_.push_back(b.times);
 }
 
 uint32_t FaultPlan::Occur(CommandKind kind) {
@@ -96,16 +96,16 @@ uint32_t FaultPlan::Occur(CommandKind kind) {
 }
 
 bool FaultPlan::Refused(CommandKind kind, uint32_t occurrence) const {
-  return Hits(spec_.refuse, kind, occurrence);
+  return Hits(faults_.refuse, kind, occurrence);
 }
 
 bool FaultPlan::Late(CommandKind kind, uint32_t occurrence) const {
-  return Hits(spec_.late, kind, occurrence);
+  return Hits(faults_.late, kind, occurrence);
 }
 
 bool FaultPlan::RejectBlock(uint32_t index, std::string_view target) {
-  for (size_t i = 0; i < spec_.rejectBlocks.size(); ++i) {
-    const auto& b = spec_.rejectBlocks[i];
+  for (size_t i = 0; i < faults_.rejectBlocks.size(); ++i) {
+    const auto& b = faults_.rejectBlocks[i];
     if (blockLeft_[i] == 0 || b.block != index) continue;
     if (!b.target.empty() && b.target != target) continue;
     if (blockLeft_[i] != kAlways) --blockLeft_[i];
@@ -116,11 +116,11 @@ bool FaultPlan::RejectBlock(uint32_t index, std::string_view target) {
 
 bool FaultPlan::DropAtBlock() {
   if (writeBlocks_ < UINT32_MAX) ++writeBlocks_;
-  return spec_.dropAtBlock != 0 && writeBlocks_ == spec_.dropAtBlock;
+  return faults_.dropAtBlock != 0 && writeBlocks_ == faults_.dropAtBlock;
 }
 
 bool FaultPlan::ComesBack(uint32_t leaveCount) const {
-  return spec_.neverReturnAfter == 0 || leaveCount < spec_.neverReturnAfter;
+  return faults_.neverReturnAfter == 0 || leaveCount < faults_.neverReturnAfter;
 }
 
 bool FaultPlan::WrongPollStorage() {

@@ -51,7 +51,7 @@ struct BlockFault {
   std::string target;  // "" any transfer, "image<code>", or a handset name
 };
 
-struct FaultSpec {
+struct FaultList {
   std::vector<CommandFault> refuse;
   std::vector<CommandFault> late;
   std::vector<BlockFault> rejectBlocks;
@@ -73,7 +73,7 @@ bool ParseCount(std::string_view text, uint32_t& out);
 
 class FaultPlan {
  public:
-  explicit FaultPlan(FaultSpec spec);
+  explicit FaultPlan(FaultList faults);
 
   // Counts one occurrence of a valid command; returns its 1-based index.
   uint32_t Occur(CommandKind kind);
@@ -83,16 +83,16 @@ class FaultPlan {
   bool RejectBlock(uint32_t index, std::string_view target);
   // Counts one WriteBlock; true when the connection is to be dropped now.
   bool DropAtBlock();
-  bool neverReady() const { return spec_.neverReady; }
+  bool neverReady() const { return faults_.neverReady; }
   // Whether the handset comes back after leaving the bus for the n-th time.
   bool ComesBack(uint32_t leaveCount) const;
-  bool otherSerial() const { return spec_.otherSerial; }
+  bool otherSerial() const { return faults_.otherSerial; }
   // Consume one wrong reply, if any is left.
   bool WrongPollStorage();
   bool WrongPollCompletion();
 
  private:
-  FaultSpec spec_;
+  FaultList faults_;
   std::array<uint32_t, kCommandKindCount> occurrences_{};
   std::vector<uint32_t> blockLeft_;
   uint32_t writeBlocks_ = 0;

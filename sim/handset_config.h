@@ -28,7 +28,7 @@ struct HandsetConfig {
   std::string revision = "0001";
   std::string folder;  // DIR/SERIAL: images/, storage/, report.json
   HandsetTimings timings;
-  FaultSpec faults;
+  FaultList faults;
 };
 
 // The disk interface path a handset shows, e.g.

@@ -87,7 +87,7 @@ ParsedOptions ParseSimOptions(const std::vector<std::string>& args) {
   ParsedOptions p;
   SimOptions& o = p.options;
   HandsetTimings& t = o.timings;
-  FaultSpec& f = o.faults;
+  FaultList& f = o.faults;
 
   using Setter = std::function<bool(const std::string&)>;
   auto ms = [](uint32_t& field) { return Setter([&field](const std::string& v) { return ParseMs(v, field); }); };

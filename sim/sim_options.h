@@ -30,7 +30,7 @@ struct SimOptions {
   std::string vendor = "vantor";
   std::string revision = "0001";
   HandsetTimings timings;
-  FaultSpec faults;
+  FaultList faults;
   std::set<int> faulty;  // empty: all handsets
   bool help = false;
 };

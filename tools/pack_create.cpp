@@ -33,7 +33,7 @@ int RunCreate(const std::vector<std::string>& args) {
   std::optional<std::string> product = a.Get("product"), version = a.Get("version");
   if (!product || !version) return Fail(kName, "--product and --version are required", kUsage);
 
-  PackageSpec spec{*product, *version, {}};
+  PackageContents contents{*product, *version, {}};
   struct Fixed {
     const char* option;
     QfmSectionKey key;
@@ -54,18 +54,18 @@ int RunCreate(const std::vector<std::string>& args) {
       if (name) return Fail(kName, std::string("--") + f.nameOption + " without --" + f.option, kUsage);
       continue;
     }
-    spec.inputs.push_back({f.key, *path, f.nameOption ? name.value_or(BaseName(*path)) : ""});
+    contents.inputs.push_back({f.key, *path, f.nameOption ? name.value_or(BaseName(*path)) : ""});
   }
   for (const std::string& e : a.All("extend")) {
     size_t eq = e.find('=');
     if (eq == 0 || eq == std::string::npos || eq + 1 == e.size()) {
       return Fail(kName, "--extend wants NAME=FILE, got '" + e + "'", kUsage);
     }
-    spec.inputs.push_back({QfmSectionKey::Extend1, e.substr(eq + 1), e.substr(0, eq)});
+    contents.inputs.push_back({QfmSectionKey::Extend1, e.substr(eq + 1), e.substr(0, eq)});
   }
 
   const std::string& out = a.positional[0];
-  PackageWriteResult written = WritePackage(out, spec);
+  PackageWriteResult written = WritePackage(out, contents);
   if (!written.ok) return Fail(kName, written.error, kUsage);
 
   TextTable texts = StationTexts();
@@ -76,7 +76,7 @@ int RunCreate(const std::vector<std::string>& args) {
     return Fail(kName, "the written package is not accepted: " + error, kRejected);
   }
   std::printf("%s: %llu bytes, %zu sections\n", out.c_str(), static_cast<unsigned long long>(written.fileSize),
-              spec.inputs.size());
+              contents.inputs.size());
   std::printf("%s\n", package.infoText.c_str());
   return kGood;
 }

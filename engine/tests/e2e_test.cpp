@@ -132,17 +132,17 @@ struct Release {
 // A package written by the package layer's writer and opened as the station opens it.
 void MakePackage(E2eStation& st, Release& rel, const std::string& product,
                  const std::map<QfmSectionKey, size_t>& sizes) {
-  PackageSpec spec{product, "V1.0", {}};
+  PackageContents contents{product, "V1.0", {}};
   uint32_t seed = 1;
   for (auto [key, size] : sizes) {
     std::string path = rel.dir + "/in/" + std::to_string(static_cast<int>(key)) + ".img";
     ASSERT_TRUE(WriteBytes(path, TestBytes(size, seed++)));
     std::string name = ExtendSlotOf(key) ? "ext" + std::to_string(ExtendSlotOf(key)) : "";
-    spec.inputs.push_back({key, path, name});
+    contents.inputs.push_back({key, path, name});
     rel.files[key] = path;
   }
   std::string qfm = rel.dir + "/" + product + ".QFM";
-  PackageWriteResult w = WritePackage(qfm, spec);
+  PackageWriteResult w = WritePackage(qfm, contents);
   ASSERT_TRUE(w.ok) << w.error;
   st.package.extensionTable.names = {"ext1", "ext2"};
   st.package.extensionTable.codes = {0x21, 0x22};

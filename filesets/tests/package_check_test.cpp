@@ -30,14 +30,14 @@ struct PackageBench : ScanBench {
   // extension sections (name -> file).
   void WriteRelease(const std::string& name, std::vector<std::pair<std::string, std::string>> extends = {}) {
     PutFile(dir.path(), "img/nk.bin", std::string(5000, 'k'));
-    PackageSpec spec;
-    spec.productName = "T745";
-    spec.versionName = "V1";
-    spec.inputs.push_back({QfmSectionKey::NK, dir / "img/nk.bin", "nk"});
+    PackageContents contents;
+    contents.productName = "T745";
+    contents.versionName = "V1";
+    contents.inputs.push_back({QfmSectionKey::NK, dir / "img/nk.bin", "nk"});
     int slot = 1;
-    for (auto& [sectionName, path] : extends) spec.inputs.push_back({ExtendKey(slot++), path, sectionName});
+    for (auto& [sectionName, path] : extends) contents.inputs.push_back({ExtendKey(slot++), path, sectionName});
     PutFolder(root(), "");
-    ASSERT_TRUE(WritePackage(root() + "/" + name, spec).ok);
+    ASSERT_TRUE(WritePackage(root() + "/" + name, contents).ok);
   }
 
   // An archive of a brand tree (with or without presetapp).

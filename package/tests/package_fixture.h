@@ -46,10 +46,10 @@ class PackageTest : public ::testing::Test {
     EXPECT_TRUE(WriteWholeFile(path, bytes));
     return path;
   }
-  // Writes a package; every input of `spec` is a path already.
-  std::string Write(const PackageSpec& spec, const std::string& name = "pkg.qfm") {
+  // Writes a package; every input of `contents` is a path already.
+  std::string Write(const PackageContents& contents, const std::string& name = "pkg.qfm") {
     std::string path = dir_ / name;
-    PackageWriteResult r = WritePackage(path, spec);
+    PackageWriteResult r = WritePackage(path, contents);
     EXPECT_TRUE(r.ok) << r.error;
     return path;
   }

@@ -14,10 +14,10 @@ class OpenPackageTest : public testing::PackageTest {
  protected:
   // A package with every fixed section and `extends` Extend sections.
   std::string FullPackage(int extends = 2, const std::string& name = "pkg.qfm") {
-    PackageSpec spec{"T745", "V1.02", {}};
+    PackageContents contents{"T745", "V1.02", {}};
     int seed = 0;
     auto add = [&](K key, size_t size, const std::string& label) {
-      spec.inputs.push_back({key, Input(name + "." + std::to_string(seed) + ".bin", Pattern(size, seed)), label});
+      contents.inputs.push_back({key, Input(name + "." + std::to_string(seed) + ".bin", Pattern(size, seed)), label});
       ++seed;
     };
     add(K::BL, 1000, "eboot.nb0");
@@ -29,7 +29,7 @@ class OpenPackageTest : public testing::PackageTest {
     for (int i = 0; i < extends; ++i) add(ExtendKey(1), 500 + i, "ext" + std::to_string(i + 1) + ".img");
     add(K::Cache, 10, "");
     add(K::Recovery, 20, "");
-    return Write(spec, name);
+    return Write(contents, name);
   }
   bool Open(const std::string& path) { return OpenPackage(package_, path, error_, context_); }
 
@@ -180,7 +180,7 @@ TEST_F(OpenPackageTest, PresentBytesOtherThanOneAreNotChecked) {
   EXPECT_EQ(package_.section(K::MLO).offset, 0u);
 
   // Nothing present at all: only the header is checked; the info line is built.
-  PackageSpec empty{"X1", "E", {}};
+  PackageContents empty{"X1", "E", {}};
   ASSERT_TRUE(Open(Write(empty, "empty.qfm")));
   EXPECT_EQ(package_.infoText, "Version :E , System:  ");
   for (K key : kQfmCheckOrder) EXPECT_FALSE(package_.section(key).IsPresent());

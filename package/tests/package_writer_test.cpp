@@ -21,13 +21,13 @@ class WritePackageTest : public testing::PackageTest {};
 TEST_F(WritePackageTest, PlacesFieldsAtTheFormatsOffsets) {
   const std::string bl = Pattern(100, 1), mlo = Pattern(7, 2), sys = Pattern(3000, 3), ext = Pattern(11, 4),
                     rec = Pattern(5, 5);
-  PackageSpec spec{"T745", "1.0", {}};
-  spec.inputs = {{K::Recovery, Input("rec", rec), ""},
+  PackageContents contents{"T745", "1.0", {}};
+  contents.inputs = {{K::Recovery, Input("rec", rec), ""},
                  {K::System, Input("sys", sys), "system.img"},
                  {ExtendKey(3), Input("ext", ext), "apps.zip"},
                  {K::MLO, Input("mlo", mlo), ""},
                  {K::BL, Input("bl", bl), "eboot"}};
-  const std::string path = Write(spec);
+  const std::string path = Write(contents);
   const std::string b = ReadWholeFile(path).value();
   ASSERT_EQ(b.size(), 828 + 100 + 7 + 3000 + 11 + 5);
 
@@ -60,7 +60,7 @@ TEST_F(WritePackageTest, PlacesFieldsAtTheFormatsOffsets) {
     EXPECT_EQ(b.substr(at, n), std::string(n, '\0')) << at;
   }
   // Names go out in the package's code page.
-  PackageSpec chinese{"T745", "版本一", {}};
+  PackageContents chinese{"T745", "版本一", {}};
   const std::string b2 = ReadWholeFile(Write(chinese, "cn.qfm")).value();
   EXPECT_EQ(b2.substr(0x026, 7), std::string("\xB0\xE6\xB1\xBE\xD2\xBB\0", 7));
 }
@@ -69,7 +69,7 @@ TEST_F(WritePackageTest, RefusesWhatTheFormatCannotHold) {
   const std::string in = Input("in", "x");
   struct Case {
     const char* what;
-    PackageSpec spec;
+    PackageContents contents;
   };
   std::vector<Case> cases = {
       {"long product", {std::string(34, 'P'), "v", {}}},
@@ -83,20 +83,20 @@ TEST_F(WritePackageTest, RefusesWhatTheFormatCannotHold) {
       {"folder input", {"p", "v", {{K::NK, dir_.path(), ""}}}},
       {"not encodable", {"p\xF0\x9F\x98\x80", "v", {}}},
   };
-  PackageSpec six{"p", "v", {}};
+  PackageContents six{"p", "v", {}};
   for (int i = 0; i < 6; ++i) six.inputs.push_back({K::Extend1, in, "e" + std::to_string(i)});
   cases.push_back({"six extends", six});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     const std::string out = dir_ / "out.qfm";
-    PackageWriteResult r = WritePackage(out, c.spec);
+    PackageWriteResult r = WritePackage(out, c.contents);
     EXPECT_FALSE(r.ok);
     EXPECT_FALSE(r.error.empty());
     EXPECT_FALSE(PathExists(out));
     EXPECT_FALSE(PathExists(out + ".partial"));
   }
   // Exactly at the limits is fine.
-  PackageSpec edge{std::string(33, 'P'), std::string(53, 'v'), {{K::Extend1, in, std::string(29, 'n')}}};
+  PackageContents edge{std::string(33, 'P'), std::string(53, 'v'), {{K::Extend1, in, std::string(29, 'n')}}};
   EXPECT_TRUE(WritePackage(dir_ / "edge.qfm", edge).ok);
 }
 

@@ -19,7 +19,7 @@ CommandFault Command(const char* text) {
 }
 
 TEST(HandsetFaults, RefuseAndLateStrikeTheCountedOccurrencesOnly) {
-  FaultSpec f;
+  FaultList f;
   f.refuse.push_back(Command("OpenDownload:2@2"));
   f.late.push_back(Command("BeginImage"));
   ModelBench b(f);
@@ -42,7 +42,7 @@ TEST(HandsetFaults, RefuseAndLateStrikeTheCountedOccurrencesOnly) {
 }
 
 TEST(HandsetFaults, ARejectedBlockIsTakenWhenSentAgainAndADropHappensOnce) {
-  FaultSpec f;
+  FaultList f;
   std::string error;
   f.rejectBlocks.emplace_back();
   ASSERT_TRUE(ParseBlockFault("2:3@image4", f.rejectBlocks.back(), error));
@@ -70,14 +70,14 @@ TEST(HandsetFaults, ARejectedBlockIsTakenWhenSentAgainAndADropHappensOnce) {
 
 TEST(HandsetFaults, NeverReadyAndWrongPollReplies) {
   {
-    FaultSpec f;
+    FaultList f;
     f.neverReady = true;
     ModelBench b(f);
     ASSERT_TRUE(b.station.OpenDownload());
     EXPECT_FALSE(b.station.WaitReady());
     EXPECT_TRUE(b.station.Ok(CheckAliveCdb()));  // still up
   }
-  FaultSpec f;
+  FaultList f;
   f.wrongPollStorage = 2;
   f.wrongPollCompletion = kAlways;
   ModelBench b(f);
@@ -93,7 +93,7 @@ TEST(HandsetFaults, NeverReadyAndWrongPollReplies) {
 }
 
 TEST(HandsetFaults, RestartFaultsDecideHowTheHandsetComesBack) {
-  FaultSpec gone;
+  FaultList gone;
   gone.neverReturnAfter = 2;
   ModelBench b(gone);
   ASSERT_TRUE(b.station.OpenDownload());
@@ -101,7 +101,7 @@ TEST(HandsetFaults, RestartFaultsDecideHowTheHandsetComesBack) {
   ASSERT_TRUE(b.station.Leave(RestartCdb(false)));  // first leave: back
   EXPECT_FALSE(b.station.Leave(SelectModeCdb()));   // second: gone
 
-  FaultSpec other;
+  FaultList other;
   other.otherSerial = true;
   ModelBench o(other);
   ASSERT_TRUE(o.station.OpenDownload());

@@ -219,10 +219,10 @@ struct ModelBench {
   HandsetModel model;
   ScriptedStation station{model, clock};
 
-  explicit ModelBench(FaultSpec faults = {}) : model(Config(dir.path(), std::move(faults)), clock) {
+  explicit ModelBench(FaultList faults = {}) : model(Config(dir.path(), std::move(faults)), clock) {
     model.PowerOn();
   }
-  static HandsetConfig Config(const std::string& dir, FaultSpec faults) {
+  static HandsetConfig Config(const std::string& dir, FaultList faults) {
     HandsetConfig c;
     c.serial = "SIM0001";
     c.folder = dir + "/SIM0001";

@@ -31,14 +31,14 @@ inline std::string WriteSamplePackage(const std::string& dir, const SampleImages
   std::string bl = JoinPath(dir, "bl.bin"), nk = JoinPath(dir, "nk.bin"), sys = JoinPath(dir, "system.bin");
   if (!WriteWholeFile(bl, images.bl) || !WriteWholeFile(nk, images.nk) || !WriteWholeFile(sys, images.system))
     return "";
-  PackageSpec spec;
-  spec.productName = "T745";
-  spec.versionName = "V1.10";
-  spec.inputs = {{QfmSectionKey::BL, bl, "u-boot.bin"},
+  PackageContents contents;
+  contents.productName = "T745";
+  contents.versionName = "V1.10";
+  contents.inputs = {{QfmSectionKey::BL, bl, "u-boot.bin"},
                  {QfmSectionKey::NK, nk, "zImage"},
                  {QfmSectionKey::System, sys, "system.img"}};
   std::string path = JoinPath(dir, "T745.QFM");
-  return WritePackage(path, spec).ok ? path : "";
+  return WritePackage(path, contents).ok ? path : "";
 }
 
 // Opens and verifies the package and makes it what the station writes.

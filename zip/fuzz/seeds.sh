@@ -33,10 +33,10 @@ for opt in -0 -6 "-9 -D"; do
   name=$(echo "$opt" | tr -d ' -')
   (cd "$tmp/src" && zip -q -r $opt "$root/zip_reader_fuzz/info$name.zip" quillon)
 done
-cat > "$tmp/spec.json" <<'JSON'
+cat > "$tmp/archive.json" <<'JSON'
 {"comment": "c", "entries": [
   {"name": "quillon/e.txt", "data": "encrypted with the empty password", "password": ""},
   {"name": "quillon/s.txt", "data": "stored", "method": 0, "password": "", "descriptor": true},
   {"name": "quillon/x.txt", "data": "extra", "local_extra_hex": "55540500010203040a", "comment": "entry"}]}
 JSON
-"$py" "$here/../tests/make_zip.py" "$tmp/spec.json" "$root/zip_reader_fuzz/made.zip"
+"$py" "$here/../tests/make_zip.py" "$tmp/archive.json" "$root/zip_reader_fuzz/made.zip"

@@ -5,9 +5,9 @@ encryption (any password, the empty one included), data descriptors,
 different local and central extra fields, comments, Unix symbolic links,
 and deliberately broken fields.
 
-usage: make_zip.py SPEC.json OUT.zip
+usage: make_zip.py LAYOUT.json OUT.zip
 
-SPEC: {"comment": str, "entries": [ENTRY...]}
+LAYOUT: {"comment": str, "entries": [ENTRY...]}
 ENTRY keys (all optional except a name):
   name (str, UTF-8) or name_hex (raw bytes); data (str) or data_hex or
   data_file (path); method 0|8; level (zlib level); password (str: encrypt);
@@ -53,12 +53,12 @@ class Cipher:
 
 
 def main():
-    spec = json.load(open(sys.argv[1], encoding="utf-8"))
+    contents = json.load(open(sys.argv[1], encoding="utf-8"))
     rng = random.Random(1234)
     body = bytearray()
     central = bytearray()
     dos_time, dos_date = 0x6C21, 0x5A87
-    for e in spec["entries"]:
+    for e in contents["entries"]:
         name = bytes.fromhex(e["name_hex"]) if "name_hex" in e else e["name"].encode("utf-8")
         if "data_file" in e:
             data = open(e["data_file"], "rb").read()
@@ -105,8 +105,8 @@ def main():
                                len(data) + e.get("size_delta", 0), len(name), len(central_extra),
                                len(comment), 0, 0, external, offset + e.get("local_offset_delta", 0))
         central += name + central_extra + comment
-    archive_comment = spec.get("comment", "").encode("utf-8")
-    n = len(spec["entries"])
+    archive_comment = contents.get("comment", "").encode("utf-8")
+    n = len(contents["entries"])
     end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, n, n, len(central), len(body), len(archive_comment))
     with open(sys.argv[2], "wb") as f:
         f.write(bytes(body) + bytes(central) + end + archive_comment)

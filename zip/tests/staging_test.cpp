@@ -35,10 +35,10 @@ class StagingTest : public ::testing::Test {
   // one ordinary image.
   std::string Package(const std::vector<std::pair<std::string, std::string>>& extends) {
     WriteBytes(t / "nk.img", std::string(3000, 'k'));
-    PackageSpec spec{"T745", "V1.0", {{QfmSectionKey::NK, t / "nk.img", "nk.img"}}};
-    for (const auto& [name, file] : extends) spec.inputs.push_back({QfmSectionKey::Extend1, file, name});
+    PackageContents contents{"T745", "V1.0", {{QfmSectionKey::NK, t / "nk.img", "nk.img"}}};
+    for (const auto& [name, file] : extends) contents.inputs.push_back({QfmSectionKey::Extend1, file, name});
     std::string path = t / ("p" + std::to_string(++packages) + ".QFM");
-    PackageWriteResult r = WritePackage(path, spec);
+    PackageWriteResult r = WritePackage(path, contents);
     EXPECT_TRUE(r.ok) << r.error;
     return path;
   }

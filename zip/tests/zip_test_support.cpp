@@ -93,9 +93,9 @@ static std::string ScriptPath() {
 }
 
 bool MakeZip(const std::string& specJson, const std::string& out, const std::string& scratch) {
-  std::string spec = scratch + "/spec.json";
-  WriteBytes(spec, specJson);
-  return Sh(Python() + " " + Quote(ScriptPath()) + " " + Quote(spec) + " " + Quote(out)) == 0;
+  std::string contents = scratch + "/archive.json";
+  WriteBytes(contents, specJson);
+  return Sh(Python() + " " + Quote(ScriptPath()) + " " + Quote(contents) + " " + Quote(out)) == 0;
 }
 
 bool PythonZip(const std::string& dir, const std::string& folder, const std::string& out,
