@@ -5,7 +5,7 @@
 
 #include <random>
 
-#include "app/tests/process_runner.h"
+#include "platform/tests/process_runner.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/tests/test_dir.h"

@@ -9,21 +9,14 @@
 
 #include "platform/codepage.h"
 #include "platform/files.h"
+#include "platform/tests/process_runner.h"
 #include "platform/tests/test_dir.h"
 
 namespace flashery {
 namespace {
 
-struct ToolRun {
-  int status = -1;
-  std::string out, err;
-};
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
+using ToolRun = testing::RunOutput;
+using testing::Quote;
 
 std::string Gbk(const std::string& s) { return EncodeFromUtf8(s, Codepage::Gbk).value_or("?"); }
 
@@ -37,15 +30,9 @@ class PackListsTest : public ::testing::Test {
   }
   ToolRun Pack(const std::vector<std::string>& args) {
     // A program folder without language files: texts print as "(text N)".
-    std::string cmd = "FLASHERY_HOME=" + Quote(dir_ / "home") + " " + Quote(tool_);
-    for (const auto& a : args) cmd += " " + Quote(a);
-    cmd += " >" + Quote(dir_ / "stdout") + " 2>" + Quote(dir_ / "stderr");
-    ToolRun r;
-    int raw = std::system(cmd.c_str());
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = ReadWholeFile(dir_ / "stdout").value_or("");
-    r.err = ReadWholeFile(dir_ / "stderr").value_or("");
-    return r;
+    std::vector<std::string> line = {tool_};
+    line.insert(line.end(), args.begin(), args.end());
+    return testing::RunCommand(dir_.path(), "FLASHERY_HOME=" + Quote(dir_ / "home"), line);
   }
   void Put(const std::string& rel, const std::string& bytes) {
     std::string p = dir_ / rel;

@@ -9,15 +9,14 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/tests/process_runner.h"
 #include "platform/tests/test_dir.h"
 
 namespace flashery {
 namespace {
 
-struct ToolRun {
-  int status = -1;
-  std::string out, err;
-};
+using ToolRun = testing::RunOutput;
+using testing::Quote;
 
 class PackToolTest : public ::testing::Test {
  protected:
@@ -26,22 +25,11 @@ class PackToolTest : public ::testing::Test {
     ASSERT_NE(bin, nullptr);
     tool_ = std::string(bin) + "/flashery-pack";
   }
-  static std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-  }
   ToolRun Pack(const std::vector<std::string>& args) {
     // An empty program folder: no language file, so texts print as "(text N)".
-    std::string cmd = "FLASHERY_HOME=" + Quote(dir_.path()) + " " + Quote(tool_);
-    for (const auto& a : args) cmd += " " + Quote(a);
-    cmd += " >" + Quote(dir_ / "stdout") + " 2>" + Quote(dir_ / "stderr");
-    ToolRun r;
-    int raw = std::system(cmd.c_str());
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = ReadWholeFile(dir_ / "stdout").value_or("");
-    r.err = ReadWholeFile(dir_ / "stderr").value_or("");
-    return r;
+    std::vector<std::string> line = {tool_};
+    line.insert(line.end(), args.begin(), args.end());
+    return testing::RunCommand(dir_.path(), "FLASHERY_HOME=" + Quote(dir_.path()), line);
   }
   std::string Input(const std::string& name, size_t size, int seed) {
     std::string bytes(size, '\0');

@@ -8,21 +8,14 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/tests/process_runner.h"
 #include "platform/tests/test_dir.h"
 
 namespace flashery {
 namespace {
 
-struct ToolRun {
-  int status = -1;
-  std::string out, err;
-};
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
+using ToolRun = testing::RunOutput;
+using testing::Quote;
 
 class PackStageTest : public ::testing::Test {
  protected:
