@@ -29,7 +29,7 @@ void Write(const std::string& path, size_t size, uint32_t seed) { ASSERT_TRUE(Wr
 
 TEST(FileSetTransfer, CopiesTheTreeUnderItsHandsetNames) {
   Station st;
-  std::string res = st.dir.path() + "/srv/GPS/release/内置资源";  // a marker folder above the set
+  std::string res = st.dir / "srv/GPS/release/内置资源";  // a marker folder above the set
   Write(res + "/我的音乐/歌.mp3", 65024, 1);
   Write(res + "/我的音乐/next.mp3", 65025, 2);
   Write(res + "/empty.txt", 0, 3);
@@ -56,13 +56,10 @@ TEST(FileSetTransfer, CopiesTheTreeUnderItsHandsetNames) {
 TEST(FileSetTransfer, ABlockIsSentUpTo23TimesKeepingItsNumber) {
   for (uint32_t refusals : {22u, 23u}) {
     Station st;
-    std::string gps = st.dir.path() + "/r/GPS";
+    std::string gps = st.dir / "r/GPS";
     Write(gps + "/QUILMAP/map.dat", 3 * 65024, 9);
     sim::HandsetConfig cfg;
-    sim::BlockFault f;
-    f.block = 2;
-    f.times = refusals;
-    cfg.faults.rejectBlocks.push_back(f);
+    cfg.faults.rejectBlocks = {{2, refusals, ""}};
     auto dev = StorageDevice(st, cfg);
     SCOPED_TRACE(refusals);
     ASSERT_TRUE(TransferFileSet(*dev, FileSetKind::Gps, gps, 1));
@@ -78,7 +75,7 @@ TEST(FileSetTransfer, ABlockIsSentUpTo23TimesKeepingItsNumber) {
 
 TEST(FileSetTransfer, AFileThatCannotBeReadIsNeverTakenAsCopied) {
   Station st;
-  std::string brand = st.dir.path() + "/app/quillon";
+  std::string brand = st.dir / "app/quillon";
   Write(brand + "/presetapp/a.apk", 100, 1);
   ASSERT_EQ(::symlink("/nonexistent/file", (brand + "/presetapp/broken.apk").c_str()), 0);
   auto dev = StorageDevice(st);
@@ -95,7 +92,7 @@ TEST(FileSetTransfer, MissingAndInvalidSetFolders) {
   Station st;
   auto dev = StorageDevice(st);
   // A set folder that does not exist copies nothing and succeeds.
-  EXPECT_TRUE(TransferFileSet(*dev, FileSetKind::Gps, st.dir.path() + "/none/GPS", 1));
+  EXPECT_TRUE(TransferFileSet(*dev, FileSetKind::Gps, st.dir / "none/GPS", 1));
   EXPECT_EQ(dev->out.progressPosition, 32500u + 1);
   EXPECT_EQ(st.Count("[81][79]"), 1u);
   // Shorter than 5 characters: label + text 83 + path, 800 ms.
@@ -103,7 +100,7 @@ TEST(FileSetTransfer, MissingAndInvalidSetFolders) {
   EXPECT_EQ(st.Count("[81][83]/GPS"), 1u);
   EXPECT_EQ(st.clock.sleeps().back(), 800u);
   // Outside every marker folder: text 88, five attempts.
-  std::string plain = st.dir.path() + "/plain";
+  std::string plain = st.dir / "plain";
   Write(plain + "/x.bin", 5, 1);
   EXPECT_FALSE(TransferFileSet(*dev, FileSetKind::Resources, plain, 1));
   EXPECT_EQ(st.Count("[88]" + plain + "/x.bin"), 10u);  // mapping and creation, 5 attempts
@@ -112,10 +109,7 @@ TEST(FileSetTransfer, MissingAndInvalidSetFolders) {
 TEST(StorageProcedures, PreparationIsRepeatedAndPolled) {
   Station st;
   sim::HandsetConfig cfg;
-  sim::CommandFault refuse;
-  refuse.kind = sim::CommandKind::kPrepareStorage;
-  refuse.times = 12;
-  cfg.faults.refuse.push_back(refuse);
+  cfg.faults.refuse = {{sim::CommandKind::kPrepareStorage, 12, 1}};
   cfg.faults.wrongPollStorage = 2;
   auto dev = StorageDevice(st, cfg);
   EXPECT_FALSE(PrepareStorageArea(*dev, 2));  // refused 10 times

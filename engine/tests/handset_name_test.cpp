@@ -64,12 +64,9 @@ TEST(HandsetName, NamesAreUtf8AndAtMost259Bytes) {
 }
 
 TEST(HandsetName, ListFilesAreSkippedAnywhereInThePath) {
-  EXPECT_TRUE(IsSkippedListFile("/r/内置资源/resfile_pc.txt"));
-  EXPECT_TRUE(IsSkippedListFile("/r/GPS/QUILMAP/quilfile_pc.txt"));
-  EXPECT_TRUE(IsSkippedListFile("/r/GPS/udisk_bak/old_resfile_pc.txt"));
-  EXPECT_TRUE(IsSkippedListFile("/r/GPS/QUILMAP/QUILFILE_PC.TXT"));
-  EXPECT_FALSE(IsSkippedListFile("/r/内置资源/resfile_cur.txt"));
-  EXPECT_FALSE(IsSkippedListFile("/r/内置资源/resfile_pc.tx"));
+  for (const char* p : {"/r/内置资源/resfile_pc.txt", "/r/GPS/udisk_bak/old_resfile_pc.txt", "/r/GPS/QUILMAP/QUILFILE_PC.TXT"})
+    EXPECT_TRUE(IsSkippedListFile(p)) << p;
+  for (const char* p : {"/r/内置资源/resfile_cur.txt", "/r/内置资源/resfile_pc.tx"}) EXPECT_FALSE(IsSkippedListFile(p)) << p;
 }
 
 }  // namespace

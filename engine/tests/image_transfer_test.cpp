@@ -63,10 +63,7 @@ TEST(ImageTransfer, RefusedBlocksAreReadAgainUpToThreeRepeats) {
     st.SetSection(ExtendKey(3), TestBytes(3 * 65024 + 10, 7), "ext3", 0x23);
     st.WritePackage();
     sim::HandsetConfig cfg;
-    sim::BlockFault f;
-    f.block = 2;
-    f.times = refusals;
-    cfg.faults.rejectBlocks.push_back(f);
+    cfg.faults.rejectBlocks = {{2, refusals, ""}};
     st.Plug(0, "REJ", cfg);
     auto dev = st.OpenDevice(0);
     ASSERT_TRUE(OpenDownload(*dev));
@@ -89,10 +86,8 @@ TEST(ImageTransfer, SegmentedSystemImageCommitsEverySegment) {
   const uint32_t size = kSegmentBytes + 1;  // 17,301,505
   st.SetSection(K::System, TestBytes(size, 5));
   st.WritePackage();
-  sim::HandsetConfig cfg;
-  sim::BlockFault f;  // a refused block inside the first segment enters its check once
-  f.block = 100;
-  cfg.faults.rejectBlocks.push_back(f);
+  sim::HandsetConfig cfg;  // a refused block inside the first segment enters its check once
+  cfg.faults.rejectBlocks = {{100, 1, ""}};
   st.Plug(0, "SEG", cfg);
   auto dev = st.OpenDevice(0);
   ASSERT_TRUE(OpenDownload(*dev));
@@ -114,10 +109,7 @@ TEST(ImageTransfer, FailuresEndTheProcedureWithTheirMessages) {
   st.WritePackage();
   st.package.section(K::Recovery).offset = 0x7FFFFFF0;  // beyond the end of the file
   sim::HandsetConfig cfg;
-  sim::CommandFault endRefused;
-  endRefused.kind = sim::CommandKind::kEndImage;
-  endRefused.times = 4;
-  cfg.faults.refuse.push_back(endRefused);
+  cfg.faults.refuse = {{sim::CommandKind::kEndImage, 4, 1}};
   st.Plug(0, "FAIL", cfg);
   auto dev = st.OpenDevice(0);
   ASSERT_TRUE(OpenDownload(*dev));
@@ -139,7 +131,7 @@ TEST(ImageTransfer, FailuresEndTheProcedureWithTheirMessages) {
   EXPECT_EQ(st.Count("Cache.img[73]"), 1u);
   // The package file cannot be opened: label + text 70 + error code and path.
   QfmPackage missing = st.package;
-  missing.packagePath = st.dir.path() + "/gone.QFM";
+  missing.packagePath = st.dir / "gone.QFM";
   EXPECT_FALSE(RunImageProcedure(*dev, missing, ImageKind::Kernel, -1));
   EXPECT_EQ(st.Count("[65][70]2 " + missing.packagePath), 1u);
   // A path shorter than 5 characters: log only, an 800 ms pause, no command.
@@ -158,9 +150,8 @@ TEST(ImageTransfer, AHandsetThatNeverGetsReadyCosts300PollsOf400Ms) {
   sim::HandsetConfig cfg;
   cfg.faults.neverReady = true;
   st.Plug(0, "BUSY", cfg);
-  auto dev = st.OpenDevice(0);
   uint64_t before = st.clock.NowMs();
-  EXPECT_FALSE(RunImageProcedure(*dev, st.package, ImageKind::Kernel, -1));
+  EXPECT_FALSE(RunImageProcedure(*st.OpenDevice(0), st.package, ImageKind::Kernel, -1));
   EXPECT_EQ(st.clock.NowMs() - before, 300u * 400u);
   EXPECT_EQ(st.Count("[65][45]"), 1u);
   EXPECT_EQ(st.view.statuses(0)[299 + 1], "[46]299 s");

@@ -13,90 +13,95 @@ namespace flashery::test {
 namespace {
 
 using K = QfmSectionKey;
+using C = sim::CommandKind;
+using Ended = std::vector<std::pair<int, bool>>;
 
-void ImagesPackage(Station& st, const std::string& product) {
-  st.package.productName = product;
-  st.SetSection(K::MLO, TestBytes(1000, 1));
-  st.SetSection(K::BL, TestBytes(70000, 2), "u-boot");
-  st.SetSection(K::NK, TestBytes(65024, 3), "zImage");
-  st.SetSection(K::System, TestBytes(140000, 4), "system");
-  st.SetSection(K::Userdata, TestBytes(3000, 5));
-  st.SetSection(ExtendKey(1), TestBytes(500, 6), "apps", 0x21);
-  st.SetSection(K::Evn, TestBytes(40, 7));
-  st.WritePackage();
-  st.selection.bootloaderSelected = st.selection.kernelSelected = st.selection.systemSelected = 1;
+sim::FaultList Refuse(std::vector<sim::CommandFault> refuse) {
+  sim::FaultList f;
+  f.refuse = std::move(refuse);
+  return f;
 }
 
-void FileSets(Station& st) {
-  std::string root = st.dir.path() + "/res";
-  ASSERT_TRUE(WriteBytes(root + "/内置资源/我的铃声/ring.mp3", TestBytes(70000, 11)));
-  ASSERT_TRUE(WriteBytes(root + "/内置资源/resfile_pc.txt", TestBytes(20, 12)));
-  ASSERT_TRUE(WriteBytes(root + "/GPS/QUILMAP/bin/nav.bin", TestBytes(1000, 13)));
-  ASSERT_TRUE(WriteBytes(st.dir.path() + "/app/quillon/presetapp/a.apk", TestBytes(100, 14)));
-  st.selection.resourcesFolder = root + "/内置资源";
-  st.selection.gpsFolder = root + "/GPS";
-  st.selection.brandFolder = st.dir.path() + "/app/quillon";
-  st.selection.resourcesSelected = st.selection.gpsSelected = st.selection.brandSelected = 1;
+// A station with a handset on port 0 showing `faults`; with `product` a
+// package of seven images (all selected), with `sets` the three file sets.
+std::unique_ptr<Station> Job(const char* product, sim::FaultList faults = {}, bool sets = false) {
+  auto st = std::make_unique<Station>();
+  if (product) {
+    st->package.productName = product;
+    st->SetSection(K::MLO, TestBytes(1000, 1));
+    st->SetSection(K::BL, TestBytes(70000, 2), "u-boot");
+    st->SetSection(K::NK, TestBytes(65024, 3), "zImage");
+    st->SetSection(K::System, TestBytes(140000, 4), "system");
+    st->SetSection(K::Userdata, TestBytes(3000, 5));
+    st->SetSection(ExtendKey(1), TestBytes(500, 6), "apps", 0x21);
+    st->SetSection(K::Evn, TestBytes(40, 7));
+    st->WritePackage();
+    st->selection.bootloaderSelected = st->selection.kernelSelected = st->selection.systemSelected = 1;
+  }
+  if (sets) {
+    std::string root = st->dir / "res";
+    EXPECT_TRUE(WriteBytes(root + "/内置资源/我的铃声/ring.mp3", TestBytes(70000, 11)));
+    EXPECT_TRUE(WriteBytes(root + "/内置资源/resfile_pc.txt", TestBytes(20, 12)));
+    EXPECT_TRUE(WriteBytes(root + "/GPS/QUILMAP/bin/nav.bin", TestBytes(1000, 13)));
+    EXPECT_TRUE(WriteBytes(st->dir / "app/quillon/presetapp/a.apk", TestBytes(100, 14)));
+    st->selection.resourcesFolder = root + "/内置资源";
+    st->selection.gpsFolder = root + "/GPS";
+    st->selection.brandFolder = st->dir / "app/quillon";
+    st->selection.resourcesSelected = st->selection.gpsSelected = st->selection.brandSelected = 1;
+  }
+  sim::HandsetConfig cfg;
+  cfg.faults = std::move(faults);
+  st->Plug(0, "H0", cfg);
+  return st;
 }
 
-void ExpectImages(Station& st, int port, bool withExtend = true) {
+void ExpectImages(Station& st, int port) {
   const std::string& f = st.handset(port).folder();
-  ExpectImage(f, 1, st.sectionBytes[K::MLO]);
-  ExpectImage(f, 2, st.sectionBytes[K::BL]);
-  ExpectImage(f, 4, st.sectionBytes[K::NK]);
-  ExpectImage(f, 5, st.sectionBytes[K::System]);
-  ExpectImage(f, 6, st.sectionBytes[K::Userdata]);
-  if (withExtend) ExpectImage(f, 0x21, st.sectionBytes[ExtendKey(1)]);
-  ExpectImage(f, 3, st.sectionBytes[K::Evn]);
+  for (auto [key, code] : {std::pair{K::MLO, 1}, {K::BL, 2}, {K::NK, 4}, {K::System, 5}, {K::Userdata, 6},
+                           {ExtendKey(1), 0x21}, {K::Evn, 3}})
+    ExpectImage(f, static_cast<uint8_t>(code), st.sectionBytes[key]);
 }
 
-TEST(PortJob, ImagesOnly) {
-  Station st;
-  ImagesPackage(st, "P100");
-  st.Plug(0, "ONE");
-  ASSERT_TRUE(st.Run(0));
-  auto r = st.handset(0).Report();
+TEST(PortJob, ImagesOnlyAndNothingSelected) {
+  auto st = Job("P100");
+  ASSERT_TRUE(st->Run(0));
+  auto r = st->handset(0).Report();
   EXPECT_EQ(Rejections(r), "");
-  ExpectImages(st, 0);
+  ExpectImages(*st, 0);
   EXPECT_EQ(r.images[3].segments, 1u);  // the system image went in segments
   EXPECT_EQ(r.finishImagesFlag, 0);
   EXPECT_EQ(r.restarts, 0u);
-  EXPECT_EQ(st.records.State(0), kPortFinished);
-  EXPECT_EQ(st.view.ended(), (std::vector<std::pair<int, bool>>{{0, true}}));
-  EXPECT_EQ(st.view.progress(0).back(), 0u);
-  EXPECT_EQ(st.Count(" QFM Download success time:00:00:"), 1u);
-  EXPECT_EQ(st.Count("[55] 00:00:"), 1u);
-  EXPECT_EQ(st.Count("[43]"), 1u);
+  EXPECT_EQ(st->records.State(0), kPortFinished);
+  EXPECT_EQ(st->view.ended(), (Ended{{0, true}}));
+  EXPECT_EQ(st->view.progress(0).back(), 0u);
+  EXPECT_EQ(st->Count(" QFM Download success time:00:00:"), 1u);
+  EXPECT_EQ(st->Count("[55] 00:00:"), 1u);
+  EXPECT_EQ(st->Count("[43]"), 1u);
 
   // Nothing selected: open, OpenDownload, readiness, the success line, FinishImages 0.
-  Station none;
-  none.Plug(0, "NONE");
-  ASSERT_TRUE(none.Run(0));
-  EXPECT_TRUE(none.handset(0).Report().images.empty());
-  EXPECT_EQ(none.handset(0).Report().finishImagesFlag, 0);
-  EXPECT_EQ(none.Count(" QFM Download success time:"), 1u);
+  auto none = Job(nullptr);
+  ASSERT_TRUE(none->Run(0));
+  EXPECT_TRUE(none->handset(0).Report().images.empty());
+  EXPECT_EQ(none->handset(0).Report().finishImagesFlag, 0);
+  EXPECT_EQ(none->Count(" QFM Download success time:"), 1u);
 }
 
 TEST(PortJob, WithFileSetsRunsBothRestartsAndTheSets) {
-  Station st;
-  ImagesPackage(st, "P100");
-  FileSets(st);
-  st.Plug(0, "SETS");
-  ASSERT_TRUE(st.Run(0));
-  auto r = st.handset(0).Report();
+  auto st = Job("P100", {}, true);
+  ASSERT_TRUE(st->Run(0));
+  auto r = st->handset(0).Report();
   EXPECT_EQ(Rejections(r), "");
-  ExpectImages(st, 0);
+  ExpectImages(*st, 0);
   EXPECT_EQ(r.finishImagesFlag, 1);
   EXPECT_EQ(r.restartFlag, 0);
   EXPECT_EQ(r.restarts, 2u);
   EXPECT_EQ(r.prepared, (std::vector<int>{4, 3, 2, 5}));  // brand, resources, GPS
-  EXPECT_TRUE(r.fileSetsFinished);
-  EXPECT_TRUE(r.completed);
-  ExpectStorageMirrors(st.handset(0).folder(), "quillon", st.selection.brandFolder);
-  ExpectStorageMirrors(st.handset(0).folder(), "udisk", st.selection.resourcesFolder);
-  ExpectStorageMirrors(st.handset(0).folder(), "gpsdata", st.selection.gpsFolder);
-  EXPECT_EQ(st.view.ended(), (std::vector<std::pair<int, bool>>{{0, true}}));
-  auto progress = st.view.progress(0);
+  EXPECT_TRUE(r.fileSetsFinished && r.completed);
+  ExpectStorageMirrors(st->handset(0).folder(), "quillon", st->selection.brandFolder);
+  ExpectStorageMirrors(st->handset(0).folder(), "udisk", st->selection.resourcesFolder);
+  ExpectStorageMirrors(st->handset(0).folder(), "gpsdata", st->selection.gpsFolder);
+  EXPECT_EQ(st->view.ended(), (Ended{{0, true}}));
+  auto progress = st->view.progress(0);
   ASSERT_GE(progress.size(), 2u);
   EXPECT_EQ(progress[progress.size() - 2], kProgressMax + 1);  // full bar, then the end line
   EXPECT_EQ(progress.back(), 0u);
@@ -104,15 +109,13 @@ TEST(PortJob, WithFileSetsRunsBothRestartsAndTheSets) {
 
 TEST(PortJob, T745PackageRestartsWithoutFileSets) {
   for (int formatMode : {0, 1}) {
-    Station st;
-    ImagesPackage(st, "QUILLON_T745");
-    st.selection.formatMode = formatMode;
-    st.Plug(0, "T745");
-    ASSERT_TRUE(st.Run(0));
-    auto r = st.handset(0).Report();
     SCOPED_TRACE(formatMode);
+    auto st = Job("QUILLON_T745");
+    st->selection.formatMode = formatMode;
+    ASSERT_TRUE(st->Run(0));
+    auto r = st->handset(0).Report();
     EXPECT_EQ(Rejections(r), "");
-    ExpectImages(st, 0);
+    ExpectImages(*st, 0);
     EXPECT_EQ(r.images[3].segments, 0u);  // plain system procedure
     EXPECT_EQ(r.finishImagesFlag, 1);
     EXPECT_EQ(r.restarts, 2u);
@@ -121,129 +124,88 @@ TEST(PortJob, T745PackageRestartsWithoutFileSets) {
     EXPECT_FALSE(r.fileSetsFinished);
   }
   // Without the system image the package is no T745 download.
-  Station st;
-  ImagesPackage(st, "QUILLON_T745");
-  st.selection.systemSelected = 0;
-  st.Plug(0, "T745B");
-  ASSERT_TRUE(st.Run(0));
-  EXPECT_EQ(st.handset(0).Report().restarts, 0u);
-  EXPECT_EQ(st.handset(0).Report().finishImagesFlag, 0);
+  auto st = Job("QUILLON_T745");
+  st->selection.systemSelected = 0;
+  ASSERT_TRUE(st->Run(0));
+  EXPECT_EQ(st->handset(0).Report().restarts, 0u);
+  EXPECT_EQ(st->handset(0).Report().finishImagesFlag, 0);
 }
 
 TEST(PortJob, AFailedImageIsAbortedAndRepeatedOnce) {
-  Station st;
-  ImagesPackage(st, "P100");
-  sim::HandsetConfig cfg;
-  sim::CommandFault kernel;  // the third BeginImage is the kernel's
-  kernel.kind = sim::CommandKind::kBeginImage;
-  kernel.from = 3;
-  sim::CommandFault segment;  // the segmented system image fails; it is repeated plain
-  segment.kind = sim::CommandKind::kCommitSegment;
-  cfg.faults.refuse = {kernel, segment};
-  st.Plug(0, "REP", cfg);
-  ASSERT_TRUE(st.Run(0));
-  auto r = st.handset(0).Report();
-  ExpectImages(st, 0);
+  // The third BeginImage is the kernel's; the segmented system image fails
+  // and is repeated plain.
+  auto st = Job("P100", Refuse({{C::kBeginImage, 1, 3}, {C::kCommitSegment}}));
+  ASSERT_TRUE(st->Run(0));
+  auto r = st->handset(0).Report();
+  ExpectImages(*st, 0);
   EXPECT_EQ(TraceCount(r, "AbortImage"), 2u);
   EXPECT_EQ(TraceCount(r, "CommitSegment"), 1u);
   EXPECT_EQ(r.images[3].segments, 0u);
-  EXPECT_EQ(st.Count("[99]"), 2u);
+  EXPECT_EQ(st->Count("[99]"), 2u);
 
   // Failing twice fails the job; later images are not written.
-  Station twice;
-  ImagesPackage(twice, "P100");
-  kernel.times = 2;
-  sim::HandsetConfig cfg2;
-  cfg2.faults.refuse = {kernel};
-  twice.Plug(0, "TWICE", cfg2);
-  EXPECT_FALSE(twice.Run(0));
-  EXPECT_EQ(twice.handset(0).Report().images.size(), 2u);
-  EXPECT_EQ(twice.view.ended(), (std::vector<std::pair<int, bool>>{{0, false}}));
-  EXPECT_EQ(twice.Count("[55]"), 0u);
+  auto twice = Job("P100", Refuse({{C::kBeginImage, 2, 3}}));
+  EXPECT_FALSE(twice->Run(0));
+  EXPECT_EQ(twice->handset(0).Report().images.size(), 2u);
+  EXPECT_EQ(twice->view.ended(), (Ended{{0, false}}));
+  EXPECT_EQ(twice->Count("[55]"), 0u);
 }
 
 TEST(PortJob, UnattendedModeShowsBoxesAndNeverTurnsAFailureIntoSuccess) {
-  Station st;
-  ImagesPackage(st, "P100");
-  FileSets(st);  // never copied in the unattended mode
-  sim::HandsetConfig cfg;
-  sim::CommandFault kernel;
-  kernel.kind = sim::CommandKind::kBeginImage;
-  kernel.from = 3;
-  kernel.times = 2;
-  cfg.faults.refuse = {kernel};
-  st.Plug(0, "CMD", cfg);
-  EXPECT_FALSE(st.Run(0, true));
-  auto r = st.handset(0).Report();
-  EXPECT_EQ(st.prompter.records().size(), 1u);
-  EXPECT_EQ(st.prompter.records()[0].text, "下载失败，Kernel文件传输出错!请检查设备连接!");
+  auto st = Job("P100", Refuse({{C::kBeginImage, 2, 3}}), true);  // sets are never copied here
+  EXPECT_FALSE(st->Run(0, true));
+  auto r = st->handset(0).Report();
+  ASSERT_EQ(st->prompter.records().size(), 1u);
+  EXPECT_EQ(st->prompter.records()[0].text, "下载失败，Kernel文件传输出错!请检查设备连接!");
   EXPECT_EQ(r.finishImagesFlag, -1);  // FinishImages is not sent in this mode
   EXPECT_EQ(r.restartFlag, 1);        // the restart runs even after the failure ...
-  EXPECT_EQ(st.Count("[55]"), 0u);    // ... but the job stays failed
-  EXPECT_TRUE(st.view.statuses(0).empty());
-  EXPECT_TRUE(st.view.ended().empty());
+  EXPECT_EQ(st->Count("[55]"), 0u);   // ... but the job stays failed
+  EXPECT_TRUE(st->view.statuses(0).empty());
+  EXPECT_TRUE(st->view.ended().empty());
 
   // A failed Extend image: its box, no AbortImage, no later image.
-  Station ext;
-  ImagesPackage(ext, "P100");
-  sim::HandsetConfig cfg2;
-  sim::CommandFault extend;
-  extend.kind = sim::CommandKind::kBeginImage;
-  extend.from = 6;
-  cfg2.faults.refuse = {extend};
-  ext.Plug(0, "EXT", cfg2);
-  EXPECT_FALSE(ext.Run(0, true));
-  EXPECT_EQ(ext.prompter.records().at(0).text, "下载失败，扩展分区文件传输出错!请检查设备连接!");
-  EXPECT_EQ(TraceCount(ext.handset(0).Report(), "AbortImage"), 0u);
-  EXPECT_EQ(ext.handset(0).Report().images.size(), 5u);  // Env.txt not written
+  auto ext = Job("P100", Refuse({{C::kBeginImage, 1, 6}}));
+  EXPECT_FALSE(ext->Run(0, true));
+  EXPECT_EQ(ext->prompter.records().at(0).text, "下载失败，扩展分区文件传输出错!请检查设备连接!");
+  EXPECT_EQ(TraceCount(ext->handset(0).Report(), "AbortImage"), 0u);
+  EXPECT_EQ(ext->handset(0).Report().images.size(), 5u);  // Env.txt not written
 
   // Success: only the log tells, with its own end line.
-  Station ok;
-  ImagesPackage(ok, "P100");
-  ok.Plug(0, "OK");
-  EXPECT_TRUE(ok.Run(0, true));
-  EXPECT_EQ(ok.Count("[55] 00:00:"), 1u);
-  EXPECT_TRUE(ok.view.statuses(0).empty());
+  auto ok = Job("P100");
+  EXPECT_TRUE(ok->Run(0, true));
+  EXPECT_EQ(ok->Count("[55] 00:00:"), 1u);
+  EXPECT_TRUE(ok->view.statuses(0).empty());
 }
 
 TEST(PortJob, HandsetsThatDoNotComeBackOrCannotBeOpened) {
   // Never back after the first restart: 200 rounds, text 47, then the probe.
-  Station gone;
-  FileSets(gone);
-  sim::HandsetConfig cfg;
-  cfg.faults.neverReturnAfter = 1;
-  gone.Plug(0, "GONE", cfg);
-  EXPECT_FALSE(gone.Run(0));
-  EXPECT_EQ(gone.Count("[47]"), 1u);
-  EXPECT_EQ(gone.Count("[57]"), 1u);
-  EXPECT_EQ(gone.view.ended(), (std::vector<std::pair<int, bool>>{{0, false}}));
-
   // Back under another serial: the port's record stays detached.
-  Station other;
-  FileSets(other);
-  sim::HandsetConfig cfg2;
-  cfg2.faults.otherSerial = true;
-  other.Plug(0, "OTHER", cfg2);
-  EXPECT_FALSE(other.Run(0));
-  EXPECT_EQ(other.Count("[47]"), 1u);
+  for (bool otherSerial : {false, true}) {
+    sim::FaultList f;
+    f.neverReturnAfter = otherSerial ? 0 : 1;
+    f.otherSerial = otherSerial;
+    auto st = Job(nullptr, f, true);
+    EXPECT_FALSE(st->Run(0));
+    EXPECT_EQ(st->Count("[47]"), 1u);
+    EXPECT_EQ(st->Count("[57]"), 1u);
+    EXPECT_EQ(st->view.ended(), (Ended{{0, false}}));
+  }
 
   // The bus never shows it gone: 20 polls later the job goes on.
-  Station stay;
-  FileSets(stay);
-  stay.Plug(0, "STAY").recordShowsLeave = false;
-  EXPECT_TRUE(stay.Run(0));
-  EXPECT_EQ(stay.handset(0).Report().restarts, 2u);
+  auto stay = Job(nullptr, {}, true);
+  stay->handset(0).recordShowsLeave = false;
+  EXPECT_TRUE(stay->Run(0));
+  EXPECT_EQ(stay->handset(0).Report().restarts, 2u);
 
   // Cannot be opened: text 42; with file sets the first probe still runs.
-  Station closed;
-  FileSets(closed);
-  closed.Plug(0, "CLOSED").openFailures = 3;
-  uint64_t before = closed.clock.NowMs();
-  EXPECT_FALSE(closed.Run(0));
-  EXPECT_EQ(closed.view.statuses(0).at(0), "[42]");
-  EXPECT_EQ(closed.Count("[57]"), 1u);
-  EXPECT_EQ(closed.clock.NowMs() - before, 100u * 500u);
-  EXPECT_EQ(closed.Count("Error CreateFile 5 CLOSED"), 3u);
+  auto closed = Job(nullptr, {}, true);
+  closed->handset(0).openFailures = 3;
+  uint64_t before = closed->clock.NowMs();
+  EXPECT_FALSE(closed->Run(0));
+  EXPECT_EQ(closed->view.statuses(0).at(0), "[42]");
+  EXPECT_EQ(closed->Count("[57]"), 1u);
+  EXPECT_EQ(closed->clock.NowMs() - before, 100u * 500u);
+  EXPECT_EQ(closed->Count("Error CreateFile 5 H0"), 3u);
 }
 
 // Counts the transports alive at once across all jobs.
@@ -270,37 +232,34 @@ class CountedTransport final : public Transport {
 };
 
 TEST(PortJob, EightPortsOnEightThreadsWithinTheSemaphore) {
-  Station st;
-  ImagesPackage(st, "P100");
-  FileSets(st);
+  auto st = Job("P100", {}, true);
   std::atomic<int> live{0}, peak{0};
   std::vector<PortJobContext> contexts;
   for (int p = 0; p < 8; ++p) {
-    st.Plug(p, "PORT" + std::to_string(p + 1));
-    ASSERT_TRUE(st.records.TryStartJob(p));
-    contexts.push_back(st.Context(p));
-    auto inner = contexts.back().newTransport;
-    contexts.back().newTransport = [inner, &live, &peak]() -> std::unique_ptr<Transport> {
-      return std::make_unique<CountedTransport>(inner(), live, peak);
+    if (p > 0) st->Plug(p, "PORT" + std::to_string(p + 1));
+    ASSERT_TRUE(st->records.TryStartJob(p));
+    contexts.push_back(st->Context(p));
+    contexts.back().newTransport = [inner = contexts.back().newTransport, &live, &peak] {
+      return std::unique_ptr<Transport>(std::make_unique<CountedTransport>(inner(), live, peak));
     };
   }
-  for (int i = 0; i < 5; ++i) st.semaphore.acquire();  // three units left for eight jobs
+  for (int i = 0; i < 5; ++i) st->semaphore.acquire();  // three units left for eight jobs
   std::atomic<int> succeeded{0};
   std::vector<std::thread> threads;
   for (int p = 0; p < 8; ++p)
     threads.emplace_back([&, p] { succeeded += PortJob(contexts[static_cast<size_t>(p)]) ? 1 : 0; });
   for (auto& t : threads) t.join();
-  st.semaphore.release(5);
+  st->semaphore.release(5);
   EXPECT_EQ(succeeded.load(), 8);
   EXPECT_LE(peak.load(), 3);
   for (int p = 0; p < 8; ++p) {
     SCOPED_TRACE(p);
-    EXPECT_EQ(Rejections(st.handset(p).Report()), "");
-    ExpectImages(st, p);
-    ExpectStorageMirrors(st.handset(p).folder(), "gpsdata", st.selection.gpsFolder);
-    EXPECT_EQ(st.records.State(p), kPortFinished);
+    EXPECT_EQ(Rejections(st->handset(p).Report()), "");
+    ExpectImages(*st, p);
+    ExpectStorageMirrors(st->handset(p).folder(), "gpsdata", st->selection.gpsFolder);
+    EXPECT_EQ(st->records.State(p), kPortFinished);
   }
-  EXPECT_EQ(st.view.ended().size(), 8u);
+  EXPECT_EQ(st->view.ended().size(), 8u);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
@@ -13,45 +12,6 @@
 #include "platform/profile.h"
 
 namespace flashery::test {
-
-TempDir::TempDir() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/flashery-engine-XXXXXX";
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
-  if (::mkdtemp(buf.data())) path_ = buf.data();
-}
-
-TempDir::~TempDir() {
-  if (!path_.empty()) RemoveTree(path_);
-}
-
-void RecordingView::SetStatusText(int port, const std::string& text) {
-  std::lock_guard lock(mutex_);
-  status_[port].push_back(text);
-}
-void RecordingView::SetProgress(int port, uint32_t position) {
-  std::lock_guard lock(mutex_);
-  progress_[port].push_back(position);
-}
-void RecordingView::JobEnded(int port, bool ok) {
-  std::lock_guard lock(mutex_);
-  ended_.emplace_back(port, ok);
-}
-std::vector<std::string> RecordingView::statuses(int port) const {
-  std::lock_guard lock(mutex_);
-  auto it = status_.find(port);
-  return it == status_.end() ? std::vector<std::string>{} : it->second;
-}
-std::vector<uint32_t> RecordingView::progress(int port) const {
-  std::lock_guard lock(mutex_);
-  auto it = progress_.find(port);
-  return it == progress_.end() ? std::vector<uint32_t>{} : it->second;
-}
-std::vector<std::pair<int, bool>> RecordingView::ended() const {
-  std::lock_guard lock(mutex_);
-  return ended_;
-}
 
 std::vector<uint8_t> TestBytes(size_t size, uint32_t seed) {
   std::vector<uint8_t> v(size);
@@ -148,13 +108,8 @@ std::unique_ptr<PortDevice> Station::OpenDevice(int port) {
   return dev;
 }
 
-std::string Station::Log() const {
-  auto text = ReadWholeFile(dir.path() + "/run.txt");
-  return text.value_or("");
-}
-
 size_t Station::Count(const std::string& text) const {
-  std::string log = Log();
+  std::string log = ReadWholeFile(dir.path() + "/run.txt").value_or("");
   size_t n = 0;
   for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + text.size())) ++n;
   return n;

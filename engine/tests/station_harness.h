@@ -16,6 +16,7 @@
 #include "model_handset.h"
 #include "package/qfm_package.h"
 #include "platform/clock.h"
+#include "platform/tests/test_dir.h"
 #include "text/log_file.h"
 #include "text/port_view.h"
 #include "text/prompter.h"
@@ -23,29 +24,27 @@
 
 namespace flashery::test {
 
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
+using flashery::testing::TempDir;
 
 class RecordingView final : public PortView {
+  template <typename F>
+  auto Locked(F f) const {
+    std::lock_guard lock(mutex_);
+    return f();
+  }
+
  public:
-  void SetStatusText(int port, const std::string& text) override;
-  void SetProgress(int port, uint32_t position) override;
-  void JobEnded(int port, bool ok) override;
-  std::vector<std::string> statuses(int port) const;
-  std::vector<uint32_t> progress(int port) const;
-  std::vector<std::pair<int, bool>> ended() const;
+  void SetStatusText(int port, const std::string& text) override { Locked([&] { status_[port].push_back(text); }); }
+  void SetProgress(int port, uint32_t position) override { Locked([&] { progress_[port].push_back(position); }); }
+  void JobEnded(int port, bool ok) override { Locked([&] { ended_.emplace_back(port, ok); }); }
+  std::vector<std::string> statuses(int port) const { return Locked([&] { return status_[port]; }); }
+  std::vector<uint32_t> progress(int port) const { return Locked([&] { return progress_[port]; }); }
+  std::vector<std::pair<int, bool>> ended() const { return Locked([&] { return ended_; }); }
 
  private:
   mutable std::mutex mutex_;
-  std::map<int, std::vector<std::string>> status_;
-  std::map<int, std::vector<uint32_t>> progress_;
+  mutable std::map<int, std::vector<std::string>> status_;
+  mutable std::map<int, std::vector<uint32_t>> progress_;
   std::vector<std::pair<int, bool>> ended_;
 };
 
@@ -73,7 +72,6 @@ class Station {
   bool Run(int port, bool commandLineMode = false);
   // A PortDevice on the port's handset, opened (for the procedure tests).
   std::unique_ptr<PortDevice> OpenDevice(int port);
-  std::string Log() const;
   size_t Count(const std::string& text) const;  // occurrences in the log
 
   FakeClock clock;
