@@ -1,6 +1,7 @@
 #include "zip/tests/zip_test_support.h"
 
 #include <cstdlib>
+#include <map>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -10,15 +11,6 @@
 #include "zip/tests/test_corpus.h"
 
 namespace flashery::test {
-
-TempDir::TempDir() {
-  const char* base = std::getenv("TMPDIR");
-  std::string tmpl = std::string(base && *base ? base : "/tmp") + "/flashery-zip-XXXXXX";
-  if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp");
-  path_ = tmpl;
-}
-
-TempDir::~TempDir() { RemoveTree(path_); }
 
 std::string Quote(const std::string& s) {
   std::string out = "'";
@@ -52,29 +44,26 @@ void MakeSampleTree(const std::string& root) {
   MakeDirectories(q + "/emptyfolder");
 }
 
-static void Walk(const std::string& root, const std::string& rel, std::vector<std::string>& out) {
+// Every file and folder below root (folders with a trailing '/') and its bytes.
+static void Walk(const std::string& root, const std::string& rel, std::map<std::string, std::string>& out) {
   for (const auto& e : ListFolder(rel.empty() ? root : root + "/" + rel)) {
     std::string r = rel.empty() ? e.name : rel + "/" + e.name;
-    out.push_back(r + (e.isDir ? "/" : ""));
+    out[r + (e.isDir ? "/" : "")] = e.isDir ? "" : ReadBytes(root + "/" + r);
     if (e.isDir) Walk(root, r, out);
   }
 }
 
 std::vector<std::string> TreeDifferences(const std::string& a, const std::string& b) {
-  std::vector<std::string> la, lb, diff;
-  Walk(a, "", la);
-  Walk(b, "", lb);
-  for (const auto& x : la) {
-    bool inB = false;
-    for (const auto& y : lb) inB = inB || x == y;
-    if (!inB) diff.push_back("only in first: " + x);
-    else if (x.back() != '/' && ReadBytes(a + "/" + x) != ReadBytes(b + "/" + x)) diff.push_back("differs: " + x);
+  std::map<std::string, std::string> ta, tb;
+  std::vector<std::string> diff;
+  Walk(a, "", ta);
+  Walk(b, "", tb);
+  for (const auto& [path, bytes] : ta) {
+    if (!tb.count(path)) diff.push_back("only in first: " + path);
+    else if (tb[path] != bytes) diff.push_back("differs: " + path);
   }
-  for (const auto& y : lb) {
-    bool inA = false;
-    for (const auto& x : la) inA = inA || x == y;
-    if (!inA) diff.push_back("only in second: " + y);
-  }
+  for (const auto& [path, bytes] : tb)
+    if (!ta.count(path)) diff.push_back("only in second: " + path);
   return diff;
 }
 

@@ -7,20 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/tests/test_dir.h"
+
 namespace flashery::test {
 
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& rel) const { return path_ + "/" + rel; }
-
- private:
-  std::string path_;
-};
+using flashery::testing::TempDir;
 
 std::string Quote(const std::string& s);
 // Runs a shell command; its exit status.
