@@ -30,15 +30,6 @@ TEST(CompareFiles, ReportsTheFirstDifferenceKind) {
   EXPECT_EQ(CompareFiles(t / "a", t / "pipe"), FileComparison::CannotOpen);  // never blocks
 }
 
-struct Lists {
-  TempDir t;
-  ListComparison Compare(const std::string& ref, const std::string& cur) {
-    WriteWholeFile(t / "ref.txt", ref);
-    WriteWholeFile(t / "cur.txt", cur);
-    return CompareLists(t / "ref.txt", t / "cur.txt");
-  }
-};
-
 const char* kReference =
     "FILE: music\n"
     "a.mp3;10byte;0x0000000a\n"
@@ -46,107 +37,96 @@ const char* kReference =
     "FILE: video\n"
     "c.avi;30byte;0x0000000c\n";
 
-TEST(CompareLists, AcceptsReorderedFoldersAndExtraEntries) {
-  Lists l;
-  auto same = l.Compare(Crlf(kReference), Crlf(kReference));
-  EXPECT_TRUE(same.accepted);
-  EXPECT_EQ(same.verdict, ListVerdict::Identical);
-
-  auto moved = l.Compare(Crlf(kReference), Crlf("FILE: music\n"
-                                                 "new.mp3;1byte;0x00000001\n"
-                                                 "A.MP3;10byte;0x0000000A\n"
-                                                 "FILE: extra\n"
-                                                 "x;1byte;0x00000001\n"
-                                                 "FILE: video\n"
-                                                 "c.avi;30byte;0x0000000c\n"
-                                                 "b.mp3;20byte;0x0000000b\n"));
-  EXPECT_TRUE(moved.accepted);
-  EXPECT_EQ(moved.verdict, ListVerdict::Accepted);
+std::string Repeat(const std::string& s, int n) {
+  std::string out;
+  while (n-- > 0) out += s;
+  return out;
 }
 
-TEST(CompareLists, NamesTheFirstReferenceLineThatFails) {
-  Lists l;
-  auto size = l.Compare(kReference, "FILE: music\n"
-                                    "a.mp3;10byte;0x0000000a\n"
-                                    "b.mp3;21byte;0x0000000b\n"
-                                    "FILE: video\n"
-                                    "c.avi;30byte;0x0000000c\n");
-  EXPECT_FALSE(size.accepted);
-  EXPECT_EQ(size.verdict, ListVerdict::Differs);
-  EXPECT_EQ(size.referenceLine, 3u);
-  EXPECT_EQ(size.referenceText, "b.mp3;20byte;0x0000000b");
-  EXPECT_EQ(size.currentText, "b.mp3;21byte;0x0000000b");
-
-  auto gone = l.Compare(kReference, "FILE: music\na.mp3;10byte;0x0000000a\nb.mp3;20byte;0x0000000b\n");
-  EXPECT_EQ(gone.verdict, ListVerdict::Missing);
-  EXPECT_EQ(gone.referenceText, "FILE: video");
-
-  // An entry that the current list holds only before the point where the
-  // lists first differ is not found.
-  auto before = l.Compare("a;1byte\nb;2byte\na;1byte\n", "a;1byte\nc;3byte\nb;2byte\n");
-  EXPECT_EQ(before.verdict, ListVerdict::Missing);
-  EXPECT_EQ(before.referenceLine, 3u);
-
-  EXPECT_TRUE(l.Compare("", "").accepted);  // two empty lists are the same bytes
-  EXPECT_EQ(CompareLists(l.t / "ref.txt", l.t / "absent.txt").verdict, ListVerdict::Unreadable);
-  EXPECT_EQ(CompareLists("", l.t / "ref.txt").verdict, ListVerdict::Unreadable);
-}
-
-TEST(CompareLists, OtherLinesMustStandInStep) {
-  Lists l;
-  // The same odd line at the same place passes; elsewhere it fails.
-  EXPECT_TRUE(l.Compare("note\na;1byte\n", "NOTE\na;1byte\nz;1byte\n").accepted);
-  auto odd = l.Compare("a;1byte\nnote\n", "x;1byte\na;1byte\nnote\n");
-  EXPECT_EQ(odd.verdict, ListVerdict::Misplaced);
-  EXPECT_EQ(odd.referenceText, "note");
-  // Empty lines are no entries, and a last line without its line feed is
-  // the same line.
-  EXPECT_TRUE(l.Compare("a;1byte\n\nb;2byte\n\n", "a;1byte\nb;2byte\n").accepted);
-  EXPECT_TRUE(l.Compare("a;1byte\r\nb;2byte;0x00000002", "a;1byte\r\nx;1byte\r\nb;2byte;0x00000002\r\n").accepted);
-}
-
-TEST(CompareLists, PlainNamesRepeatedAcrossFoldersMatchTheirOwnLine) {
-  Lists l;
-  // Plain naming gives two "1.mp3" entries; the second must be matched by
-  // its own equal line, not refused over the first one's size.
-  auto r = l.Compare("FILE: a\n1.mp3;5byte;0x00000005\nFILE: b\n1.mp3;7byte;0x00000007\n",
-                     "FILE: a\nnew;1byte;0x00000001\n1.mp3;5byte;0x00000005\nFILE: b\n1.mp3;7byte;0x00000007\n");
-  EXPECT_TRUE(r.accepted);
-}
-
-TEST(CompareLists, ListsInDifferentCodePagesCompareByText) {
-  Lists l;
-  std::string text = "FILE: 我的音乐\n我的音乐\\歌.mp3;3byte;0x7c749dd6\n";
-  auto r = l.Compare(Crlf(Gbk(text)), "FILE: 其他\n" + text);
-  EXPECT_TRUE(r.accepted) << ListVerdictName(r.verdict) << " " << r.referenceText;
-  auto bad = l.Compare(Crlf(Gbk(text)), "FILE: 其他\nFILE: 我的音乐\n我的音乐\\歌.mp3;4byte;0x7c749dd6\n");
-  EXPECT_EQ(bad.verdict, ListVerdict::Differs);
-  EXPECT_EQ(bad.referenceText, "我的音乐\\歌.mp3;3byte;0x7c749dd6");
-}
-
-TEST(CompareLists, LongLinesAreReadInPiecesOfTheSystemCodePage) {
+// Each reference line must be found in the current list as a whole line:
+// headers and entries anywhere after the point where the lists part, an
+// entry of the same name with another size or check is refused, any other
+// line must stand at the same place.
+TEST(CompareLists, EveryReferenceLineIsFoundAsAWholeLine) {
+  using V = ListVerdict;
+  const std::string text = "FILE: 我的音乐\n我的音乐\\歌.mp3;3byte;0x7c749dd6\n";
   // 130 Chinese characters are 260 bytes in GBK: with the line feed more
   // than one read of 259 bytes, so the line comes in two pieces and the
   // piece without ';' cannot move. 120 characters (240 bytes) fit.
-  std::string longName, shortName;
-  for (int i = 0; i < 130; ++i) longName += "歌";
-  for (int i = 0; i < 120; ++i) shortName += "歌";
+  const std::string longName = Repeat("歌", 130), shortName = Repeat("歌", 120);
+  struct Row {
+    const char* what;
+    std::string ref, cur;
+    V verdict;
+    size_t line;          // 0: not checked
+    const char* refText;  // nullptr: not checked
+  } rows[] = {
+      {"same bytes", Crlf(kReference), Crlf(kReference), V::Identical, 0, nullptr},
+      {"two empty lists", "", "", V::Identical, 0, nullptr},
+      {"folders reordered, extra entries, names in another case",
+       Crlf(kReference),
+       Crlf("FILE: music\nnew.mp3;1byte;0x00000001\nA.MP3;10byte;0x0000000A\nFILE: extra\nx;1byte;0x00000001\n"
+            "FILE: video\nc.avi;30byte;0x0000000c\nb.mp3;20byte;0x0000000b\n"),
+       V::Accepted, 0, nullptr},
+      {"another size", kReference,
+       "FILE: music\na.mp3;10byte;0x0000000a\nb.mp3;21byte;0x0000000b\nFILE: video\nc.avi;30byte;0x0000000c\n",
+       V::Differs, 3, "b.mp3;20byte;0x0000000b"},
+      {"a header missing", kReference, "FILE: music\na.mp3;10byte;0x0000000a\nb.mp3;20byte;0x0000000b\n", V::Missing,
+       4, "FILE: video"},
+      {"an entry only before the point where the lists part", "a;1byte\nb;2byte\na;1byte\n",
+       "a;1byte\nc;3byte\nb;2byte\n", V::Missing, 3, "a;1byte"},
+      {"an odd line in step", "note\na;1byte\n", "NOTE\na;1byte\nz;1byte\n", V::Accepted, 0, nullptr},
+      {"an odd line out of step", "a;1byte\nnote\n", "x;1byte\na;1byte\nnote\n", V::Misplaced, 2, "note"},
+      {"empty lines are no entries", "a;1byte\n\nb;2byte\n\n", "a;1byte\nb;2byte\n", V::Accepted, 0, nullptr},
+      {"a last line without its feed", "a;1byte\r\nb;2byte;0x00000002",
+       "a;1byte\r\nx;1byte\r\nb;2byte;0x00000002\r\n", V::Accepted, 0, nullptr},
+      // Plain naming gives two "1.mp3" entries; the second must be matched
+      // by its own equal line, not refused over the first one's size.
+      {"a plain name in two folders", "FILE: a\n1.mp3;5byte;0x00000005\nFILE: b\n1.mp3;7byte;0x00000007\n",
+       "FILE: a\nnew;1byte;0x00000001\n1.mp3;5byte;0x00000005\nFILE: b\n1.mp3;7byte;0x00000007\n", V::Accepted, 0,
+       nullptr},
+      {"a name holding ';' with another check", "a;b;3byte;0x00000001\n", "y;1byte\na;b;3byte;0x00000002\n",
+       V::Differs, 1, "a;b;3byte;0x00000001"},
+      {"GBK against UTF-8", Crlf(Gbk(text)), "FILE: 其他\n" + text, V::Accepted, 0, nullptr},
+      {"GBK against UTF-8, another size", Crlf(Gbk(text)),
+       "FILE: 其他\nFILE: 我的音乐\n我的音乐\\歌.mp3;4byte;0x7c749dd6\n", V::Differs, 2,
+       "我的音乐\\歌.mp3;3byte;0x7c749dd6"},
+      {"long lines: x missing", Gbk("x;1byte\n" + shortName + ";1byte\n"), Gbk("y;1byte\n" + shortName + ";1byte\n"),
+       V::Missing, 1, "x;1byte"},
+      {"a line of 240 bytes moves", Gbk(shortName + ";1byte\n"), Gbk("y;1byte\n" + shortName + ";1byte\n"),
+       V::Accepted, 0, nullptr},
+      {"a line of 260 bytes cannot move", Gbk(longName + ";1byte\n"), Gbk("y;1byte\n" + longName + ";1byte\n"),
+       V::Misplaced, 1, nullptr},
+      {"a line of 260 bytes in step", Gbk(longName + ";1byte\n"), Gbk(longName + ";1byte\ny;1byte\n"), V::Accepted,
+       0, nullptr},
+  };
+  TempDir t;
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    WriteWholeFile(t / "ref.txt", r.ref);
+    WriteWholeFile(t / "cur.txt", r.cur);
+    ListComparison c = CompareLists(t / "ref.txt", t / "cur.txt");
+    EXPECT_EQ(ListVerdictName(c.verdict), ListVerdictName(r.verdict));
+    EXPECT_EQ(c.accepted, r.verdict == V::Identical || r.verdict == V::Accepted);
+    if (r.line) {
+      EXPECT_EQ(c.referenceLine, r.line);
+    }
+    if (r.refText) {
+      EXPECT_EQ(c.referenceText, r.refText);
+    }
+  }
+  EXPECT_EQ(CompareLists(t / "ref.txt", t / "absent.txt").verdict, V::Unreadable);
+  EXPECT_EQ(CompareLists("", t / "ref.txt").verdict, V::Unreadable);
+}
+
+TEST(ListRecords, LongLinesAreReadInPiecesOfTheSystemCodePage) {
+  std::string longName = Repeat("歌", 130), shortName = Repeat("歌", 120);
   auto records = ReadListRecords(Gbk(longName + ";1byte\n" + shortName + ";1byte\n"), Codepage::Gbk);
   ASSERT_EQ(records.size(), 3u);
   EXPECT_EQ(SystemLength(records[0], Codepage::Gbk), 258u);  // 129 characters, never half of one
   EXPECT_EQ(records[1], "歌;1byte");
   EXPECT_EQ(records[2], shortName + ";1byte");
-
-  Lists l;
-  // x is missing
-  EXPECT_FALSE(l.Compare(Gbk("x;1byte\n" + shortName + ";1byte\n"), Gbk("y;1byte\n" + shortName + ";1byte\n")).accepted);
-  EXPECT_TRUE(l.Compare(Gbk(shortName + ";1byte\n"), Gbk("y;1byte\n" + shortName + ";1byte\n")).accepted);
-  auto moved = l.Compare(Gbk(longName + ";1byte\n"), Gbk("y;1byte\n" + longName + ";1byte\n"));
-  EXPECT_EQ(moved.verdict, ListVerdict::Misplaced);
-  EXPECT_TRUE(l.Compare(Gbk(longName + ";1byte\n"), Gbk(longName + ";1byte\ny;1byte\n")).accepted);
-}
-
-TEST(ListRecords, ALineOfExactly259BytesLeavesItsFeedToTheNextRead) {
+  // A line of exactly 259 bytes leaves its feed to the next read.
   std::string exact(259, 'a');
   EXPECT_EQ(ReadListRecords(exact + "\nb\r\n", Codepage::Gbk), (std::vector<std::string>{exact, "", "b"}));
 }
@@ -189,10 +169,6 @@ TEST(ParseListEntry, NamesMayHoldSeparators) {
     EXPECT_EQ(e.size, r.size) << r.line;
     EXPECT_EQ(e.check, r.check) << r.line;
   }
-  Lists l;
-  // Same name, same size, another check: refused even though the name holds ';'.
-  auto r = l.Compare("a;b;3byte;0x00000001\n", "y;1byte\na;b;3byte;0x00000002\n");
-  EXPECT_EQ(r.verdict, ListVerdict::Differs);
 }
 
 TEST(ExamineList, ProbesTheReferenceListInItsCodePage) {

@@ -87,7 +87,6 @@ TEST(PackageCheck, AcceptsAPackageAndItsBrandFolder) {
   EXPECT_EQ(s.packageReady.load(), 1);
   EXPECT_EQ(s.packageJob.load(), static_cast<int>(JobState::Succeeded));
   EXPECT_EQ(s.brandSelected, 1);
-  EXPECT_EQ(s.brandFolder, b.app() + "/quillon");
   EXPECT_EQ(s.brandFolderSize, 12u);
   EXPECT_EQ(published.packagePath, r.package.packagePath);
 }

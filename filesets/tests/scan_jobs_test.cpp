@@ -17,96 +17,140 @@ using testing::Gbk;
 using testing::MakeGpsSet;
 using testing::MakeResourcesSet;
 using testing::PutFile;
-using testing::PutFolder;
 using testing::ScanBench;
 using Kind = RecordingScanReporter::Kind;
+
+TEST(SetScans, AcceptTheShippedSetsOnTheirOwnThreadsAndHandBackTheirResults) {
+  for (auto names : {std::pair<const char*, const char*>{"GPS", "QUILMAP"}, {"gps", "quilmap"}}) {
+    SCOPED_TRACE(names.first);
+    ScanBench b;
+    std::string res = b.root() + "/内置资源", gps = b.root() + "/" + names.first;
+    MakeResourcesSet(res);
+    PutFile(res, "图片收藏/Thumbs.db", "cache");
+    MakeGpsSet(b.root(), names.first, names.second);
+    ScanContext ctx = b.Context();
+    SetScanResult resources, gpsResult;
+    std::thread t1([&] { resources = ResourcesScanJob(ctx); });
+    std::thread t2([&] { gpsResult = GpsScanJob(ctx); });
+    t1.join();
+    t2.join();
+    ASSERT_TRUE(resources.ok) << resources.message.textId;
+    ASSERT_TRUE(gpsResult.ok) << gpsResult.message.textId;
+    EXPECT_EQ(resources.folder, res);
+    // a.jpg 3 + m.avi 9 + ring.mp3 1 + the reference list; the cache is gone.
+    EXPECT_EQ(resources.folderSize, 13u + FileSize(res + "/resfile_pc.txt").value());
+    EXPECT_FALSE(PathExists(res + "/图片收藏/Thumbs.db"));
+    EXPECT_EQ(gpsResult.folder, gps);
+    EXPECT_EQ(gpsResult.folderSize, FolderSize(gps));
+    EXPECT_TRUE(b.prompter.records().empty());
+    for (const std::string& cur : {res + "/resfile_cur.txt", gps + "/" + names.second + "/quilfile_cur.txt"})
+      EXPECT_FALSE(PathExists(cur)) << cur;
+    auto events = b.reporter.events();
+    ASSERT_EQ(events.size(), 4u);
+    EXPECT_EQ(std::count_if(events.begin(), events.end(), [](auto& e) { return e.kind == Kind::Ended && e.ok; }), 2);
+
+    DownloadSelection s;
+    ApplyResourcesScan(resources, s);
+    ApplyGpsScan(gpsResult, s);
+    EXPECT_EQ(s.resourcesReady.load() + s.gpsReady.load(), 2);
+    EXPECT_EQ(s.resourcesJob.load(), static_cast<int>(JobState::Succeeded));
+    EXPECT_EQ(s.resourcesFolder, resources.folder);
+    EXPECT_EQ(s.resourcesFolderSize, resources.folderSize);
+    EXPECT_EQ(s.gpsFolder, gpsResult.folder);
+  }
+}
+
+// Each damage to a shipped set (below root/内置资源 or root/GPS) and what
+// the check says; the GPS check asks about missing optional parts.
+TEST(SetScans, EachFailureHasItsText) {
+  using D = void (*)(const std::string& set);
+  struct Case {
+    const char* what;
+    bool gps;
+    D damage;
+    int answer;
+    ScanText text;  // textId -1: accepted
+    size_t prompts;
+  } cases[] = {
+      {"no reference list", false, [](const std::string& s) { ::unlink((s + "/resfile_pc.txt").c_str()); },
+       kAnswerOk, {kTextResourcesListMissing, ""}, 0},
+      {"no 我的影片", false, [](const std::string& s) { RemoveTree(s + "/我的影片"); }, kAnswerOk,
+       {kTextResourcesIncomplete, " <我的影片>"}, 0},
+      {"two folders missing", false, [](const std::string& s) { RemoveTree(s + "/我的影片"); RemoveTree(s + "/我的下载"); },
+       kAnswerOk, {kTextResourcesIncomplete, " <我的下载> <我的影片>"}, 0},
+      {"a file changed", false, [](const std::string& s) { WriteWholeFile(s + "/我的影片/m.avi", "123456780"); },
+       kAnswerOk, {kTextResourcesMismatch, ""}, 0},
+      // A reference list that names the thumbnail cache keeps it, and
+      // without it the set no longer matches.
+      {"a cache the list names", false,
+       [](const std::string& s) {
+         PutFile(s, "图片收藏/Thumbs.db", "A");
+         PutFile(s, "resfile_pc.txt", Crlf(Gbk("FILE: 图片收藏\n图片收藏\\a.jpg;3byte;0x7c749dd6\n"
+                                               "图片收藏\\Thumbs.db;1byte;0x000058e5\n")));
+       },
+       kAnswerOk, {-1, ""}, 0},
+      {"the cache the list names gone", false,
+       [](const std::string& s) { PutFile(s, "resfile_pc.txt", Crlf(Gbk("图片收藏\\Thumbs.db;1byte;0x000058e5\n"))); },
+       kAnswerOk, {kTextResourcesMismatch, ""}, 0},
+      {"no GPS list", true, [](const std::string& g) { ::unlink((g + "/QUILMAP/quilfile_pc.txt").c_str()); },
+       kAnswerOk, {kTextGpsListMissing, ""}, 0},
+      {"no bin", true, [](const std::string& g) { RemoveTree(g + "/QUILMAP/bin"); }, kAnswerOk,
+       {kTextGpsIncomplete, " <bin>"}, 0},
+      {"map changed", true, [](const std::string& g) { WriteWholeFile(g + "/QUILMAP/navidat/n.dat", "B"); },
+       kAnswerOk, {kTextGpsMismatch, ""}, 0},
+      {"backup incomplete", true, [](const std::string& g) { RemoveTree(g + "/udisk_bak/我的音乐"); }, kAnswerOk,
+       {kTextResourcesIncomplete, " <我的音乐>"}, 0},
+      {"no backup, accepted", true, [](const std::string& g) { RemoveTree(g + "/udisk_bak"); }, kAnswerOk,
+       {-1, ""}, 1},
+      {"no backup, no cdrom, refused", true,
+       [](const std::string& g) { RemoveTree(g + "/udisk_bak"); RemoveTree(g + "/cdrom"); }, kAnswerCancel,
+       {kTextGpsIncomplete, " <cdrom> <udisk_bak>"}, 1},
+      // The missing cdrom is accepted, but the backup that is there is
+      // damaged: it is still checked and refused.
+      {"no cdrom, backup damaged", true,
+       [](const std::string& g) { RemoveTree(g + "/cdrom"); WriteWholeFile(g + "/udisk_bak/我的铃声/ring.mp3", "B"); },
+       kAnswerOk, {kTextResourcesMismatch, ""}, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScanBench b;
+    std::string set = b.root() + (c.gps ? "/GPS" : "/内置资源");
+    c.gps ? MakeGpsSet(b.root()) : MakeResourcesSet(set);
+    c.damage(set);
+    b.prompter.QueueAnswer(c.answer);
+    SetScanResult r = c.gps ? GpsScanJob(b.Context()) : ResourcesScanJob(b.Context());
+    bool accepted = c.text.textId < 0;
+    EXPECT_EQ(r.ok, accepted);
+    if (!accepted) {
+      EXPECT_EQ(r.message, c.text);
+      auto shown = b.reporter.statuses(c.gps ? ScanSet::Gps : ScanSet::Resources);
+      EXPECT_EQ(shown.empty() ? ScanText{} : shown.back(), r.message);
+    }
+    auto asked = b.prompter.records();
+    ASSERT_EQ(asked.size(), c.prompts);
+    for (const auto& a : asked) EXPECT_EQ(a.buttons, PromptButtons::OkCancel);
+    auto events = b.reporter.events();
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.back().kind, Kind::Ended);
+    EXPECT_EQ(events.back().ok, accepted);
+    for (const char* cur : {"/resfile_cur.txt", "/QUILMAP/quilfile_cur.txt", "/udisk_bak/resfile_cur.txt"})
+      EXPECT_FALSE(PathExists(set + cur)) << cur;
+  }
+  ScanBench none;
+  EXPECT_EQ(ResourcesScanJob(none.Context()).message, (ScanText{kTextResourcesFolderMissing, none.root() + "/内置资源"}));
+  EXPECT_EQ(GpsScanJob(none.Context()).message.textId, kTextGpsFolderMissing);
+  MakeGpsSet(none.root());
+  RemoveTree(none.root() + "/GPS/udisk_bak");
+  GpsScanJob(none.Context());
+  EXPECT_EQ(none.prompter.records().at(0).text, "Missing: <udisk_bak>");
+}
 
 // A root whose GBK length is `bytes` while its UTF-8 length is far more.
 std::string RootOfGbkLength(const std::string& base, size_t bytes) {
   std::string root = base + "/";
   size_t have = root.size();
-  while (have + 2 <= bytes - 10) {
-    root += "中";
-    have += 2;
-  }
-  root.append(bytes - have, 'x');
-  return root;
-}
-
-TEST(ResourcesScan, AcceptsTheShippedSetAndHandsBackItsResult) {
-  ScanBench b;
-  MakeResourcesSet(b.root() + "/内置资源");
-  PutFile(b.root(), "内置资源/图片收藏/Thumbs.db", "cache");
-  SetScanResult r = ResourcesScanJob(b.Context());
-  ASSERT_TRUE(r.ok) << r.message.textId;
-  EXPECT_EQ(r.folder, b.root() + "/内置资源");
-  // a.jpg 3 + m.avi 9 + ring.mp3 1 + the reference list; the cache is gone.
-  EXPECT_EQ(r.folderSize, 13u + FileSize(b.root() + "/内置资源/resfile_pc.txt").value());
-  EXPECT_FALSE(PathExists(b.root() + "/内置资源/图片收藏/Thumbs.db"));
-  EXPECT_FALSE(PathExists(b.root() + "/内置资源/resfile_cur.txt"));
-  auto events = b.reporter.events();
-  ASSERT_EQ(events.size(), 2u);
-  EXPECT_EQ(events[0].kind, Kind::Started);
-  EXPECT_EQ(events[1].kind, Kind::Ended);
-  EXPECT_TRUE(events[1].ok);
-
-  DownloadSelection s;
-  ApplyResourcesScan(r, s);
-  EXPECT_EQ(s.resourcesReady.load(), 1);
-  EXPECT_EQ(s.resourcesJob.load(), static_cast<int>(JobState::Succeeded));
-  EXPECT_EQ(s.resourcesFolder, r.folder);
-  EXPECT_EQ(s.resourcesFolderSize, r.folderSize);
-}
-
-TEST(ResourcesScan, ReferenceListThatMentionsThumbsKeepsThem) {
-  ScanBench b;
-  std::string set = b.root() + "/内置资源";
-  MakeResourcesSet(set);
-  PutFile(set, "图片收藏/Thumbs.db", "A");
-  PutFile(set, "resfile_pc.txt", Crlf(Gbk("FILE: 图片收藏\n"
-                                          "图片收藏\\a.jpg;3byte;0x7c749dd6\n"
-                                          "图片收藏\\Thumbs.db;1byte;0x000058e5\n")));
-  EXPECT_TRUE(ResourcesScanJob(b.Context()).ok);
-  EXPECT_TRUE(PathExists(set + "/图片收藏/Thumbs.db"));
-  // Without the cache the set no longer matches its list.
-  ::unlink((set + "/图片收藏/Thumbs.db").c_str());
-  EXPECT_EQ(ResourcesScanJob(b.Context()).message.textId, kTextResourcesMismatch);
-}
-
-TEST(ResourcesScan, EachFailureHasItsText) {
-  struct Case {
-    const char* what;
-    void (*damage)(const std::string& set);
-    int textId;
-    std::string detail;
-  } cases[] = {
-      {"no reference list", [](const std::string& s) { ::unlink((s + "/resfile_pc.txt").c_str()); },
-       kTextResourcesListMissing, ""},
-      {"no 我的影片", [](const std::string& s) { RemoveTree(s + "/我的影片"); }, kTextResourcesIncomplete,
-       " <我的影片>"},
-      {"two folders missing",
-       [](const std::string& s) {
-         RemoveTree(s + "/我的影片");
-         RemoveTree(s + "/我的下载");
-       },
-       kTextResourcesIncomplete, " <我的下载> <我的影片>"},
-      {"a file changed", [](const std::string& s) { WriteWholeFile(s + "/我的影片/m.avi", "123456780"); },
-       kTextResourcesMismatch, ""},
-  };
-  for (const auto& c : cases) {
-    ScanBench b;
-    std::string set = b.root() + "/内置资源";
-    MakeResourcesSet(set);
-    c.damage(set);
-    SetScanResult r = ResourcesScanJob(b.Context());
-    EXPECT_FALSE(r.ok) << c.what;
-    EXPECT_EQ(r.message, (ScanText{c.textId, c.detail})) << c.what;
-    EXPECT_EQ(b.reporter.statuses(ScanSet::Resources), std::vector<ScanText>{r.message}) << c.what;
-    EXPECT_FALSE(PathExists(set + "/resfile_cur.txt")) << c.what;
-  }
-  ScanBench none;
-  EXPECT_EQ(ResourcesScanJob(none.Context()).message,
-            (ScanText{kTextResourcesFolderMissing, none.root() + "/内置资源"}));
+  for (; have + 2 <= bytes - 10; have += 2) root += "中";
+  return root.append(bytes - have, 'x');
 }
 
 TEST(SetScans, FolderPathLimitCountsSystemCodePageBytes) {
@@ -121,107 +165,6 @@ TEST(SetScans, FolderPathLimitCountsSystemCodePageBytes) {
   EXPECT_EQ(GpsScanJob(ctx).message.textId, kTextGpsPathTooLong);
   ctx.resourceFolder = RootOfGbkLength(b.dir.path(), 146);
   EXPECT_EQ(GpsScanJob(ctx).message.textId, kTextGpsFolderMissing);
-}
-
-TEST(GpsScan, AcceptsTheShippedSetWhateverCaseTheDiskUses) {
-  for (auto names : {std::pair<const char*, const char*>{"GPS", "QUILMAP"}, {"gps", "quilmap"}}) {
-    ScanBench b;
-    MakeGpsSet(b.root(), names.first, names.second);
-    SetScanResult r = GpsScanJob(b.Context());
-    ASSERT_TRUE(r.ok) << names.first << " " << r.message.textId;
-    EXPECT_EQ(r.folder, b.root() + "/" + names.first);
-    EXPECT_EQ(r.folderSize, FolderSize(b.root() + "/" + names.first));
-    EXPECT_TRUE(b.prompter.records().empty());
-    EXPECT_FALSE(PathExists(b.root() + "/" + names.first + "/" + names.second + "/quilfile_cur.txt"));
-    DownloadSelection s;
-    ApplyGpsScan(r, s);
-    EXPECT_EQ(s.gpsReady.load(), 1);
-    EXPECT_EQ(s.gpsFolder, r.folder);
-  }
-}
-
-TEST(GpsScan, MissingOptionalPartsAreAskedAbout) {
-  {
-    ScanBench b;
-    MakeGpsSet(b.root());
-    RemoveTree(b.root() + "/GPS/udisk_bak");
-    EXPECT_TRUE(GpsScanJob(b.Context()).ok);  // the prompter answers OK
-    auto asked = b.prompter.records();
-    ASSERT_EQ(asked.size(), 1u);
-    EXPECT_EQ(asked[0].text, "Missing: <udisk_bak>");
-    EXPECT_EQ(asked[0].buttons, PromptButtons::OkCancel);
-  }
-  {
-    ScanBench b;
-    MakeGpsSet(b.root());
-    RemoveTree(b.root() + "/GPS/udisk_bak");
-    RemoveTree(b.root() + "/GPS/cdrom");
-    b.prompter.QueueAnswer(kAnswerCancel);
-    SetScanResult r = GpsScanJob(b.Context());
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.message, (ScanText{kTextGpsIncomplete, " <cdrom> <udisk_bak>"}));
-  }
-  {
-    // The operator accepts the missing cdrom, but the backup that is there
-    // is damaged: it is still checked and refused.
-    ScanBench b;
-    MakeGpsSet(b.root());
-    RemoveTree(b.root() + "/GPS/cdrom");
-    WriteWholeFile(b.root() + "/GPS/udisk_bak/我的铃声/ring.mp3", "B");
-    SetScanResult r = GpsScanJob(b.Context());
-    EXPECT_EQ(b.prompter.records().size(), 1u);
-    EXPECT_EQ(r.message.textId, kTextResourcesMismatch);
-    EXPECT_FALSE(PathExists(b.root() + "/GPS/udisk_bak/resfile_cur.txt"));
-  }
-}
-
-TEST(GpsScan, EachFailureHasItsText) {
-  struct Case {
-    const char* what;
-    void (*damage)(const std::string& gps);
-    ScanText text;
-  } cases[] = {
-      {"no list", [](const std::string& g) { ::unlink((g + "/QUILMAP/quilfile_pc.txt").c_str()); },
-       {kTextGpsListMissing, ""}},
-      {"no bin", [](const std::string& g) { RemoveTree(g + "/QUILMAP/bin"); }, {kTextGpsIncomplete, " <bin>"}},
-      {"map changed", [](const std::string& g) { WriteWholeFile(g + "/QUILMAP/navidat/n.dat", "B"); },
-       {kTextGpsMismatch, ""}},
-      {"backup incomplete", [](const std::string& g) { RemoveTree(g + "/udisk_bak/我的音乐"); },
-       {kTextResourcesIncomplete, " <我的音乐>"}},
-  };
-  for (const auto& c : cases) {
-    ScanBench b;
-    MakeGpsSet(b.root());
-    c.damage(b.root() + "/GPS");
-    SetScanResult r = GpsScanJob(b.Context());
-    EXPECT_FALSE(r.ok) << c.what;
-    EXPECT_EQ(r.message, c.text) << c.what;
-    auto events = b.reporter.events();
-    ASSERT_FALSE(events.empty());
-    EXPECT_EQ(events.back().kind, Kind::Ended);
-    EXPECT_FALSE(events.back().ok);
-  }
-  ScanBench none;
-  EXPECT_EQ(GpsScanJob(none.Context()).message.textId, kTextGpsFolderMissing);
-}
-
-TEST(SetScans, RunAtTheSameTimeOnTheirOwnThreads) {
-  ScanBench b;
-  MakeResourcesSet(b.root() + "/内置资源");
-  MakeGpsSet(b.root());
-  ScanContext ctx = b.Context();
-  SetScanResult resources, gps;
-  std::thread t1([&] { resources = ResourcesScanJob(ctx); });
-  std::thread t2([&] { gps = GpsScanJob(ctx); });
-  t1.join();
-  t2.join();
-  EXPECT_TRUE(resources.ok);
-  EXPECT_TRUE(gps.ok);
-  DownloadSelection s;
-  ApplyResourcesScan(resources, s);
-  ApplyGpsScan(gps, s);
-  EXPECT_EQ(s.resourcesReady.load() + s.gpsReady.load(), 2);
-  EXPECT_EQ(b.reporter.events().size(), 4u);
 }
 
 }  // namespace
