@@ -68,15 +68,9 @@ TEST(HandsetFaults, ARejectedBlockIsTakenWhenSentAgainAndADropHappensOnce) {
   EXPECT_TRUE(b.rejected().empty()) << b.LastReason();
 }
 
-TEST(HandsetFaults, NeverReadyAndWrongPollReplies) {
-  {
-    FaultList f;
-    f.neverReady = true;
-    ModelBench b(f);
-    ASSERT_TRUE(b.station.OpenDownload());
-    EXPECT_FALSE(b.station.WaitReady());
-    EXPECT_TRUE(b.station.Ok(CheckAliveCdb()));  // still up
-  }
+// (Never-ready, never-return and other-serial handsets are the engine's
+// tests, against this model.)
+TEST(HandsetFaults, WrongPollReplies) {
   FaultList f;
   f.wrongPollStorage = 2;
   f.wrongPollCompletion = kAlways;
@@ -90,26 +84,6 @@ TEST(HandsetFaults, NeverReadyAndWrongPollReplies) {
   EXPECT_FALSE(b.station.WaitCompletion());
   EXPECT_FALSE(b.model.report().completed);
   EXPECT_TRUE(b.rejected().empty());
-}
-
-TEST(HandsetFaults, RestartFaultsDecideHowTheHandsetComesBack) {
-  FaultList gone;
-  gone.neverReturnAfter = 2;
-  ModelBench b(gone);
-  ASSERT_TRUE(b.station.OpenDownload());
-  ASSERT_TRUE(b.station.WaitReady());
-  ASSERT_TRUE(b.station.Leave(RestartCdb(false)));  // first leave: back
-  EXPECT_FALSE(b.station.Leave(SelectModeCdb()));   // second: gone
-
-  FaultList other;
-  other.otherSerial = true;
-  ModelBench o(other);
-  ASSERT_TRUE(o.station.OpenDownload());
-  ASSERT_TRUE(o.station.WaitReady());
-  ASSERT_TRUE(o.station.Leave(RestartCdb(false)));
-  EXPECT_EQ(o.model.busSerial(), "SIM0001-R1");
-  EXPECT_NE(o.model.interfacePath().find("#SIM0001-R1&0#"), std::string::npos);
-  EXPECT_EQ(o.model.report().serial, "SIM0001");
 }
 
 }  // namespace

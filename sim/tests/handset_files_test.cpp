@@ -1,5 +1,5 @@
-// The second and storage stages: restarts, storage preparation, file sets
-// and completion.
+// The second and storage stages against faulty stations: restarts, storage
+// preparation, file blocks, names and completion.
 #include <gtest/gtest.h>
 
 #include "package/crc16.h"
@@ -10,46 +10,6 @@ namespace flashery::sim {
 namespace {
 
 using namespace flashery::sim::testing;
-
-TEST(HandsetFiles, ACorrectFileSetDownloadStoresEveryFile) {
-  ModelBench b;
-  ASSERT_TRUE(b.ToStorage());
-  EXPECT_EQ(b.model.report().restarts, 2u);
-  EXPECT_EQ(b.model.report().finishImagesFlag, 1);
-  Bytes ten = Pattern(9 * 65024 + 77, 5);  // ten blocks: sequence 1..9, then 1
-  Bytes small = Pattern(300, 6);
-  ASSERT_TRUE(b.station.Prepare(4));
-  ASSERT_TRUE(b.station.Prepare(3));
-  ASSERT_TRUE(b.station.SendFile("//quillon//logo.bin", small));
-  ASSERT_TRUE(b.station.Prepare(2));
-  ASSERT_TRUE(b.station.CreateFolder("//udisk//ring"));
-  ASSERT_TRUE(b.station.CreateFolder("//udisk//ring"));  // again: accepted
-  ASSERT_TRUE(b.station.CreateFolder("//udisk//ring//铃声"));
-  ASSERT_TRUE(b.station.SendFile("//udisk//ring//铃声//a.mp3", ten));
-  ASSERT_TRUE(b.station.SendFile("//udisk//empty.txt", {}));
-  ASSERT_TRUE(b.station.Prepare(5));
-  ASSERT_TRUE(b.station.SendFile("//gpsdata//city.dat", small));
-  ASSERT_TRUE(b.station.Ok(FinishFileSetsCdb()));
-  ASSERT_TRUE(b.station.WaitCompletion());
-
-  EXPECT_TRUE(b.rejected().empty()) << b.LastReason();
-  EXPECT_EQ(b.Stored("storage/udisk/ring/铃声/a.mp3"), ten);
-  EXPECT_EQ(b.Stored("storage/quillon/logo.bin"), small);
-  EXPECT_EQ(b.Stored("storage/gpsdata/city.dat"), small);
-  EXPECT_EQ(FileSize(b.Path("storage/udisk/empty.txt")), 0u);
-  const HandsetReport& r = b.model.report();
-  ASSERT_EQ(r.files.size(), 4u);
-  EXPECT_EQ(r.files[1].blocks, 10u);
-  EXPECT_EQ(r.files[1].check, Crc16Update(ten.data(), ten.size(), 0));
-  EXPECT_EQ(r.folders.size(), 2u);
-  EXPECT_EQ(r.prepared, (std::vector<int>{4, 3, 2, 5}));
-  EXPECT_TRUE(r.completed);
-  auto json = ReadWholeFile(b.model.ReportPath());
-  ASSERT_TRUE(json);
-  EXPECT_NE(json->find("\"rejected\": [],"), std::string::npos);
-  EXPECT_NE(json->find("\"completed\": true"), std::string::npos);
-  EXPECT_NE(json->find("\"name\": \"//udisk//ring//铃声//a.mp3\""), std::string::npos);
-}
 
 TEST(HandsetFiles, EndFileAndBlocksAreChecked) {
   ModelBench b;

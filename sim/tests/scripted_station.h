@@ -1,7 +1,7 @@
 // A correct station in a few lines, for driving the handset model in tests:
 // builds each vendor command block from the command table and plays the
-// station's sequences (readiness polls, plain and segmented images, file
-// blocks with sequence numbers, EndFile with size and check register).
+// station's sequences (readiness polls, plain images, file blocks with
+// sequence numbers, EndFile with size and check register).
 #pragma once
 
 #include <array>
@@ -114,30 +114,14 @@ class ScriptedStation {
   }
   bool OpenDownload() { return Ok(OpenDownloadCdb()); }
 
-  bool SendImage(uint8_t code, const Bytes& image) { return SendImageBlocks(code, image, false); }
-  bool SendImageInSegments(uint8_t code, const Bytes& image) {
-    return SendImageBlocks(code, image, true);
-  }
-  // Plain: full blocks, the last one shorter. Segmented: 266 full blocks and
-  // one of 5,120 bytes per segment, each committed and checked.
-  bool SendImageBlocks(uint8_t code, const Bytes& image, bool segmented) {
+  // Full blocks, the last one shorter.
+  bool SendImage(uint8_t code, const Bytes& image) {
     uint32_t size = static_cast<uint32_t>(image.size());
     if (!WaitReady() || !Ok(BeginImageCdb(code, size))) return false;
-    uint32_t sent = 0, inSegment = 0, segmentStart = 0, check = 0;
-    uint8_t number = 0;
-    while (sent < size) {
-      uint32_t n = std::min(segmented && inSegment == 266 ? 0x1400u : 0xFE00u, size - sent);
-      bool last = sent + n == size;
-      check = Crc16Update(&image[sent], n, check);
-      if (!Ok(ImageBlockCdb(&image[sent], n, last), kDirToDevice, &image[sent], n)) return false;
+    for (uint32_t sent = 0; sent < size;) {
+      uint32_t n = std::min(0xFE00u, size - sent);
+      if (!Ok(ImageBlockCdb(&image[sent], n, sent + n == size), kDirToDevice, &image[sent], n)) return false;
       sent += n;
-      if (segmented && (++inSegment == 267 || last)) {
-        if (!Ok(CommitSegmentCdb(code, sent - segmentStart, ++number, last)) ||
-            !Ok(SegmentCheckCdb(code, check)) || !WaitReady(1200))
-          return false;
-        inSegment = check = 0;
-        segmentStart = sent;
-      }
     }
     return Ok(EndImageCdb(code, size));
   }
@@ -205,7 +189,6 @@ class ScriptedStation {
     }
     return false;
   }
-
 
  private:
   HandsetModel& model_;
