@@ -70,6 +70,10 @@ std::vector<std::string> RawKeys(const std::string& text, const std::string& sec
   return keys;
 }
 
+const int kLabels[] = {kTextLabelXloader,  kTextLabelBootloader, kTextLabelEnv,       kTextLabelKernel,
+                       kTextLabelSystem,   kTextLabelUserdata,   kTextLabelCache,     kTextLabelRecovery,
+                       kTextLabelResources, kTextLabelGps,       kTextLabelBrand};
+
 const char* const kRetitleSections[] = {"128", "Download", "FileSetup", "About", "Wait", "configdownfile"};
 
 struct Shipped {
@@ -160,9 +164,7 @@ TEST_P(ShippedLanguageFile, TextsFitTheirBuffersAndAreNeverFormats) {
   // detail: the longest label with each text that follows a label, and each
   // waiting text with the largest counter the loops show.
   size_t longestLabel = 0;
-  for (int label : {kTextLabelXloader, kTextLabelBootloader, kTextLabelEnv, kTextLabelKernel, kTextLabelSystem,
-                    kTextLabelUserdata, kTextLabelCache, kTextLabelRecovery, kTextLabelResources, kTextLabelGps,
-                    kTextLabelBrand})
+  for (int label : kLabels)
     longestLabel = std::max(longestLabel, texts.Get(label).size());
   const std::string detail = FormatString("%d %s", 1450, std::string(64, 'p').c_str());
   for (int after : {kTextHandsetNotReady, kTextPackageFileOpenFailed, kTextImageStarting, kTextCommandRefused,
@@ -187,9 +189,7 @@ bool EndsWithAny(const std::string& t, std::initializer_list<const char*> ends) 
 
 TEST_P(ShippedLanguageFile, TextsCarryTheirOwnJoints) {
   // Labels end with a colon; what follows a label needs no blank of its own.
-  for (int label : {kTextLabelXloader, kTextLabelBootloader, kTextLabelEnv, kTextLabelKernel, kTextLabelSystem,
-                    kTextLabelUserdata, kTextLabelCache, kTextLabelRecovery, kTextLabelResources, kTextLabelGps,
-                    kTextLabelBrand})
+  for (int label : kLabels)
     EXPECT_TRUE(EndsWithAny(texts.Get(label), {":", "："})) << "label " << label;
 
   // Texts that a counter or number is appended to without a blank.
@@ -247,38 +247,29 @@ INSTANTIATE_TEST_SUITE_P(All, ShippedLanguageFile, ::testing::Values(kEnglish, k
                                                                           : "Simplified");
                          });
 
-TEST(ShippedLanguageFiles, TraditionalChineseNamesTheSameControlsAndFitsBig5) {
-  auto zh = ReadWholeFile(SourcePath("lang/简体中文.lng")), tw = ReadWholeFile(SourcePath("lang/繁體中文.lng"));
-  ASSERT_TRUE(zh && tw);
-  ProfileDocument twDoc = LoadLanguageDocument(SourcePath("lang/繁體中文.lng"));
-  for (const char* section : kRetitleSections) {
-    auto a = RawKeys(*zh, section), b = RawKeys(*tw, section);
-    EXPECT_EQ(std::set<std::string>(a.begin(), a.end()), std::set<std::string>(b.begin(), b.end())) << section;
-    for (const auto& key : b)
-      EXPECT_TRUE(EncodeFromUtf8(twDoc.GetString(section, key), Codepage::Big5)) << section << " " << key;
+// A language switch only replaces the texts the new file names, so every
+// file must name the controls the Simplified Chinese one names; and the
+// Chinese texts survive a conversion to their legacy code pages.
+TEST(ShippedLanguageFiles, NameTheSameControlsAndFitTheirLegacyCodePages) {
+  auto zh = ReadWholeFile(SourcePath("lang/简体中文.lng"));
+  ASSERT_TRUE(zh);
+  for (auto [name, codepage] : {std::pair{"English.lng", Codepage::Utf8}, {"简体中文.lng", Codepage::Gbk},
+                                {"繁體中文.lng", Codepage::Big5}}) {
+    SCOPED_TRACE(name);
+    std::string path = SourcePath(std::string("lang/") + name);
+    auto raw = ReadWholeFile(path);
+    ASSERT_TRUE(raw);
+    ProfileDocument doc = LoadLanguageDocument(path);
+    for (const char* section : kRetitleSections) {
+      auto a = RawKeys(*zh, section), b = RawKeys(*raw, section);
+      EXPECT_EQ(std::set<std::string>(a.begin(), a.end()), std::set<std::string>(b.begin(), b.end())) << section;
+      for (const auto& key : b)
+        EXPECT_TRUE(EncodeFromUtf8(doc.GetString(section, key), codepage)) << section << " " << key;
+    }
+    TextTable texts;
+    texts.Load(path);
+    for (int id : UsedIds()) EXPECT_TRUE(EncodeFromUtf8(texts.Get(id), codepage)) << "text id " << id;
   }
-  TextTable twTexts;
-  twTexts.Load(SourcePath("lang/繁體中文.lng"));
-  for (int id : UsedIds()) EXPECT_TRUE(EncodeFromUtf8(twTexts.Get(id), Codepage::Big5)) << "text id " << id;
-}
-
-TEST(ShippedLanguageFiles, SwitchingBackRestoresEveryRetitledTextInGbkToo) {
-  std::string en = SourcePath("lang/English.lng"), zh = SourcePath("lang/简体中文.lng");
-  auto enRaw = ReadWholeFile(en), zhRaw = ReadWholeFile(zh);
-  ASSERT_TRUE(enRaw && zhRaw);
-  ProfileDocument zhDoc = LoadLanguageDocument(zh);
-  // A language switch only replaces the texts the new file names, so both
-  // files must name the same controls.
-  for (const char* section : kRetitleSections) {
-    auto a = RawKeys(*enRaw, section), b = RawKeys(*zhRaw, section);
-    EXPECT_EQ(std::set<std::string>(a.begin(), a.end()), std::set<std::string>(b.begin(), b.end())) << section;
-    for (const auto& key : b)
-      EXPECT_TRUE(EncodeFromUtf8(zhDoc.GetString(section, key), Codepage::Gbk)) << section << " " << key;
-  }
-  // The Chinese texts survive a conversion to the legacy code page.
-  TextTable zhTexts;
-  zhTexts.Load(zh);
-  for (int id : UsedIds()) EXPECT_TRUE(EncodeFromUtf8(zhTexts.Get(id), Codepage::Gbk)) << "text id " << id;
 }
 
 TEST(ShippedLanguageFiles, TheProgramFolderOfTheBuildHoldsBothAsBuiltInMenuItems) {

@@ -106,12 +106,7 @@ TEST(LogFileTest, RecordsOfEightPortsNeverInterleaveInsideARecord) {
 
 TEST(LogFileTest, NamesFollowTheStartTime) {
   std::tm t{};
-  t.tm_year = 110;
-  t.tm_mon = 5;
-  t.tm_mday = 1;
-  t.tm_hour = 9;
-  t.tm_min = 5;
-  t.tm_sec = 7;
+  t.tm_year = 110, t.tm_mon = 5, t.tm_mday = 1, t.tm_hour = 9, t.tm_min = 5, t.tm_sec = 7;
   EXPECT_EQ(LogFileName(t), "2010-06-01 09h05m07s.txt");
 }
 

@@ -1,44 +1,17 @@
 // flashery-pack list / compare / check, run as whoever prepares a resource
 // folder runs them.
-#include <gtest/gtest.h>
-#include <sys/wait.h>
-
-#include <cstdlib>
-#include <string>
-#include <vector>
-
 #include "platform/codepage.h"
-#include "platform/files.h"
-#include "platform/tests/process_runner.h"
-#include "platform/tests/test_dir.h"
+#include "tools/tests/pack_runner.h"
 
 namespace flashery {
 namespace {
 
 using ToolRun = testing::RunOutput;
-using testing::Quote;
 
 std::string Gbk(const std::string& s) { return EncodeFromUtf8(s, Codepage::Gbk).value_or("?"); }
 
-class PackListsTest : public ::testing::Test {
+class PackListsTest : public testing::PackTest {
  protected:
-  void SetUp() override {
-    const char* bin = std::getenv("FLASHERY_BIN");
-    ASSERT_NE(bin, nullptr);
-    tool_ = std::string(bin) + "/flashery-pack";
-    MakeDirectories(dir_ / "home");
-  }
-  ToolRun Pack(const std::vector<std::string>& args) {
-    // A program folder without language files: texts print as "(text N)".
-    std::vector<std::string> line = {tool_};
-    line.insert(line.end(), args.begin(), args.end());
-    return testing::RunCommand(dir_.path(), "FLASHERY_HOME=" + Quote(dir_ / "home"), line);
-  }
-  void Put(const std::string& rel, const std::string& bytes) {
-    std::string p = dir_ / rel;
-    MakeDirectories(p.substr(0, p.rfind('/')));
-    WriteWholeFile(p, bytes);
-  }
   // A resource folder with both sets; their reference lists made by `list`.
   void MakeResourceFolder() {
     for (const char* f : {"图片收藏", "我的下载", "我的影片", "我的铃声", "我的音乐"})
@@ -66,8 +39,6 @@ class PackListsTest : public ::testing::Test {
               0);
   }
 
-  testing::TempDir dir_;
-  std::string tool_;
 };
 
 TEST_F(PackListsTest, ListWritesTheStationsList) {
@@ -147,15 +118,6 @@ TEST_F(PackListsTest, CheckRunsTheStationsScanOverAResourceFolder) {
   EXPECT_EQ(Pack({"check", dir_ / "res", "--sets", "gps"}).status, 0);
 
   EXPECT_EQ(Pack({"check", dir_ / "absent"}).status, 2);
-}
-
-TEST_F(PackListsTest, EveryCommandHasHelp) {
-  for (const char* c : {"list", "compare", "check"}) {
-    ToolRun r = Pack({c, "--help"});
-    EXPECT_EQ(r.status, 0) << c;
-    EXPECT_NE(r.out.find(std::string("Usage: flashery-pack ") + c), std::string::npos) << c;
-    EXPECT_NE(r.out.find("Exit status"), std::string::npos) << c;
-  }
 }
 
 }  // namespace

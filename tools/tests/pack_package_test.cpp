@@ -1,36 +1,16 @@
 // flashery-pack create / inspect / verify / extract, run as the operator
 // runs them.
-#include <gtest/gtest.h>
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <map>
-#include <string>
-#include <vector>
 
-#include "platform/files.h"
-#include "platform/tests/process_runner.h"
-#include "platform/tests/test_dir.h"
+#include "tools/tests/pack_runner.h"
 
 namespace flashery {
 namespace {
 
 using ToolRun = testing::RunOutput;
-using testing::Quote;
 
-class PackToolTest : public ::testing::Test {
+class PackToolTest : public testing::PackTest {
  protected:
-  void SetUp() override {
-    const char* bin = std::getenv("FLASHERY_BIN");
-    ASSERT_NE(bin, nullptr);
-    tool_ = std::string(bin) + "/flashery-pack";
-  }
-  ToolRun Pack(const std::vector<std::string>& args) {
-    // An empty program folder: no language file, so texts print as "(text N)".
-    std::vector<std::string> line = {tool_};
-    line.insert(line.end(), args.begin(), args.end());
-    return testing::RunCommand(dir_.path(), "FLASHERY_HOME=" + Quote(dir_.path()), line);
-  }
   std::string Input(const std::string& name, size_t size, int seed) {
     std::string bytes(size, '\0');
     uint32_t x = 0x9E3779B9u * static_cast<uint32_t>(seed + 1);
@@ -60,8 +40,6 @@ class PackToolTest : public ::testing::Test {
     ASSERT_TRUE(WriteWholeFile(path, b));
   }
 
-  testing::TempDir dir_;
-  std::string tool_;
   std::map<std::string, std::string> inputs_;
 };
 
@@ -166,10 +144,10 @@ TEST_F(PackToolTest, BadUsageAndUnreadableInput) {
   const std::string pkg = FullPackage();
   EXPECT_EQ(Pack({"extract", pkg, "Extend7", dir_ / "x"}).status, 2);
   EXPECT_EQ(Pack({"extract", pkg, "Extend3", dir_ / "x"}).status, 1);  // not present
-  for (const char* cmd : {"create", "inspect", "verify", "extract"}) {
+  for (const char* cmd : {"create", "inspect", "verify", "extract", "stage", "list", "compare", "check"}) {
     ToolRun h = Pack({cmd, "--help"});
     EXPECT_EQ(h.status, 0) << cmd;
-    EXPECT_NE(h.out.find(std::string("Usage: flashery-pack ") + cmd), std::string::npos);
+    EXPECT_NE(h.out.find(std::string("Usage: flashery-pack ") + cmd), std::string::npos) << cmd;
   }
 }
 

@@ -1,49 +1,19 @@
 // flashery-pack stage, run as a release engineer runs it: a package made by
 // flashery-pack create with an Info-ZIP archive as an Extend section.
-#include <gtest/gtest.h>
-#include <sys/wait.h>
-
-#include <cstdlib>
-#include <string>
-#include <vector>
-
-#include "platform/files.h"
-#include "platform/tests/process_runner.h"
-#include "platform/tests/test_dir.h"
+#include "tools/tests/pack_runner.h"
 
 namespace flashery {
 namespace {
 
 using ToolRun = testing::RunOutput;
-using testing::Quote;
 
-class PackStageTest : public ::testing::Test {
+class PackStageTest : public testing::PackTest {
  protected:
   void SetUp() override {
-    const char* bin = std::getenv("FLASHERY_BIN");
-    ASSERT_NE(bin, nullptr);
-    tool_ = std::string(bin) + "/flashery-pack";
     // A brand folder with a deep path, an empty file and a Chinese name.
-    std::string q = dir_ / "src/quillon";
-    ASSERT_TRUE(MakeDirectories(q + "/presetapp/应用/deep/er"));
-    ASSERT_TRUE(WriteWholeFile(q + "/presetapp/应用/deep/er/app.apk", std::string(100000, 'a') + "end"));
-    ASSERT_TRUE(WriteWholeFile(q + "/presetapp/empty.txt", ""));
-    ASSERT_TRUE(WriteWholeFile(dir_ / "nk.img", std::string(5000, 'k')));
-  }
-  ToolRun Run(const std::string& command) {
-    ToolRun r;
-    std::string cmd = "FLASHERY_HOME=" + Quote(dir_.path()) + " " + command + " >" + Quote(dir_ / "stdout") +
-                      " 2>" + Quote(dir_ / "stderr");
-    int raw = std::system(cmd.c_str());
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = ReadWholeFile(dir_ / "stdout").value_or("");
-    r.err = ReadWholeFile(dir_ / "stderr").value_or("");
-    return r;
-  }
-  ToolRun Pack(const std::vector<std::string>& args) {
-    std::string cmd = Quote(tool_);
-    for (const auto& a : args) cmd += " " + Quote(a);
-    return Run(cmd);
+    Put("src/quillon/presetapp/应用/deep/er/app.apk", std::string(100000, 'a') + "end");
+    Put("src/quillon/presetapp/empty.txt", "");
+    Put("nk.img", std::string(5000, 'k'));
   }
   std::string Package(const std::string& name, const std::string& extend) {
     std::string pkg = dir_ / name;
@@ -52,12 +22,10 @@ class PackStageTest : public ::testing::Test {
     EXPECT_EQ(r.status, 0) << r.err;
     return pkg;
   }
-  std::string tool_;
-  testing::TempDir dir_;
 };
 
 TEST_F(PackStageTest, StagesWhatTheArchiveHoldsAndRejectsDamage) {
-  ASSERT_EQ(Run("cd " + Quote(dir_ / "src") + " && zip -q -r -9 ../apps.zip quillon").status, 0);
+  ASSERT_TRUE(Zip(dir_ / "src", "-9", dir_ / "apps.zip"));
   std::string pkg = Package("good.QFM", "apps.zip=" + dir_ / "apps.zip");
   // Something left over from an earlier run is deleted first.
   ASSERT_TRUE(MakeDirectories(dir_ / "out/quillon/old"));
@@ -71,7 +39,7 @@ TEST_F(PackStageTest, StagesWhatTheArchiveHoldsAndRejectsDamage) {
 
   // The archive's bytes damaged inside the package: rejected in the
   // station's words, and the entry that failed is named.
-  ASSERT_EQ(Run("cd " + Quote(dir_ / "src") + " && zip -q -r -0 ../stored.zip quillon").status, 0);
+  ASSERT_TRUE(Zip(dir_ / "src", "-0", dir_ / "stored.zip"));
   std::string bytes = ReadWholeFile(Package("stored.QFM", "apps.zip=" + dir_ / "stored.zip")).value();
   size_t at = bytes.find("aaaend");
   ASSERT_NE(at, std::string::npos);
