@@ -18,7 +18,10 @@ bool PortJobThreads::StartJob(int port) {
   active_[port].store(true);
   threads_[port] = std::jthread([this, port, body = std::move(body)](std::stop_token stop) {
     body(stop);
+    // Under the lock, so a JoinAll that sees the end has its wake-up.
+    std::lock_guard ending(mutex_);
     active_[port].store(false);
+    ended_.notify_all();
   });
   return true;
 }
@@ -47,6 +50,8 @@ void PortJobThreads::JoinAll() {
   }
   for (auto& t : ending)
     if (t.joinable()) t.join();
+  std::unique_lock lock(mutex_);
+  ended_.wait(lock, [this] { return ActiveJobs() == 0; });
 }
 
 }  // namespace flashery

@@ -4,12 +4,14 @@
 // the package are taken) and returns the body the new thread runs. A port gets a
 // new thread only when its previous job has ended. Stopping never kills a
 // thread: RequestStopAll raises every job's stop flag (the body ends at its
-// next command boundary) and JoinAll waits for the threads; the destructor
+// next command boundary) and JoinAll waits until every job has ended, also
+// one whose thread another caller of JoinAll is joining; the destructor
 // does both.
 #pragma once
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <stop_token>
@@ -39,7 +41,8 @@ class PortJobThreads final : public PortJobRunner {
 
  private:
   MakeBody make_;
-  mutable std::mutex mutex_;  // guards threads_ and stopping_
+  mutable std::mutex mutex_;  // guards threads_ and stopping_; ended_ waits on it
+  std::condition_variable ended_;
   std::array<std::jthread, kPorts> threads_;
   std::array<std::atomic<bool>, kPorts> active_{};
   bool stopping_ = false;

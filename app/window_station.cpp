@@ -7,10 +7,12 @@ namespace flashery {
 WindowStation::WindowStation(Application& app, std::unique_ptr<HandsetBus> bus)
     : app_(app), bus_(std::move(bus)), jobs_([this](int port) { return MakeJob(port); }) {}
 
-WindowStation::~WindowStation() {
+WindowStation::~WindowStation() { StopAll(); }
+
+void WindowStation::StopAll() {
   jobs_.RequestStopAll();
-  jobs_.JoinAll();
   StopMonitor();
+  jobs_.JoinAll();
 }
 
 void WindowStation::SetSeams(PortView* view, PanelUpdater* panels) {
@@ -19,6 +21,7 @@ void WindowStation::SetSeams(PortView* view, PanelUpdater* panels) {
 }
 
 void WindowStation::StartMonitor() {
+  std::lock_guard lock(monitorMutex_);
   if (!monitor_ && bus_) monitor_ = std::make_unique<DeviceMonitor>(*bus_, records_, nullptr, app_.clock());
   if (!monitor_) return;
   if (auto p = package()) monitor_->SetModelFilter(p->productName);
@@ -26,6 +29,7 @@ void WindowStation::StartMonitor() {
 }
 
 void WindowStation::StopMonitor() {
+  std::lock_guard lock(monitorMutex_);
   if (monitor_) monitor_->Stop();
 }
 

@@ -9,6 +9,8 @@
 // own thread with the station's PortView. Its transport and clock are
 // wrapped (job_stop.h), so closing the window ends it at its next command
 // boundary. The monitor stops on its flag and is joined, never killed.
+// Whoever owns the seams stops the station (StopAll) before destroying
+// them, so no worker ever reports into a destroyed view.
 #pragma once
 
 #include <memory>
@@ -43,9 +45,15 @@ class WindowStation {
 
   void StartMonitor();
   // Requests the monitor's stop and joins it (never on a thread the
-  // monitor may be waiting for).
+  // monitor may be waiting for). Callers on two threads take turns.
   void StopMonitor();
   bool monitorRunning() const;
+  // Raises every job's stop flag, stops the monitor and waits until every
+  // job has ended (at its next command boundary). Only where no worker can
+  // be waiting for the calling thread: the window calls it on its closing
+  // thread, or on the GUI thread once the seams are closed. The destructor
+  // does it too.
+  void StopAll();
 
   // The accepted package (null: none); jobs started afterwards write it,
   // and the monitor binds only handsets of its model.
@@ -61,6 +69,7 @@ class WindowStation {
   JobSemaphore semaphore_{8};
   PortView* view_ = nullptr;
   std::unique_ptr<DeviceMonitor> monitor_;
+  std::mutex monitorMutex_;  // serialises starting and stopping the monitor
   mutable std::mutex packageMutex_;
   std::shared_ptr<const QfmPackage> package_;
   PortJobThreads jobs_;  // last: its threads end before the members above go

@@ -1,6 +1,9 @@
 #include "sim/handset_model.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
 
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -28,7 +31,18 @@ std::string HandsetModel::interfacePath() const {
 
 std::string HandsetModel::ReportPath() const { return JoinPath(config_.folder, "report.json"); }
 
-bool HandsetModel::WriteReport() { return WriteFileAtomic(ReportPath(), ReportToJson(report_)); }
+// The report replaces the previous one whole (written beside it, then
+// renamed), so a reader never sees half of one; it is not flushed to disk.
+// It is written before the answer to every significant command, and a flush
+// on a busy disk can take seconds, longer than the station waits for that
+// answer.
+bool HandsetModel::WriteReport() {
+  std::string path = ReportPath();
+  std::string tmp = path + ".tmp";
+  if (WriteWholeFile(tmp, ReportToJson(report_)) && ::rename(tmp.c_str(), path.c_str()) == 0) return true;
+  ::unlink(tmp.c_str());
+  return false;
+}
 
 bool HandsetModel::PowerOn() {
   if (config_.folder.empty()) return false;

@@ -1,23 +1,15 @@
 #include "ui/gui_port_view.h"
 
-#include <QThread>
-
-#include "ui/port_panels_view.h"
-
 namespace flashery {
 
 GuiPortView::GuiPortView(PortPanelsView* view) : view_(view) {}
 
+GuiPortView::~GuiPortView() { Close(); }
+
 void GuiPortView::Apply(std::function<void(PortPanelsView&)> change) {
-  if (closed_.load()) return;
-  auto onGui = [this, change = std::move(change)] {
-    if (!closed_.load() && view_ != nullptr) change(*view_);
-  };
-  if (QThread::currentThread() == thread()) {
-    onGui();
-    return;
-  }
-  QMetaObject::invokeMethod(this, onGui, Qt::BlockingQueuedConnection);
+  call_.Run([this, change = std::move(change)] {
+    if (view_) change(*view_);
+  });
 }
 
 void GuiPortView::SetStatusText(int port, const std::string& text) {
@@ -37,7 +29,7 @@ void GuiPortView::UpdatePortPanel(int port, bool connected) {
 }
 
 void GuiPortView::Close() {
-  closed_.store(true);
+  call_.Close();
   view_ = nullptr;
 }
 

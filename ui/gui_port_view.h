@@ -1,31 +1,31 @@
 // GuiPortView: the PortView and PanelUpdater seams on the window side.
 // Port jobs and the device monitor call it on their own threads; each call
 // is carried out on the GUI thread and returns once the view has applied
-// it (a blocking queued call). A call made on the GUI thread itself is
-// applied directly, since a blocking queued call to one's own thread would
-// never return.
+// it (GuiCall). A call made on the GUI thread itself is applied directly.
 //
-// Close() (GUI thread) detaches the view: later calls return at once
-// without touching any widget, so the window can wait for the workers to
-// stop while they still report. The object itself must outlive every
-// worker that holds it.
+// Close() (GUI thread, also done by the destructor) detaches the view:
+// callers waiting for the GUI thread return at once and later calls touch
+// no widget, so the window can join the workers while they still report.
+// A view destroyed before Close() is never touched either. The object must
+// outlive every worker that holds it: its owner joins the workers first.
 #pragma once
 
 #include <QObject>
-#include <atomic>
+#include <QPointer>
 #include <functional>
 
 #include "device/panel_updater.h"
 #include "text/port_view.h"
+#include "ui/gui_call.h"
+#include "ui/port_panels_view.h"
 
 namespace flashery {
-
-class PortPanelsView;
 
 class GuiPortView : public QObject, public PortView, public PanelUpdater {
   Q_OBJECT
  public:
   explicit GuiPortView(PortPanelsView* view);
+  ~GuiPortView() override;
 
   void SetStatusText(int port, const std::string& text) override;
   void SetProgress(int port, uint32_t position) override;
@@ -33,13 +33,13 @@ class GuiPortView : public QObject, public PortView, public PanelUpdater {
   void UpdatePortPanel(int port, bool connected) override;
 
   void Close();
-  bool closed() const { return closed_.load(); }
+  bool closed() const { return call_.closed(); }
 
  private:
   void Apply(std::function<void(PortPanelsView&)> change);
 
-  PortPanelsView* view_;
-  std::atomic<bool> closed_{false};
+  QPointer<PortPanelsView> view_;
+  GuiCall call_{this};
 };
 
 }  // namespace flashery

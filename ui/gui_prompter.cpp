@@ -2,20 +2,19 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QThread>
+#include <memory>
 
 #include "ui/qt_text.h"
 
 namespace flashery {
 
 int GuiPrompter::Prompt(const std::string& text, const std::string& caption, PromptButtons buttons) {
-  if (closed_.load()) return flashery::DefaultAnswer(buttons);
-  if (QThread::currentThread() == thread()) return Show(text, caption, buttons);
-  int answer = flashery::DefaultAnswer(buttons);
-  QMetaObject::invokeMethod(
-      this, [&] { answer = closed_.load() ? flashery::DefaultAnswer(buttons) : Show(text, caption, buttons); },
-      Qt::BlockingQueuedConnection);
-  return answer;
+  // Shared, so a box still open when the wait is given up has somewhere to
+  // put its answer.
+  auto answer = std::make_shared<int>(flashery::DefaultAnswer(buttons));
+  if (!call_.Run([this, text, caption, buttons, answer] { *answer = Show(text, caption, buttons); }))
+    return flashery::DefaultAnswer(buttons);
+  return *answer;
 }
 
 int GuiPrompter::Show(const std::string& text, const std::string& caption, PromptButtons buttons) {

@@ -58,6 +58,7 @@ PortPanel::PortPanel(int port, QWidget* parent) : QGroupBox(parent), port_(port)
 void PortPanel::SetLook(PanelLook look) {
   look_ = look;
   status_->SetBackgroundColor(PanelColorRef(look));
+  emit lookSet(port_, look);
 }
 
 }  // namespace flashery

@@ -37,6 +37,8 @@ class PortPanel : public QGroupBox {
 
  signals:
   void startClicked(int port);
+  // Every SetLook, also one that keeps the look.
+  void lookSet(int port, flashery::PanelLook look);
 
  private:
   int port_;

@@ -174,6 +174,19 @@ void PortPanelsView::OnJobEnded(int port, bool ok) {
   if (!ok) panel->progress()->setValue(0);
   buttons_ = ButtonsAfterJobEnded(buttons_, port);
   ApplyButtons();
+  // The colour of an ended job stays only while its handset is bound. When
+  // the handset left during the job, the monitor may have let the record go
+  // between the job's end and this report, and its panel update came first:
+  // the panel is emptied now, as that update would have done.
+  if (!records_.Get(port).bound()) EmptyPanel(port);
+}
+
+void PortPanelsView::EmptyPanel(int port) {
+  PortPanel* panel = panels_[static_cast<size_t>(port)];
+  panel->status()->setText(Qs(app_.texts.Get(39)));
+  panel->SetLook(PanelLook::NoHandset);
+  panel->serial()->clear();
+  panel->update();
 }
 
 void PortPanelsView::UpdatePortPanel(int port, bool connected) {

@@ -68,6 +68,7 @@ class PortPanelsView : public QWidget {
   bool StartPort(int port);
   void ApplyButtons();
   void AskToConfigure();
+  void EmptyPanel(int port);
 
   Application& app_;
   PortRecordTable& records_;

@@ -8,16 +8,14 @@
 #include "app/admin_password.h"
 #include "app/application.h"
 #include "app/modes.h"
-#include "app/package_facts.h"
-#include "app/window_station.h"
 #include "device/bus_factory.h"
 #include "platform/clock.h"
 #include "ui/download_file_dialog.h"
-#include "ui/gui_port_view.h"
 #include "ui/gui_prompter.h"
 #include "ui/login_dialog.h"
 #include "ui/main_frame.h"
 #include "ui/port_panels_view.h"
+#include "ui/station_window.h"
 
 namespace flashery {
 
@@ -47,30 +45,21 @@ int RunWindowMode(int argc, char** argv, const StartupOptions& options) {
   }
   app.FinishStartup(UserDefaultLangId());
 
-  WindowStation station(app, MakeHandsetBus(bus, clock.scale()));
-  MainFrame frame(app, station.records(), station.jobs());
-  GuiPortView seams(frame.view());
-  station.SetSeams(&seams, &seams);
-  prompter.SetOwner(&frame);
-  frame.view()->packageFacts = [&station] {
-    auto package = station.package();
-    return PackageFactsOf(package.get());
-  };
-  frame.view()->openDownloadConfig = [&] {
+  StationWindow window(app, MakeHandsetBus(bus, clock.scale()), &prompter);
+  MainFrame& frame = window.frame();
+  WindowStation& station = window.station();
+  window.view().openDownloadConfig = [&] {
     DownloadFileDialog dialog(app, station.jobs().ActiveJobs(),
                               [&station](std::shared_ptr<const QfmPackage> p) { station.PublishPackage(std::move(p)); },
                               &frame);
     return dialog.exec() == QDialog::Accepted;
   };
-  frame.view()->onFirstShown = [&station] { station.StartMonitor(); };
-  frame.stopMonitor = [&station] { station.StopMonitor(); };
-  frame.onWorkersStopped = [&] {
-    seams.Close();
-    prompter.Close();
-  };
   QObject::connect(&frame, &MainFrame::closedForGood, &qt, &QApplication::quit);
   frame.showMaximized();
-  return QApplication::exec() == 0 ? kExitOk : kExitFailed;
+  // The frame's close has stopped every worker; the window's teardown
+  // stops any that are left before its widgets go.
+  int rc = QApplication::exec();
+  return rc == 0 ? kExitOk : kExitFailed;
 }
 
 }  // namespace flashery

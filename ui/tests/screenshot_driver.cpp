@@ -21,16 +21,15 @@
 #include <string>
 #include <vector>
 
-#include "app/package_facts.h"
 #include "app/window_station.h"
 #include "device/bus_factory.h"
 #include "filesets/tests/scan_fixture.h"
 #include "platform/clock.h"
 #include "ui/download_file_dialog.h"
-#include "ui/gui_port_view.h"
 #include "ui/gui_prompter.h"
 #include "ui/main_frame.h"
 #include "ui/port_panels_view.h"
+#include "ui/station_window.h"
 #include "ui/tests/sample_package.h"
 
 using namespace flashery;
@@ -90,18 +89,9 @@ int main(int argc, char** argv) {
   app.userRole = UserRole::Administrator;
   app.FinishStartup(static_cast<uint16_t>(lang));
 
-  WindowStation station(app, MakeHandsetBus(ChooseBus(sim, nullptr), clock.scale()));
-  MainFrame frame(app, station.records(), station.jobs());
-  GuiPortView seams(frame.view());
-  station.SetSeams(&seams, &seams);
-  prompter.SetOwner(&frame);
-  frame.view()->packageFacts = [&station] { return PackageFactsOf(station.package().get()); };
-  frame.view()->onFirstShown = [&station] { station.StartMonitor(); };
-  frame.stopMonitor = [&station] { station.StopMonitor(); };
-  frame.onWorkersStopped = [&] {
-    seams.Close();
-    prompter.Close();
-  };
+  StationWindow window(app, MakeHandsetBus(ChooseBus(sim, nullptr), clock.scale()), &prompter);
+  WindowStation& station = window.station();
+  MainFrame& frame = window.frame();
   QObject::connect(&frame, &MainFrame::closedForGood, &qt, &QApplication::quit);
   frame.showMaximized();
   // Under a bare X server no window manager maximises the window.

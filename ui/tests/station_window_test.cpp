@@ -6,15 +6,13 @@
 
 #include <map>
 
-#include "app/package_facts.h"
-#include "app/window_station.h"
 #include "device/bus_factory.h"
 #include "platform/paths.h"
 #include "sim/tests/sim_process.h"
-#include "ui/gui_port_view.h"
 #include "ui/main_frame.h"
 #include "ui/port_panels_view.h"
 #include "ui/qt_text.h"
+#include "ui/station_window.h"
 #include "ui/tests/modal_answer.h"
 #include "ui/tests/sample_package.h"
 #include "ui/tests/station_fixture.h"
@@ -33,13 +31,23 @@ struct SimStation {
   RecordingPrompter prompter;
   Application app{clock, prompter};
   std::unique_ptr<sim::testing::SimProcess> sim;
-  std::unique_ptr<WindowStation> station;
-  std::unique_ptr<MainFrame> frame;
-  std::unique_ptr<GuiPortView> seams;
+  std::unique_ptr<StationWindow> window;
   std::string blImage = ::flashery::testing::PatternBytes(70000, 1);
   std::string nkImage = ::flashery::testing::PatternBytes(150000, 2);
   std::string systemImage = ::flashery::testing::PatternBytes(300000, 3);
   std::array<int, 8> maxProgress{};
+  std::array<std::vector<PanelLook>, 8> looks;  // every look each panel was given
+  bool closed = false;
+
+  // Closes the window as the operator would (confirming the question when
+  // jobs run); the window's own teardown stops whatever a failed test left.
+  ~SimStation() {
+    if (window && !closed) {
+      prompter.QueueAnswer(kAnswerYes);
+      CloseWindow();
+    }
+    window.reset();
+  }
 
   void Start(std::vector<std::string> simArgs) {
     app.appFolder = home.path();
@@ -50,33 +58,31 @@ struct SimStation {
     sim = std::make_unique<sim::testing::SimProcess>(simDir, simArgs, "0.01");
     ASSERT_EQ(sim->FirstLine(), "ready");
 
-    station = std::make_unique<WindowStation>(app, MakeHandsetBus(ChooseBus(simDir, nullptr), kScale));
-    frame = std::make_unique<MainFrame>(app, station->records(), station->jobs());
-    seams = std::make_unique<GuiPortView>(frame->view());
-    station->SetSeams(seams.get(), seams.get());
-    frame->view()->onFirstShown = [this] { station->StartMonitor(); };
-    frame->view()->packageFacts = [this] { return PackageFactsOf(station->package().get()); };
-    frame->stopMonitor = [this] { station->StopMonitor(); };
-    frame->onWorkersStopped = [this] { seams->Close(); };
-    for (int p = 0; p < 8; ++p)
-      QObject::connect(frame->view()->panel(p)->progress(), &QProgressBar::valueChanged, [this, p](int v) {
+    window = std::make_unique<StationWindow>(app, MakeHandsetBus(ChooseBus(simDir, nullptr), kScale), nullptr);
+    for (int p = 0; p < 8; ++p) {
+      QObject::connect(Panel(p)->progress(), &QProgressBar::valueChanged, [this, p](int v) {
         maxProgress[static_cast<size_t>(p)] = std::max(maxProgress[static_cast<size_t>(p)], v);
       });
-    ConfigurePackage();
-    frame->show();
-  }
-
-  void ConfigurePackage() {
+      QObject::connect(Panel(p), &PortPanel::lookSet,
+                       [this](int port, PanelLook look) { looks[static_cast<size_t>(port)].push_back(look); });
+    }
     std::string path = ::flashery::testing::WriteSamplePackage(home.path(), {blImage, nkImage, systemImage});
     ASSERT_FALSE(path.empty());
     std::string error;
-    ASSERT_TRUE(::flashery::testing::AcceptSamplePackage(app, *station, path, error)) << error;
+    ASSERT_TRUE(::flashery::testing::AcceptSamplePackage(app, station(), path, error)) << error;
+    window->frame().show();
   }
 
-  PortPanel* Panel(int p) { return frame->view()->panel(p); }
+  WindowStation& station() { return window->station(); }
+  PortPanelsView& view() { return window->view(); }
+  PortPanel* Panel(int p) { return view().panel(p); }
   bool Bound(int p) { return !Panel(p)->serial()->text().isEmpty(); }
-  bool Ended(int p) {
-    return Panel(p)->look() == PanelLook::Succeeded || Panel(p)->look() == PanelLook::Failed;
+  bool Active(int p) { return station().jobs().JobActive(p); }
+  // The colour the port's last ended job gave its panel (NoHandset: none).
+  PanelLook EndLook(int p) {
+    for (auto it = looks[static_cast<size_t>(p)].rbegin(); it != looks[static_cast<size_t>(p)].rend(); ++it)
+      if (*it == PanelLook::Succeeded || *it == PanelLook::Failed) return *it;
+    return PanelLook::NoHandset;
   }
   // Whether the handset's image folder holds a file with exactly these bytes.
   bool HandsetStored(const std::string& serial, const std::string& bytes) {
@@ -88,10 +94,9 @@ struct SimStation {
     return false;
   }
   void CloseWindow() {
-    bool done = false;
-    QObject::connect(frame.get(), &MainFrame::closedForGood, [&] { done = true; });
-    frame->close();
-    EXPECT_TRUE(PumpUntil([&] { return done; }));
+    QObject::connect(&window->frame(), &MainFrame::closedForGood, [this] { closed = true; });
+    window->frame().close();
+    EXPECT_TRUE(PumpUntil([&] { return closed; }));
   }
 };
 
@@ -110,13 +115,13 @@ TEST(StationWindow, StartAllWithMoreHandsetsThanPorts) {
     EXPECT_EQ(s.Panel(p)->look(), PanelLook::Bound);
   }
   EXPECT_EQ(serials.size(), 8u);  // eight different handsets; two wait
-  EXPECT_EQ(s.station->records().connectedCount(), 8u);
-  EXPECT_EQ(s.frame->view()->fileInfoList()->rowCount(), 5);
+  EXPECT_EQ(s.station().records().connectedCount(), 8u);
+  EXPECT_EQ(s.view().fileInfoList()->rowCount(), 5);
 
-  s.frame->view()->startAllButton()->click();
+  s.view().startAllButton()->click();
   ASSERT_TRUE(PumpUntil([&] {
     for (int p = 0; p < 8; ++p)
-      if (!s.Ended(p) || s.station->jobs().JobActive(p)) return false;
+      if (s.Active(p)) return false;
     return true;
   }));
   for (int p = 0; p < 8; ++p) {
@@ -128,7 +133,7 @@ TEST(StationWindow, StartAllWithMoreHandsetsThanPorts) {
   }
   EXPECT_TRUE(s.prompter.records().empty());
   s.CloseWindow();
-  EXPECT_FALSE(s.station->monitorRunning());
+  EXPECT_FALSE(s.station().monitorRunning());
 }
 
 TEST(StationWindow, SingleStartsAndAHandsetThatNeverReturns) {
@@ -138,28 +143,28 @@ TEST(StationWindow, SingleStartsAndAHandsetThatNeverReturns) {
   std::string lost = Utf8(s.Panel(1)->serial()->text());
   s.Panel(0)->startButton()->click();
   EXPECT_FALSE(s.Panel(0)->startButton()->isEnabled());
-  EXPECT_FALSE(s.frame->view()->startAllButton()->isEnabled());
+  EXPECT_FALSE(s.view().startAllButton()->isEnabled());
   s.Panel(1)->startButton()->click();
 
   // While the faulty handset is off the bus its running port keeps its
   // handset and its running look.
-  ASSERT_TRUE(PumpUntil([&] { return s.station->records().Attached(1) == 0 || s.Ended(1); }));
-  if (!s.Ended(1)) {
+  ASSERT_TRUE(PumpUntil([&] { return s.station().records().Attached(1) == 0 ||
+                                     s.EndLook(1) != PanelLook::NoHandset; }));
+  if (s.EndLook(1) == PanelLook::NoHandset) {
     EXPECT_EQ(Utf8(s.Panel(1)->serial()->text()), lost);
     EXPECT_EQ(s.Panel(1)->look(), PanelLook::Running);
   }
-  ASSERT_TRUE(PumpUntil([&] { return s.Ended(0) && s.Ended(1); }));
+  ASSERT_TRUE(PumpUntil([&] { return !s.Active(0) && !s.Active(1); }));
   EXPECT_EQ(s.Panel(0)->look(), PanelLook::Succeeded) << Utf8(s.Panel(0)->status()->text());
   EXPECT_EQ(s.maxProgress[0], 32700);
   EXPECT_EQ(s.Panel(0)->progress()->value(), 0);
   EXPECT_TRUE(s.HandsetStored(Utf8(s.Panel(0)->serial()->text()), s.systemImage));
-  EXPECT_EQ(s.Panel(1)->look(), PanelLook::Failed);
+  EXPECT_EQ(s.EndLook(1), PanelLook::Failed);
   EXPECT_EQ(s.Panel(1)->progress()->value(), 0);
-  ASSERT_TRUE(PumpUntil([&] { return !s.station->jobs().JobActive(0); }));
-  s.frame->view()->OnStartAll();  // the written handset is not written again
-  EXPECT_FALSE(s.station->jobs().JobActive(0));
+  s.view().OnStartAll();  // the written handset is not written again
+  EXPECT_FALSE(s.Active(0));
 
-  // The job has ended and the handset is gone: the monitor empties the panel.
+  // The job has ended and its handset is gone: the panel is emptied.
   ASSERT_TRUE(PumpUntil([&] { return !s.Bound(1); }));
   EXPECT_EQ(Utf8(s.Panel(1)->status()->text()), " (no handset connected)");
   EXPECT_EQ(s.Panel(1)->look(), PanelLook::NoHandset);
@@ -172,14 +177,14 @@ TEST(StationWindow, ClosingDuringDownloadsStopsTheJobsAtTheNextCommand) {
   // Slow handsets, so the jobs are surely still running at the close.
   s.Start({"--count", "3", "--finish-busy-ms", "200000"});
   ASSERT_TRUE(PumpUntil([&] { return s.Bound(0) && s.Bound(1) && s.Bound(2); }));
-  s.frame->view()->OnStartAll();
-  ASSERT_EQ(s.station->jobs().ActiveJobs(), 3);
+  s.view().OnStartAll();
+  ASSERT_EQ(s.station().jobs().ActiveJobs(), 3);
   s.prompter.QueueAnswer(kAnswerYes);
   s.CloseWindow();
-  EXPECT_EQ(s.station->jobs().ActiveJobs(), 0);
+  EXPECT_EQ(s.station().jobs().ActiveJobs(), 0);
   ASSERT_EQ(s.prompter.records().size(), 1u);
   EXPECT_EQ(s.prompter.records()[0].buttons, PromptButtons::YesNo);
-  for (int p = 0; p < 3; ++p) EXPECT_EQ(s.station->records().State(p), kPortFinished);
+  for (int p = 0; p < 3; ++p) EXPECT_EQ(s.station().records().State(p), kPortFinished);
   auto log = ReadWholeFile(s.home / "run.txt");
   ASSERT_TRUE(log);
   EXPECT_NE(log->find("they stop at their next command boundary"), std::string::npos);

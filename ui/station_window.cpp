@@ -1,0 +1,34 @@
+#include "ui/station_window.h"
+
+#include "app/package_facts.h"
+#include "ui/port_panels_view.h"
+
+namespace flashery {
+
+StationWindow::StationWindow(Application& app, std::unique_ptr<HandsetBus> bus, GuiPrompter* prompter)
+    : prompter_(prompter),
+      station_(app, std::move(bus)),
+      frame_(app, station_.records(), station_.jobs()),
+      seams_(frame_.view()) {
+  station_.SetSeams(&seams_, &seams_);
+  if (prompter_) prompter_->SetOwner(&frame_);
+  PortPanelsView* view = frame_.view();
+  view->packageFacts = [this] {
+    auto package = station_.package();
+    return PackageFactsOf(package.get());
+  };
+  view->onFirstShown = [this] { station_.StartMonitor(); };
+  frame_.stopMonitor = [this] { station_.StopMonitor(); };
+  frame_.onWorkersStopped = [this] {
+    seams_.Close();
+    if (prompter_) prompter_->Close();
+  };
+}
+
+StationWindow::~StationWindow() {
+  seams_.Close();
+  if (prompter_) prompter_->Close();
+  station_.StopAll();
+}
+
+}  // namespace flashery
