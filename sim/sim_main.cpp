@@ -59,12 +59,14 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  // The serials the handsets show now, read before their threads start:
+  // a handset that restarts may change its serial from its own thread.
+  std::string serials;
+  for (auto& model : models) serials += model->busSerial() + "\n";
   std::vector<std::thread> threads;
   for (auto& server : servers) threads.emplace_back([&server] { server->Run(); });
 
   std::string readyPath = JoinPath(options.dir, "sim.ready");
-  std::string serials;
-  for (auto& model : models) serials += model->busSerial() + "\n";
   WriteFileAtomic(readyPath, serials);
   std::printf("ready\n");
   std::fflush(stdout);
