@@ -19,9 +19,10 @@
 // driver_status are clean, the info field's ok mask says SG_INFO_OK and the
 // raw SCSI status byte is 0. A non-zero status (check condition is the raw
 // 0x02 -- glibc's CHECK_CONDITION macro is the old shifted value 0x01) is
-// kBadStatus with the sense bytes kept; a host or driver error (an
-// unplugged handset answers DID_NO_CONNECT, then the ioctl fails with
-// ENODEV) and a failed ioctl are kFailure with an errno. A transfer towards
+// kBadStatus with the sense bytes kept; a host or driver error (a handset
+// pulled out during a command ends it with DID_ERROR through usb-storage,
+// and later commands on the old node fail with ENODEV) and a failed ioctl
+// are kFailure with an errno. A transfer towards
 // the handset that the driver reports as not fully moved (resid > 0) is a
 // failure too: a block the handset did not receive completely must not be
 // counted as written. A data-in reply shorter than asked for is good;
