@@ -13,6 +13,15 @@ void TextTable::Load(const std::string& languageFilePath) {
 void TextTable::LoadFrom(const ProfileDocument& doc) {
   for (int n = 0; n < kCount; ++n)
     texts_.push_back(doc.GetString("Text", std::to_string(100 + n), "", kMaxBytes));
+  for (const StationText& t : kAllStationTexts) {
+    std::string value = doc.GetString("Station", std::string(t.key), "", kMaxBytes);
+    if (!value.empty()) named_[std::string(t.key)] = std::move(value);
+  }
+}
+
+std::string TextTable::Get(const StationText& text) const {
+  auto it = named_.find(text.key);
+  return it != named_.end() ? it->second : std::string(text.english);
 }
 
 std::string TextTable::Get(int id) const {

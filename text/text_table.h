@@ -3,11 +3,15 @@
 // section "Text" of the active language file, key 100 + id written in
 // decimal ("100" ... "324"). After loading the table holds exactly 225
 // texts (a missing key is an empty text at its id), each at most 1,023
-// bytes. It is loaded once and never changed, so any thread may read it.
+// bytes. Texts the station adds are kept by name beside them
+// (text/station_texts.h). It is loaded once and never changed, so any thread may read it.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
+
+#include "text/station_texts.h"
 
 namespace flashery {
 
@@ -28,10 +32,14 @@ class TextTable {
   // table), which every caller can concatenate safely.
   std::string Get(int id) const;
   std::string operator()(int id) const { return Get(id); }
+  // A text the station adds (section "Station" of the language file): the
+  // file's text, or the built-in English one when the file has none.
+  std::string Get(const StationText& text) const;
   size_t size() const { return texts_.size(); }
 
  private:
   std::vector<std::string> texts_;
+  std::map<std::string, std::string, std::less<>> named_;
 };
 
 }  // namespace flashery

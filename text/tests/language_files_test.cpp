@@ -147,6 +147,14 @@ TEST_P(ShippedLanguageFile, EveryNamedTextIsThereAndEveryOtherIdIsEmpty) {
     else
       EXPECT_EQ(texts.Get(id), "") << "text id " << id << " has a text but no name in text_ids.h";
   }
+  // The texts the station adds: each shipped file has its own, none falls
+  // back to the built-in English unless the file is English.
+  for (const StationText& t : kAllStationTexts) {
+    std::string own = doc.GetString("Station", t.key);
+    EXPECT_FALSE(own.empty()) << "section Station lacks " << t.key;
+    EXPECT_EQ(texts.Get(t), own) << t.key;
+    EXPECT_EQ(own.find('%'), std::string::npos) << t.key;
+  }
 }
 
 TEST_P(ShippedLanguageFile, TextsFitTheirBuffersAndAreNeverFormats) {

@@ -1,0 +1,35 @@
+// Texts the station adds for what the numbered text table has no entry for
+// (a package that changed after it was verified, a port stopped by the
+// operator, ...). They live by name in section "Station" of each language
+// file, so the 225-entry table keeps its numbering. A language file that
+// predates a text (a user's own translation, say) gets the English text
+// below rather than an empty line: an operator must never see a blank
+// reason. Write `texts.Get(station_text::kPackageChanged)`.
+//
+// Add a text here and to section "Station" of every shipped language file;
+// the language file tests check that each shipped file has every key.
+#pragma once
+
+#include <array>
+#include <string_view>
+
+namespace flashery {
+
+struct StationText {
+  std::string_view key;      // key in section "Station"
+  std::string_view english;  // used when the active file lacks the key
+};
+
+namespace station_text {
+
+inline constexpr StationText kPackageChanged{
+    "packageChanged", "The package file changed after it was verified; nothing more is written from it"};
+
+}  // namespace station_text
+
+// Every station text, for the language file checks.
+inline constexpr std::array kAllStationTexts{
+    station_text::kPackageChanged,
+};
+
+}  // namespace flashery
