@@ -90,8 +90,10 @@ class ZipReader {
   // attached, a read error, a refused name or record).
   int ReadDirectory(std::vector<ZipEntry>& entries);
 
-  // Writes the file entry to a new file at outputPath (never through a
-  // symbolic link). The file is removed again when the entry fails.
+  // Writes the file entry to outputPath: a new file, or an existing regular
+  // file of its own, emptied first (never a symbolic link, a pipe, a device
+  // or a file that has other names, which may lie outside the folder). The
+  // file is removed again when the entry fails.
   int ExtractEntry(const ZipEntry& entry, const std::string& outputPath);
   // The same into any sink (memory, a discarding sink).
   int ExtractEntryTo(const ZipEntry& entry, OutputSink& sink);
