@@ -124,11 +124,11 @@ sg_io_hdr_t BuildSgIoHeader(const std::array<uint8_t, kCdbLength>& cdb, DataDire
   return h;
 }
 
-SendResult InterpretSgIoReply(const sg_io_hdr_t& h, int ioctlError, const uint8_t* sense) {
+SendResult InterpretSgIoReply(const sg_io_hdr_t& h, int collectError, const uint8_t* sense) {
   SendResult r;
   r.status = SendStatus::kFailure;
-  if (ioctlError != 0) {
-    r.errorCode = ioctlError;
+  if (collectError != 0) {
+    r.errorCode = collectError;
     return r;
   }
   r.scsiStatus = h.status;

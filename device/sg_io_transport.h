@@ -118,9 +118,9 @@ constexpr size_t kMaxOutstanding = SG_MAX_QUEUE;
 // The request Send hands to the driver; `sense` must hold kSenseLength bytes.
 sg_io_hdr_t BuildSgIoHeader(const std::array<uint8_t, kCdbLength>& cdb, DataDirection direction,
                             uint8_t* data, uint32_t length, uint32_t timeoutMs, uint8_t* sense);
-// What a collected reply means (`ioctlError`: 0, or the errno that ended the
+// What a collected reply means (`collectError`: 0, or the errno that ended the
 // command before a reply); `sense` is the request's sense area.
-SendResult InterpretSgIoReply(const sg_io_hdr_t& hdr, int ioctlError, const uint8_t* sense);
+SendResult InterpretSgIoReply(const sg_io_hdr_t& hdr, int collectError, const uint8_t* sense);
 // The errno that stands for a host adapter status.
 int HostStatusErrno(uint16_t hostStatus);
 
