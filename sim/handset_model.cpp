@@ -120,6 +120,15 @@ HandsetReply HandsetModel::Execute(const HandsetCommand& c) {
     return reply;
   };
 
+  if (faults_.silent()) {
+    if (report_.faults.empty()) {
+      Fault(d.kind, "silent: no command is answered");
+      WriteReport();
+    }
+    reply.timing = ReplyTiming::kNever;
+    report_.AddTrace(now, d.kind, kStatusCheckCondition, "not answered");
+    return reply;
+  }
   if (!d.ok()) {
     Reject(name, d.error);
     return refuse(false);

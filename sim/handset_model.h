@@ -56,6 +56,7 @@ enum class ReplyTiming : uint8_t {
   kNow,
   kAfterTimeout,    // answer only after delayMs (past the request's time-out)
   kDropConnection,  // close the connection without answering
+  kNever,           // keep the connection, never answer
 };
 
 struct HandsetReply {
