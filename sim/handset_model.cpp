@@ -121,12 +121,12 @@ HandsetReply HandsetModel::Execute(const HandsetCommand& c) {
   };
 
   if (faults_.silent()) {
+    reply.timing = ReplyTiming::kNever;
+    report_.AddTrace(now, d.kind, kStatusCheckCondition, "not answered");
     if (report_.faults.empty()) {
       Fault(d.kind, "silent: no command is answered");
       WriteReport();
     }
-    reply.timing = ReplyTiming::kNever;
-    report_.AddTrace(now, d.kind, kStatusCheckCondition, "not answered");
     return reply;
   }
   if (!d.ok()) {
