@@ -231,6 +231,43 @@ class CountedTransport final : public Transport {
   std::atomic<int>& live_;
 };
 
+TEST(PortJob, TimedOutCommandsAreRecoveredWhereTheRetriesAllow) {
+  // A late WriteBlock is a refused one the station hears nothing of: once,
+  // the block is repeated; four times, the image is aborted and repeated.
+  struct Row {
+    uint32_t lateBlocks;
+    size_t repeats, aborts;
+  };
+  for (Row row : {Row{1, 1, 0}, Row{4, 3, 1}}) {
+    SCOPED_TRACE(row.lateBlocks);
+    sim::FaultList f;
+    f.late = {{C::kWriteBlock, row.lateBlocks, 1}};
+    auto st = Job("P100", f);
+    ASSERT_TRUE(st->Run(0));
+    ExpectImages(*st, 0);
+    EXPECT_EQ(Rejections(st->handset(0).Report()), "");
+    EXPECT_EQ(st->Count("[76]"), row.repeats);
+    EXPECT_EQ(st->Count("[99]"), row.aborts);
+  }
+
+  // A silent handset: three OpenDownloads, each costing its 8 s time-out;
+  // with file sets the first probe's 100 CheckAlives (500 ms apart) follow.
+  for (bool sets : {false, true}) {
+    SCOPED_TRACE(sets);
+    sim::FaultList f;
+    f.silent = true;
+    auto st = Job("P100", f, sets);
+    uint64_t start = st->clock.NowMs();
+    EXPECT_FALSE(st->Run(0));
+    auto r = st->handset(0).Report();
+    EXPECT_EQ(TraceCount(r, "OpenDownload"), 3u);
+    EXPECT_EQ(TraceCount(r, "CheckAlive"), sets ? 100u : 0u);
+    uint64_t bound = 3 * kCommandTimeoutMs + (sets ? 100 * (kCommandTimeoutMs + 500) : 0) + 1000;
+    EXPECT_LE(st->clock.NowMs() - start, bound);
+    EXPECT_EQ(st->view.ended(), (Ended{{0, false}}));
+  }
+}
+
 TEST(PortJob, EightPortsOnEightThreadsWithinTheSemaphore) {
   auto st = Job("P100", {}, true);
   std::atomic<int> live{0}, peak{0};
