@@ -137,6 +137,7 @@ void ModelHandset::Disconnect(int epoch) {
 
 SendResult ModelHandset::Exchange(int epoch, const std::array<uint8_t, kCdbLength>& cdb,
                                   DataDirection dir, uint8_t* data, uint32_t length) {
+  if (beforeCommand) beforeCommand(cdb);
   Tick(clock_.NowMs());
   std::lock_guard lock(mutex_);
   SendResult r;
