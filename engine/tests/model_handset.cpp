@@ -138,6 +138,7 @@ void ModelHandset::Disconnect(int epoch) {
 SendResult ModelHandset::Exchange(int epoch, const std::array<uint8_t, kCdbLength>& cdb,
                                   DataDirection dir, uint8_t* data, uint32_t length,
                                   uint32_t timeoutMs) {
+  if (beforeCommand) beforeCommand(cdb);
   Tick(clock_.NowMs());
   SendResult r = ExchangeLocked(epoch, cdb, dir, data, length);
   // A command without an answer costs the station its whole time-out.

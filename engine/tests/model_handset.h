@@ -10,6 +10,7 @@
 // FakeClock; Tick runs after every sleep.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -35,6 +36,9 @@ class ModelHandset : public std::enable_shared_from_this<ModelHandset> {
   // Test knobs.
   int openFailures = 0;         // opens refused (EIO)
   bool recordShowsLeave = true;  // false: the bus never shows the handset gone
+  // Runs before the handset sees each command (the test's hand on the world
+  // while a transfer is under way).
+  std::function<void(const std::array<uint8_t, kCdbLength>& cdb)> beforeCommand;
 
   // Transport side.
   bool Connect(const std::string& path, int& epoch, int& error);

@@ -2,12 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <atomic>
+#include <cstdio>
+#include <functional>
 #include <thread>
 
 #include "engine/block_plan.h"
 #include "platform/files.h"
 #include "station_harness.h"
+#include "text/station_texts.h"
 
 namespace flashery::test {
 namespace {
@@ -175,6 +181,44 @@ TEST(PortJob, UnattendedModeShowsBoxesAndNeverTurnsAFailureIntoSuccess) {
   EXPECT_TRUE(ok->Run(0, true));
   EXPECT_EQ(ok->Count("[55] 00:00:"), 1u);
   EXPECT_TRUE(ok->view.statuses(0).empty());
+}
+
+TEST(PortJob, APackageThatIsNoLongerTheVerifiedOneIsNotWritten) {
+  const std::string changed(station_text::kPackageChanged.english);
+  // Changed between the verification and the start: the port fails before
+  // its handset is opened.
+  const std::pair<const char*, std::function<bool(const std::string&)>> changes[] = {
+      {"touched", [](const std::string& p) {
+         const timespec times[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
+         return utimensat(AT_FDCWD, p.c_str(), times, 0) == 0;
+       }},
+      {"replaced by the same bytes", [](const std::string& p) { return WriteFileAtomic(p, *ReadWholeFile(p)); }},
+      {"grown by a byte", [](const std::string& p) { return AppendToFile(p, "x"); }},
+      {"removed", [](const std::string& p) { return std::remove(p.c_str()) == 0; }},
+  };
+  for (const auto& [what, change] : changes) {
+    SCOPED_TRACE(what);
+    auto st = Job("P100");
+    ASSERT_TRUE(change(st->package.packagePath));
+    EXPECT_FALSE(st->Run(0));
+    EXPECT_EQ(st->Count(changed), 1u);
+    EXPECT_TRUE(st->handset(0).Report().trace.empty());
+    EXPECT_EQ(st->view.ended(), (Ended{{0, false}}));
+    EXPECT_EQ(st->records.State(0), kPortFinished);
+  }
+
+  // A byte of the system image (the fourth) changes on disk while it is
+  // sent: that image is aborted, not repeated, and nothing follows it.
+  auto st = Job("P100");
+  FlipPackageByteOn(*st, 0, BeginImageCommand(5, 0), 4, st->package.section(K::System).offset + 100000);
+  EXPECT_FALSE(st->Run(0));
+  auto r = st->handset(0).Report();
+  EXPECT_EQ(st->Count("[66]" + changed), 1u);
+  EXPECT_EQ(TraceCount(r, "BeginImage"), 4u);
+  EXPECT_EQ(TraceCount(r, "AbortImage"), 1u);
+  EXPECT_EQ(TraceCount(r, "EndImage"), 3u);
+  EXPECT_EQ(TraceCount(r, "CommitSegment"), 0u);
+  EXPECT_EQ(st->view.ended(), (Ended{{0, false}}));
 }
 
 TEST(PortJob, HandsetsThatDoNotComeBackOrCannotBeOpened) {
