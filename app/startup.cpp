@@ -89,9 +89,15 @@ std::string StartupUsage() {
          "configuration, the package, staging, no handset in time).\n";
 }
 
-std::string CreateRunLogFile(const std::string& appFolder, Clock& clock) {
+std::string CreateRunLogFile(const std::string& appFolder, Clock& clock, std::string* failedPath, int* error) {
+  auto fail = [&](const std::string& path, int err) {
+    if (failedPath) *failedPath = path;
+    if (error) *error = err;
+    return std::string();
+  };
   std::string logDir = JoinPath(appFolder, "log");
-  MakeDirectories(logDir);
+  errno = 0;
+  if (!MakeDirectories(logDir)) return fail(logDir, errno != 0 && errno != EEXIST ? errno : ENOTDIR);
   std::tm t = clock.LocalTime();
   std::string name = LogFileName(t);
   std::string stem = name.substr(0, name.size() - 4);
@@ -102,9 +108,9 @@ std::string CreateRunLogFile(const std::string& appFolder, Clock& clock) {
       ::close(fd);
       return candidate;
     }
-    if (errno != EEXIST) return "";
+    if (errno != EEXIST) return fail(candidate, errno);
   }
-  return "";
+  return fail(JoinPath(logDir, name), EEXIST);
 }
 
 }  // namespace flashery
