@@ -84,9 +84,10 @@ std::string StartupUsage() {
          "  -h, --help    show this help\n"
          "\n"
          "Environment: FLASHERY_TIME_SCALE scales every wait (tests and demos).\n"
-         "Exit status: 0 every download succeeded, 1 a download failed or the run\n"
-         "was interrupted, 2 nothing could run (usage, a second instance, the\n"
-         "configuration, the package, staging, no handset in time).\n";
+         "Exit status: 0 every download succeeded, 1 a download failed, the run\n"
+         "was interrupted or its log or run record is incomplete, 2 nothing could\n"
+         "run (usage, a second instance, the configuration, the package, staging,\n"
+         "no handset in time).\n";
 }
 
 std::string CreateRunLogFile(const std::string& appFolder, Clock& clock, std::string* failedPath, int* error) {
