@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <sys/stat.h>
 
 #include "app/exit_status.h"
 #include "app/json_text.h"
@@ -113,6 +114,10 @@ TEST(RunRecord, ARecordThatCannotBeWrittenWholeSaysSoOnceAndStopsAtItsLastWholeL
   std::string why;
   EXPECT_FALSE(record.Open(dir / "missing/run.json", &why));
   EXPECT_EQ(why, "No such file or directory");
+  // A named pipe where the record belongs is refused at once, never waited on.
+  ASSERT_EQ(::mkfifo((dir / "pipe.json").c_str(), 0644), 0);
+  EXPECT_FALSE(record.Open(dir / "pipe.json", &why));
+  EXPECT_EQ(why, "No such device or address");
 
   // A full disk: nothing is written, one message names the file and why.
   ASSERT_TRUE(record.Open("/dev/full"));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <thread>
 
 #include "platform/files.h"
@@ -67,6 +68,7 @@ TEST(Status, TheUnattendedModeShowsNothingButLogsTheSameRecords) {
 TEST(LogFileTest, ALogThatLosesRecordsSaysSoOnceNamingTheFileAndTheReason) {
   testing::TempDir dir;
   ASSERT_TRUE(WriteWholeFile(dir / "file", "x"));
+  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0644), 0);  // no reader: never waited on
   struct Case {
     std::string path, unwritable, reason;
     std::string said;  // the one message
@@ -78,6 +80,8 @@ TEST(LogFileTest, ALogThatLosesRecordsSaysSoOnceNamingTheFileAndTheReason) {
                                           " (Not a directory)"},
       {"", dir / "log", "Not a directory", "This record could not be written completely: " + (dir / "log") +
                                                " (Not a directory)"},
+      {dir / "pipe", "", "", "This record could not be written completely: " + (dir / "pipe") +
+                                  " (No such device or address)"},
       {"", "", "", "日志文件名为空，无法创建日志!"},
   };
   for (const Case& c : cases) {
