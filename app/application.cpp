@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include "platform/program_folder.h"
+#include "text/record_file.h"
 
 namespace flashery {
 
@@ -29,8 +30,10 @@ int Application::BeginStartup(const StartupOptions& opts) {
 int Application::FinishStartup(uint16_t userDefaultLang) {
   uint16_t lang = LoadStartupLanguage(appFolder, userDefaultLang, language);
   if (lang != 0) selection.currentLang = lang;
-  logFilePath = CreateRunLogFile(appFolder, clock_);
-  log.Reset(logFilePath, &prompter_);
+  std::string unwritable;
+  int error = 0;
+  logFilePath = CreateRunLogFile(appFolder, clock_, &unwritable, &error);
+  log.Reset(logFilePath, &prompter_, &texts, unwritable, logFilePath.empty() ? ErrorText(error) : std::string());
   if (commandLineMode) texts.Load(language.lngPath);
   return kExitOk;
 }

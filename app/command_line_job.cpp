@@ -120,11 +120,14 @@ UnattendedResult RunCommandLineJob(Application& app, HandsetBus& bus, LiveOutput
 
   std::vector<char> results(static_cast<size_t>(ports), 0);
   auto runJob = [&](int port, std::stop_token token) {
-    StoppableClock jobClock(clock, token);
+    JobStop jobStop(token);
+    StoppableClock jobClock(clock, jobStop);
     PortJobContext context{port, records, app.texts, app.prompter(), jobClock, semaphore, nullptr, selection, snapshot};
-    context.newTransport = [&bus, token]() -> std::unique_ptr<Transport> {
-      return std::make_unique<StoppableTransport>(bus.NewTransport(), token);
+    context.newTransport = [&bus, &jobStop]() -> std::unique_ptr<Transport> {
+      return std::make_unique<StoppableTransport>(bus.NewTransport(), jobStop);
     };
+    context.stopped = jobStop.inEffect();
+    context.stationClock = &clock;
     context.commandLineMode = true;
     context.startTimeMs = clock.NowMs();
     context.listener = &live;

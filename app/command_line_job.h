@@ -18,7 +18,11 @@
 //   device monitor keeps it bound to its own handset across the handset's
 //   restarts (a handset plugged in meanwhile can never take its port);
 // - a stop request (SIGINT/SIGTERM) ends the jobs at their next command
-//   boundary (job_stop.h); the run's exit status is then 1.
+//   boundary (job_stop.h); each running port's log then says once that the
+//   operator stopped it, and the run's exit status is 1;
+// - the log and the run record are written with checked writes; one that
+//   lost records is said once when it happens and makes a run whose
+//   downloads all succeeded end with 1 (unattended.cpp checks them last).
 #pragma once
 
 #include <stop_token>

@@ -10,4 +10,6 @@ int UnattendedExitStatus(bool jobsStarted, const std::vector<bool>& jobResults, 
   return 0;
 }
 
+int WithRecordsKept(int status, bool recordsComplete) { return status == 0 && !recordsComplete ? 1 : status; }
+
 }  // namespace flashery

@@ -1,26 +1,105 @@
 #include "app/run_record.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "app/json_text.h"
+#include "text/prompter.h"
+#include "text/record_file.h"
 
 namespace flashery {
 
 RunRecord::~RunRecord() {
-  if (file_) std::fclose(file_);
+  if (fd_ >= 0) ::close(fd_);
 }
 
-bool RunRecord::Open(const std::string& path) {
+bool RunRecord::Open(const std::string& path, std::string* reason) {
   std::lock_guard lock(mutex_);
-  if (file_) std::fclose(file_);
-  file_ = std::fopen(path.c_str(), "w");
-  return file_ != nullptr;
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
+  if (fd_ < 0 && reason) *reason = ErrorText(errno);
+  path_ = path;
+  written_ = 0;
+  failed_ = false;
+  problem_.clear();
+  return fd_ >= 0;
+}
+
+void RunRecord::SetReporter(Prompter* prompter, const TextTable* texts) {
+  std::lock_guard lock(mutex_);
+  prompter_ = prompter;
+  texts_ = texts;
+}
+
+bool RunRecord::isOpen() const {
+  std::lock_guard lock(mutex_);
+  return fd_ >= 0;
+}
+
+std::string RunRecord::path() const {
+  std::lock_guard lock(mutex_);
+  return path_;
+}
+
+std::string RunRecord::problem() const {
+  std::lock_guard lock(mutex_);
+  return problem_;
+}
+
+std::string RunRecord::FailLocked(int error) {
+  if (failed_) return {};
+  failed_ = true;
+  problem_ = RecordIncompleteMessage(texts_, path_, ErrorText(error));
+  return problem_;
+}
+
+void RunRecord::Say(const std::string& message) {
+  if (message.empty()) return;
+  Prompter* prompter = nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    prompter = prompter_;
+  }
+  if (prompter) prompter->Prompt(message, kAppTitle, PromptButtons::Ok);
 }
 
 void RunRecord::Line(const std::string& json) {
-  std::lock_guard lock(mutex_);
-  if (!file_) return;
-  std::fputs(json.c_str(), file_);
-  std::fputc('\n', file_);
-  std::fflush(file_);
+  std::string message;
+  {
+    std::lock_guard lock(mutex_);
+    if (fd_ < 0 || failed_) return;
+    std::string line = json + "\n";
+    int error = WriteAllChecked(fd_, line);
+    if (error == 0) {
+      written_ += line.size();
+    } else {
+      // Half a line would spoil the lines after it for every reader.
+      if (::ftruncate(fd_, static_cast<off_t>(written_)) == 0) ::lseek(fd_, static_cast<off_t>(written_), SEEK_SET);
+      message = FailLocked(error);
+    }
+  }
+  Say(message);
+}
+
+bool RunRecord::Close() {
+  std::string message;
+  bool complete = false;
+  {
+    std::lock_guard lock(mutex_);
+    if (fd_ >= 0) {
+      int error = 0;
+      // A device or pipe cannot be synced (EINVAL) and has nothing waiting.
+      if (::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) error = errno;
+      if (::close(fd_) != 0 && error == 0 && errno != EINTR) error = errno;
+      fd_ = -1;
+      if (error != 0) message = FailLocked(error);
+    }
+    complete = !failed_;
+  }
+  Say(message);
+  return complete;
 }
 
 static std::string Seconds(double s) {

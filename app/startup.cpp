@@ -84,14 +84,21 @@ std::string StartupUsage() {
          "  -h, --help    show this help\n"
          "\n"
          "Environment: FLASHERY_TIME_SCALE scales every wait (tests and demos).\n"
-         "Exit status: 0 every download succeeded, 1 a download failed or the run\n"
-         "was interrupted, 2 nothing could run (usage, a second instance, the\n"
-         "configuration, the package, staging, no handset in time).\n";
+         "Exit status: 0 every download succeeded, 1 a download failed, the run\n"
+         "was interrupted or its log or run record is incomplete, 2 nothing could\n"
+         "run (usage, a second instance, the configuration, the package, staging,\n"
+         "no handset in time).\n";
 }
 
-std::string CreateRunLogFile(const std::string& appFolder, Clock& clock) {
+std::string CreateRunLogFile(const std::string& appFolder, Clock& clock, std::string* failedPath, int* error) {
+  auto fail = [&](const std::string& path, int err) {
+    if (failedPath) *failedPath = path;
+    if (error) *error = err;
+    return std::string();
+  };
   std::string logDir = JoinPath(appFolder, "log");
-  MakeDirectories(logDir);
+  errno = 0;
+  if (!MakeDirectories(logDir)) return fail(logDir, errno != 0 && errno != EEXIST ? errno : ENOTDIR);
   std::tm t = clock.LocalTime();
   std::string name = LogFileName(t);
   std::string stem = name.substr(0, name.size() - 4);
@@ -102,9 +109,9 @@ std::string CreateRunLogFile(const std::string& appFolder, Clock& clock) {
       ::close(fd);
       return candidate;
     }
-    if (errno != EEXIST) return "";
+    if (errno != EEXIST) return fail(candidate, errno);
   }
-  return "";
+  return fail(JoinPath(logDir, name), EEXIST);
 }
 
 }  // namespace flashery

@@ -40,7 +40,9 @@ bool ContainsCommandLineWord(const std::vector<std::string>& args);
 std::string StartupUsage();
 
 // Creates the log folder and this run's empty log file; returns its path
-// (empty when it could not be created).
-std::string CreateRunLogFile(const std::string& appFolder, Clock& clock);
+// (empty when it could not be created; then *failedPath names the folder
+// or file that could not be made and *error holds the errno).
+std::string CreateRunLogFile(const std::string& appFolder, Clock& clock, std::string* failedPath = nullptr,
+                             int* error = nullptr);
 
 }  // namespace flashery

@@ -10,6 +10,7 @@
 
 #include "app/application.h"
 #include "app/command_line_job.h"
+#include "app/exit_status.h"
 #include "app/live_table.h"
 #include "app/modes.h"
 #include "app/run_record.h"
@@ -53,6 +54,21 @@ class SignalWatcher {
   std::thread thread_;
 };
 
+// The records are flushed and checked before the run's end is told: an
+// incomplete log or run record (already said once, when it happened) turns
+// a good run's status into 1, and the closing line says which one.
+void EndRecords(Application& app, RunRecord& record, UnattendedResult& result) {
+  auto incomplete = [&](const std::string& which) {
+    result.exitStatus = WithRecordsKept(result.exitStatus, false);
+    result.reason += "; " + which + " is incomplete";
+  };
+  if (!app.log.Sync())
+    incomplete(app.logFilePath.empty() ? std::string("the log of this run") : "the log " + app.logFilePath);
+  if (!record.isOpen()) return;
+  record.End(result.exitStatus, result.reason);
+  if (!record.Close()) incomplete("the run record " + record.path());
+}
+
 int TerminalWidth() {
   winsize ws{};
   if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0) return ws.ws_col;
@@ -79,14 +95,18 @@ int RunUnattended(const StartupOptions& options) {
   }
   std::unique_ptr<HandsetBus> bus = MakeHandsetBus(choice);
   RunRecord record;
-  if (!options.jsonPath.empty() && !record.Open(options.jsonPath)) {
-    std::fprintf(stderr, "flashery: cannot create the run record %s\n", options.jsonPath.c_str());
+  std::string why;
+  if (!options.jsonPath.empty() && !record.Open(options.jsonPath, &why)) {
+    std::string text = "cannot create the run record " + options.jsonPath + " (" + why + ")";
+    std::fprintf(stderr, "flashery: %s\n", text.c_str());
+    app.log.WriteLine(text);
     return kExitUsage;
   }
+  record.SetReporter(&prompter, &app.texts);
   bool terminal = ::isatty(STDOUT_FILENO) == 1;
   LiveOutput live(clock, stdout, terminal, TerminalWidth(), record.isOpen() ? &record : nullptr);
   UnattendedResult result = RunCommandLineJob(app, *bus, live, record, stop);
-  if (record.isOpen()) record.End(result.exitStatus, result.reason);
+  EndRecords(app, record, result);
   if (result.jobsRan) std::printf("flashery: %s; log: %s\n", result.reason.c_str(), app.logFilePath.c_str());
   return result.exitStatus;
 }

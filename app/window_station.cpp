@@ -55,11 +55,14 @@ PortJobThreads::Body WindowStation::MakeJob(int port) {
   auto pkg = package();
   uint64_t startMs = app_.clock().NowMs();
   return [this, port, selection, pkg, startMs](std::stop_token stop) {
-    StoppableClock clock(app_.clock(), stop);
+    JobStop jobStop(stop);
+    StoppableClock clock(app_.clock(), jobStop);
     PortJobContext context{port, records_, app_.texts, app_.prompter(), clock, semaphore_, nullptr, selection, pkg};
-    context.newTransport = [this, stop]() -> std::unique_ptr<Transport> {
-      return std::make_unique<StoppableTransport>(bus_->NewTransport(), stop);
+    context.newTransport = [this, &jobStop]() -> std::unique_ptr<Transport> {
+      return std::make_unique<StoppableTransport>(bus_->NewTransport(), jobStop);
     };
+    context.stopped = jobStop.inEffect();
+    context.stationClock = &app_.clock();
     context.commandLineMode = false;
     context.startTimeMs = startMs;
     context.view = view_;

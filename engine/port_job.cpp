@@ -42,6 +42,7 @@ class Job {
     output_.listener = c.listener;
     output_.log = c.log;
     output_.commandLineMode = c.commandLineMode;
+    output_.stopped = c.stopped;
     static const DownloadSelection kNothing;
     sel_ = c.selection ? c.selection.get() : &kNothing;
   }
@@ -55,8 +56,9 @@ class Job {
   void Report(const std::string& m) { ReportMessage(dev().out, m); }
   void Sleep(uint32_t ms) { c_.clock.SleepMs(ms); }
   bool Attached() const { return c_.records.Attached(c_.portIndex) == 1; }
+  bool Stopped() const { return c_.stopped.stop_requested(); }
   std::string Elapsed() const {
-    uint64_t now = c_.clock.NowMs();
+    uint64_t now = (c_.stationClock ? *c_.stationClock : c_.clock).NowMs();
     uint64_t ms = now > c_.startTimeMs ? now - c_.startTimeMs : 0;
     return FormatElapsed(static_cast<int64_t>(ms / 1000));
   }
@@ -119,6 +121,10 @@ void Job::WriteImages() {
     if (RunImageProcedure(dev(), pkg, step.kind, step.extendSlot, &packageChanged)) {
       Sleep(kStepPauseMs);
       continue;
+    }
+    if (Stopped()) {  // refused by the stop, not by the handset
+      ok_ = false;
+      return;
     }
     if (c_.commandLineMode) c_.prompter.Prompt(ImageFailureBoxText(step.kind), kAppTitle, PromptButtons::Ok);
     if (step.kind == ImageKind::Extend && c_.commandLineMode) {
@@ -316,21 +322,24 @@ void Job::End() {
   // again at once finds it free.
   PortOutput out = dev().out;
   dev_.reset();
+  out.stopped = {};  // the closing line is the job's own
   auto Report = [&out](const std::string& m) { ReportMessage(out, m); };
-  if (!c_.commandLineMode) {
+  if (Stopped() && !ok_) {
+    Report(c_.texts.Get(station_text::kStoppedByOperator) + FormatString(" %s; ", elapsed.c_str()));
+  } else if (!c_.commandLineMode) {
     if (ok_) {
       Report(T(kTextDownloadSucceeded) + FormatString(" %s; ", elapsed.c_str()));
     } else {
       WriteLog(out, " %s; ", elapsed.c_str());
       WriteLogText(out, "\r\n");
     }
-    if (c_.view) {
-      c_.view->JobEnded(c_.portIndex, ok_);
-      c_.view->SetProgress(c_.portIndex, 0);
-    }
   } else if (ok_) {
     WriteLogText(out, T(kTextDownloadSucceeded) + FormatString(" %s;", elapsed.c_str()));
     WriteLogText(out, "\r\n");
+  }
+  if (!c_.commandLineMode && c_.view) {
+    c_.view->JobEnded(c_.portIndex, ok_);
+    c_.view->SetProgress(c_.portIndex, 0);
   }
 }
 
@@ -358,8 +367,8 @@ bool Job::Run() {
   }
   if (ok_ && c_.package) WriteImages();
   if (ok_) WaitImagesStored();
-  if (RestartGate(in_, ok_)) Restart();
-  if (ProbeGate(in_, ok_)) {
+  if (!Stopped() && RestartGate(in_, ok_)) Restart();
+  if (!Stopped() && ProbeGate(in_, ok_)) {
     FirstProbe();
     FileSetsAndCompletion();
   }

@@ -16,9 +16,20 @@
 // fresh copy, which after a restart carries the handset's new path) and
 // its attached flag is polled while the handset restarts.
 //
-// The job's start time is portStartTime in the Clock's station time
-// (Clock::NowMs when the start was decided); elapsed times are shown as
-// "%H:%M:%S".
+// The job's start time is portStartTime in the station's own clock
+// (Clock::NowMs when the start was decided); elapsed times are read from
+// that clock, never from the job's own, which may run out waits that a
+// stop skipped, and are shown as "%H:%M:%S".
+//
+// A stop of the operator (window closed, SIGINT/SIGTERM) reaches the job
+// as `stopped`, set once its transport refuses commands and its waits
+// return at once. From then on the job runs no further step, shows no
+// message box, sends no AbortImage, and its status and log stay quiet
+// (status.h), since whatever would follow never happened on the wire. It
+// ends with one line instead of its failure ending: the station text
+// "stoppedByOperator" and the real elapsed time (" %s; "), reported
+// (status, log, line end) in either mode. A job that had nothing left to
+// send when the stop came keeps its success ending.
 //
 // A failure before the restart stays a failure: in the unattended mode the
 // restart runs whatever happened before it, but a restart that succeeds
@@ -35,6 +46,7 @@
 #include <functional>
 #include <memory>
 #include <semaphore>
+#include <stop_token>
 
 #include "config/settings.h"
 #include "device/port_record.h"
@@ -69,6 +81,8 @@ struct PortJobContext {
   PortView* view = nullptr;         // window mode: end notifications and status
   StatusListener* listener = nullptr;
   LogFile* log = nullptr;
+  std::stop_token stopped{};        // the operator's stop, in effect
+  Clock* stationClock = nullptr;    // start and elapsed times; null: clock
 };
 
 // What the job reads from its snapshots.

@@ -24,12 +24,19 @@ namespace station_text {
 
 inline constexpr StationText kPackageChanged{
     "packageChanged", "The package file changed after it was verified; nothing more is written from it"};
+// A port's job ended by the operator (window closed, SIGINT/SIGTERM).
+inline constexpr StationText kStoppedByOperator{"stoppedByOperator", "Stopped by the operator"};
+// Said once for a log or run record that lost records; the file's name and
+// the system's reason follow.
+inline constexpr StationText kRecordIncomplete{"recordIncomplete", "This record could not be written completely:"};
 
 }  // namespace station_text
 
 // Every station text, for the language file checks.
 inline constexpr std::array kAllStationTexts{
     station_text::kPackageChanged,
+    station_text::kStoppedByOperator,
+    station_text::kRecordIncomplete,
 };
 
 }  // namespace flashery

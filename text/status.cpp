@@ -39,6 +39,7 @@ std::string CutUtf8Bytes(std::string s, size_t maxBytes) {
 }
 
 void ShowStatusText(PortOutput& out, const std::string& text) {
+  if (out.stopped.stop_requested()) return;
   std::string line = CutUtf8Bytes(text, kStatusMaxBytes);
   if (out.listener) out.listener->OnStatus(out.port, line, out.progressPosition);
   if (out.commandLineMode) return;
@@ -50,6 +51,7 @@ void ShowStatusText(PortOutput& out, const std::string& text) {
 }
 
 void WriteLogText(PortOutput& out, const std::string& text) {
+  if (out.stopped.stop_requested()) return;
   if (out.log) out.log->Write(out.instanceId, text);
 }
 

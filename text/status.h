@@ -6,9 +6,17 @@
 // A status text is cut to 259 bytes (never inside a UTF-8 character). In
 // the unattended mode nothing is shown and the progress position stays;
 // a StatusListener, when set, still hears every status text.
+//
+// Once `stopped` is set (the operator's stop has cut the job off from its
+// handset: every later command is refused without reaching it and every
+// wait returns at once), nothing more is shown, heard or logged for the
+// port: a refusal, a count or a failure after that point would describe
+// what never happened on the wire. The job's closing line is written with
+// a copy whose `stopped` is cleared.
 #pragma once
 
 #include <cstdint>
+#include <stop_token>
 #include <string>
 
 namespace flashery {
@@ -27,6 +35,7 @@ struct PortOutput {
   bool commandLineMode = false;
   // Image and file bytes the handset has accepted in this job so far.
   uint64_t transferredBytes = 0;
+  std::stop_token stopped{};
 };
 
 constexpr uint32_t kProgressMax = 32700;

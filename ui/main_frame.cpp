@@ -180,6 +180,7 @@ void MainFrame::BeginClosing() {
 
 void MainFrame::FinishClosing() {
   if (closer_.joinable()) closer_.join();
+  app_.log.Sync();  // a log that cannot be flushed is said now, while boxes still show
   if (onWorkersStopped) onWorkersStopped();
   RunWindowShutdownSteps(app_.appFolder, app_.selection);
   closed_ = true;

@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <condition_variable>
 #include <mutex>
 
-#include "app/job_stop.h"
 #include "app/port_job_threads.h"
 
 namespace flashery {
@@ -67,56 +65,6 @@ TEST(PortJobThreads, OneJobPerPortStopsOnItsFlagAndIsJoined) {
   EXPECT_EQ(stopped.load(), 8);
   EXPECT_EQ(blocked.ActiveJobs(), 0);
   EXPECT_FALSE(blocked.StartJob(3));  // no new job once stopping
-}
-
-class CountingTransport final : public Transport {
- public:
-  OpenResult Open(const std::string&) override {
-    ++opens;
-    open = true;
-    return OpenResult{true, 0};
-  }
-  SendResult Send(const std::array<uint8_t, kCdbLength>&, DataDirection, uint8_t*, uint32_t, uint32_t) override {
-    ++sends;
-    SendResult r;
-    r.status = SendStatus::kGood;
-    return r;
-  }
-  void Close() override { open = false; }
-  bool IsOpen() const override { return open; }
-  int opens = 0, sends = 0;
-  bool open = false;
-};
-
-TEST(JobStop, TransportAndClockGiveUpOnceTheStopIsRequested) {
-  std::stop_source source;
-  auto inner = std::make_unique<CountingTransport>();
-  CountingTransport* raw = inner.get();
-  StoppableTransport t(std::move(inner), source.get_token());
-  std::array<uint8_t, kCdbLength> cdb{};
-  EXPECT_TRUE(t.Open("/dev/sg1").ok);
-  EXPECT_TRUE(t.Send(cdb, DataDirection::kNone, nullptr, 0, 8000).good());
-  FakeClock fake(1000);
-  StoppableClock clock(fake, source.get_token());
-  clock.SleepMs(400);
-  EXPECT_EQ(fake.totalSleptMs(), 400u);
-  EXPECT_EQ(clock.NowMs(), 1400u);
-
-  source.request_stop();
-  SendResult r = t.Send(cdb, DataDirection::kToDevice, nullptr, 0, 8000);
-  EXPECT_EQ(r.status, SendStatus::kFailure);
-  EXPECT_EQ(r.errorCode, ECANCELED);
-  EXPECT_FALSE(t.Open("/dev/sg1").ok);
-  EXPECT_EQ(raw->sends, 1);  // nothing more reached the handset
-  EXPECT_EQ(raw->opens, 1);
-  EXPECT_TRUE(t.IsOpen());
-  t.Close();
-  EXPECT_FALSE(t.IsOpen());
-
-  // Waits run out at once, and time still moves for bounds kept in time.
-  for (int i = 0; i < 300; ++i) clock.SleepMs(400);
-  EXPECT_EQ(fake.totalSleptMs(), 400u);
-  EXPECT_EQ(clock.NowMs(), 1400u + 300u * 400u);
 }
 
 }  // namespace

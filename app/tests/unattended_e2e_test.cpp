@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <fstream>
 #include <random>
 #include <thread>
@@ -66,10 +67,14 @@ class Unattended : public ::testing::Test {
                                "choseSYS=1\r\n[FilePath]\r\nQFMfile=" + packagePath + "\r\n" + extra));
   }
 
-  RunOutput Station(std::vector<std::string> extra = {}) {
-    std::vector<std::string> args = {BinPath("flashery"), "commandline", "--home", dir / "home", "--sim", dir / "sim"};
+  std::vector<std::string> StationArgs(std::vector<std::string> extra, const std::string& sim = "sim") {
+    std::vector<std::string> args = {BinPath("flashery"), "commandline", "--home", dir / "home", "--sim", dir / sim};
     args.insert(args.end(), extra.begin(), extra.end());
-    return RunCommand(dir / "run", std::string("FLASHERY_TIME_SCALE=") + kScale + " FLASHERY_RUNTIME_DIR=" + dir.path(), args);
+    return args;
+  }
+  std::string StationEnv() { return std::string("FLASHERY_TIME_SCALE=") + kScale + " FLASHERY_RUNTIME_DIR=" + dir.path(); }
+  RunOutput Station(std::vector<std::string> extra = {}, const std::string& sim = "sim") {
+    return RunCommand(dir / "run", StationEnv(), StationArgs(std::move(extra), sim));
   }
 
   void ExpectStoredImages(const std::string& serial) {
@@ -81,6 +86,12 @@ class Unattended : public ::testing::Test {
     auto report = ReadWholeFile(dir / ("sim/" + serial + "/report.json"));
     ASSERT_TRUE(report);
     EXPECT_NE(report->find("\"rejected\": []"), std::string::npos) << *report;
+  }
+
+  static size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++n;
+    return n;
   }
 
   std::string LogText() {
@@ -234,6 +245,89 @@ TEST_F(Unattended, APackageChangedOnDiskDuringTheRunFailsEveryPort) {
     EXPECT_FALSE(PathExists(dir / ("sim/" + serial + "/images/image_5.bin"))) << serial;
   }
   EXPECT_NE(ReadWholeFile(dir / "run.json").value_or("").find("\"reason\":\"8 of 8 downloads failed\""), std::string::npos);
+}
+
+TEST_F(Unattended, RecordsThatCannotBeWrittenFailAGoodRunAndAreSaidOnce) {
+  MakePackage();
+  Configure(dir / "res/release.QFM");
+  const std::string lost = "This record could not be written completely: ";
+
+  // The run record fills the disk: every download succeeds, the run fails.
+  {
+    SimProcess sim(dir / "sim", {"--count", "1"}, kScale);
+    ASSERT_TRUE(sim.ready(dir / "sim"));
+    RunOutput r = Station({"--json", "/dev/full"});
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_EQ(Count(r.err, lost + "/dev/full (No space left on device)"), 1u) << r.err;
+    EXPECT_NE(r.out.find("every download succeeded; the run record /dev/full is incomplete"), std::string::npos) << r.out;
+    EXPECT_EQ(Count(LogText(), lost + "/dev/full (No space left on device)"), 1u);
+    ExpectStoredImages("SIM0001");
+  }
+
+  // No log folder can be made: one message, not one per record.
+  ASSERT_TRUE(RemoveTree(dir / "home/log"));
+  ASSERT_TRUE(WriteWholeFile(dir / "home/log", "a file where the log folder belongs"));
+  {
+    ASSERT_TRUE(MakeDirectories(dir / "sim2"));
+    SimProcess sim(dir / "sim2", {"--count", "1"}, kScale);
+    ASSERT_TRUE(sim.ready(dir / "sim2"));
+    RunOutput r = Station({}, "sim2");
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_EQ(Count(r.err, lost), 1u) << r.err;
+    EXPECT_NE(r.err.find(lost + (dir / "home/log") + " (Not a directory)"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("日志文件名为空"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("every download succeeded; the log of this run is incomplete"), std::string::npos) << r.out;
+  }
+
+  // A run record that cannot even be created stops the run before it starts.
+  RunOutput r = Station({"--json", dir / "missing/run.json", "--wait-s", "1"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("cannot create the run record " + (dir / "missing/run.json") + " (No such file or directory)"),
+            std::string::npos)
+      << r.err;
+}
+
+TEST_F(Unattended, AnInterruptedEightPortRunSaysStoppedForEachPortAndNothingFalse) {
+  MakePackage();
+  Configure(dir / "res/release.QFM");
+  // Each image keeps its handset busy for a while, so the jobs surely run
+  // when the signal comes.
+  SimProcess sim(dir / "sim", {"--count", "8", "--image-busy-ms", "60000"}, kScale);
+  ASSERT_TRUE(sim.ready(dir / "sim"));
+  std::string command = "exec env " + StationEnv();
+  for (const auto& a : StationArgs({"--ports", "8", "--json", dir / "run.json"})) command += " " + testing::Quote(a);
+  command += " >" + testing::Quote(dir / "run/out") + " 2>" + testing::Quote(dir / "run/err") + " </dev/null";
+  pid_t pid = -1;
+  const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
+  ASSERT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+
+  // Every port has begun writing its images (a bounded poll; the images
+  // take far longer).
+  auto allStarted = [&] {
+    std::string log = LogText();
+    for (int i = 1; i <= 8; ++i)
+      if (log.find("SIM000" + std::to_string(i) + ": Starting the image download") == std::string::npos) return false;
+    return true;
+  };
+  for (int i = 0; i < 6000 && !allStarted(); ++i) ::usleep(10000);
+  EXPECT_TRUE(allStarted()) << LogText();
+  ::kill(pid, SIGTERM);
+  int raw = 0;
+  ASSERT_EQ(::waitpid(pid, &raw, 0), pid);
+  ASSERT_TRUE(WIFEXITED(raw));
+  EXPECT_EQ(WEXITSTATUS(raw), 1);
+
+  std::string log = LogText();
+  for (int i = 1; i <= 8; ++i)
+    EXPECT_EQ(Count(log, "SIM000" + std::to_string(i) + ": Stopped by the operator "), 1u) << i << "\n" << log;
+  // Nothing that never happened on the wire: no refusals, failure boxes,
+  // aborted images or failed commands.
+  for (const char* never : {"block refused", "Image transfer aborted", "下载失败", "Command failed", "not ready"})
+    EXPECT_EQ(log.find(never), std::string::npos) << never << "\n" << log;
+  EXPECT_NE(ReadWholeFile(dir / "run/out").value_or("").find("interrupted"), std::string::npos);
+  std::string json = ReadWholeFile(dir / "run.json").value_or("");
+  EXPECT_EQ(Count(json, "\"text\":\"Stopped by the operator "), 8u) << json;
+  EXPECT_NE(json.find("{\"type\":\"end\",\"status\":1,\"reason\":\"interrupted\"}"), std::string::npos) << json;
 }
 
 }  // namespace

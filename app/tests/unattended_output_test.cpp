@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <sys/stat.h>
 
 #include "app/exit_status.h"
 #include "app/json_text.h"
@@ -9,6 +10,7 @@
 #include "app/step_text.h"
 #include "platform/files.h"
 #include "platform/tests/test_dir.h"
+#include "text/prompter.h"
 
 namespace flashery {
 namespace {
@@ -19,6 +21,13 @@ TEST(ExitStatus, ReflectsTheOutcome) {
   EXPECT_EQ(UnattendedExitStatus(true, {true}, true), 1);
   EXPECT_EQ(UnattendedExitStatus(false, {}, false), 2);
   EXPECT_EQ(UnattendedExitStatus(true, {}, false), 2);
+  // An incomplete log or run record fails a good run, and only a good one.
+  struct Case {
+    int status;
+    bool complete;
+    int expected;
+  } cases[] = {{0, true, 0}, {0, false, 1}, {1, false, 1}, {2, false, 2}};
+  for (const Case& c : cases) EXPECT_EQ(WithRecordsKept(c.status, c.complete), c.expected) << c.status;
 }
 
 TEST(StepText, BlockProgressIsOneStepButANewImageIsAnother) {
@@ -96,6 +105,42 @@ TEST(LiveOutput, PlainOutputAndTheRunRecordHoldOneLinePerStep) {
   size_t lines = 0;
   for (char c : json) lines += c == '\n';
   EXPECT_EQ(lines, 3u);
+}
+
+TEST(RunRecord, ARecordThatCannotBeWrittenWholeSaysSoOnceAndStopsAtItsLastWholeLine) {
+  testing::TempDir dir;
+  RecordingPrompter prompter;
+  RunRecord record;
+  std::string why;
+  EXPECT_FALSE(record.Open(dir / "missing/run.json", &why));
+  EXPECT_EQ(why, "No such file or directory");
+  // A named pipe where the record belongs is refused at once, never waited on.
+  ASSERT_EQ(::mkfifo((dir / "pipe.json").c_str(), 0644), 0);
+  EXPECT_FALSE(record.Open(dir / "pipe.json", &why));
+  EXPECT_EQ(why, "No such device or address");
+
+  // A full disk: nothing is written, one message names the file and why.
+  ASSERT_TRUE(record.Open("/dev/full"));
+  record.SetReporter(&prompter, nullptr);
+  record.Start(8, "p.QFM", "2026-01-01 00:00:00");
+  for (int i = 0; i < 50; ++i) record.Step(1, "SIM1", "step", 0, 0);
+  record.End(0, "every download succeeded");
+  EXPECT_FALSE(record.Close());
+  ASSERT_EQ(prompter.records().size(), 1u);
+  const std::string said = "This record could not be written completely: /dev/full (No space left on device)";
+  EXPECT_EQ(prompter.records()[0].text, said);
+  EXPECT_EQ(record.problem(), said);
+
+  // A good record is complete and closed whole.
+  ASSERT_TRUE(record.Open(dir / "run.json"));
+  record.Start(1, "p.QFM", "t");
+  record.End(0, "ok");
+  EXPECT_TRUE(record.Close());
+  EXPECT_EQ(record.problem(), "");
+  EXPECT_EQ(*ReadWholeFile(dir / "run.json"),
+            "{\"type\":\"start\",\"ports\":1,\"package\":\"p.QFM\",\"time\":\"t\"}\n"
+            "{\"type\":\"end\",\"status\":0,\"reason\":\"ok\"}\n");
+  EXPECT_EQ(prompter.records().size(), 1u);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <thread>
 
 #include "platform/files.h"
@@ -64,18 +65,81 @@ TEST(Status, TheUnattendedModeShowsNothingButLogsTheSameRecords) {
   EXPECT_EQ(ReadWholeFile(dir / "run.txt")->size(), 5u * (5 + 7));
 }
 
-TEST(LogFileTest, AnEmptyPathAsksOncePerRecordAndWritesNothing) {
+TEST(LogFileTest, ALogThatLosesRecordsSaysSoOnceNamingTheFileAndTheReason) {
+  testing::TempDir dir;
+  ASSERT_TRUE(WriteWholeFile(dir / "file", "x"));
+  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0644), 0);  // no reader: never waited on
+  struct Case {
+    std::string path, unwritable, reason;
+    std::string said;  // the one message
+  } cases[] = {
+      {"/dev/full", "", "", "This record could not be written completely: /dev/full (No space left on device)"},
+      {dir / "missing/run.txt", "", "",
+       "This record could not be written completely: " + (dir / "missing/run.txt") + " (No such file or directory)"},
+      {dir / "file/run.txt", "", "", "This record could not be written completely: " + (dir / "file/run.txt") +
+                                          " (Not a directory)"},
+      {"", dir / "log", "Not a directory", "This record could not be written completely: " + (dir / "log") +
+                                               " (Not a directory)"},
+      {dir / "pipe", "", "", "This record could not be written completely: " + (dir / "pipe") +
+                                  " (No such device or address)"},
+      {"", "", "", "日志文件名为空，无法创建日志!"},
+  };
+  for (const Case& c : cases) {
+    RecordingPrompter prompter;
+    LogFile log;
+    log.Reset(c.path, &prompter, nullptr, c.unwritable, c.reason);
+    EXPECT_EQ(log.problem(), "");
+    for (int i = 0; i < 72; ++i) log.Write("id", "a record\r\n");
+    log.WriteLine("a station line");
+    EXPECT_FALSE(log.Sync());
+    ASSERT_EQ(prompter.records().size(), 1u) << c.path;
+    EXPECT_EQ(prompter.records()[0].text, c.said);
+    EXPECT_EQ(prompter.records()[0].caption, "Flashery");
+    EXPECT_EQ(log.problem(), c.said);
+  }
+
+  // A good log stays quiet and complete; a new log starts complete.
   RecordingPrompter prompter;
-  LogFile log("", &prompter);
-  log.Write("id", "a");
-  log.Write("id", "\r\n");
-  ASSERT_EQ(prompter.records().size(), 2u);
-  EXPECT_EQ(prompter.records()[0].text, "日志文件名为空，无法创建日志!");
-  EXPECT_EQ(prompter.records()[0].caption, "Flashery");
-  // A log that cannot be opened drops the record silently.
-  LogFile bad("/nonexistent-dir/x/log.txt", &prompter);
-  bad.Write("id", "lost");
-  EXPECT_EQ(prompter.records().size(), 2u);
+  LogFile good(dir / "run.txt", &prompter);
+  good.Write("id", "kept");
+  EXPECT_TRUE(good.Sync());
+  EXPECT_EQ(*ReadWholeFile(dir / "run.txt"), "id: kept");
+  EXPECT_TRUE(prompter.records().empty());
+
+  // The console prompter writes its message into the same log: said once
+  // on stderr, no deadlock, no second message.
+  LogFile full;
+  ConsolePrompter console(&full);
+  full.Reset("/dev/full", &console);
+  ::testing::internal::CaptureStderr();
+  for (int i = 0; i < 5; ++i) full.Write("id", "x");
+  std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(err, "Flashery: This record could not be written completely: /dev/full (No space left on device)\n");
+}
+
+TEST(Status, NothingIsShownHeardOrLoggedOnceTheStopIsInEffect) {
+  testing::TempDir dir;
+  LogFile log(dir / "run.txt", nullptr);
+  RecordingView view;
+  struct Listener : StatusListener {
+    std::vector<std::string> heard;
+    void OnStatus(int, const std::string& t, uint32_t) override { heard.push_back(t); }
+  } listener;
+  std::stop_source stop;
+  PortOutput out;
+  out.instanceId = "id";
+  out.view = &view;
+  out.listener = &listener;
+  out.log = &log;
+  out.stopped = stop.get_token();
+  ReportMessage(out, "before");
+  stop.request_stop();
+  ReportMessage(out, "after");
+  WriteLog(out, "%s", "after");
+  EXPECT_EQ(view.texts, std::vector<std::string>{"before"});
+  EXPECT_EQ(listener.heard, std::vector<std::string>{"before"});
+  EXPECT_EQ(out.progressPosition, 1u);
+  EXPECT_EQ(*ReadWholeFile(dir / "run.txt"), "id: beforeid: \r\r\n");
 }
 
 TEST(LogFileTest, RecordsOfEightPortsNeverInterleaveInsideARecord) {

@@ -188,6 +188,16 @@ TEST(StationWindow, ClosingDuringDownloadsStopsTheJobsAtTheNextCommand) {
   auto log = ReadWholeFile(s.home / "run.txt");
   ASSERT_TRUE(log);
   EXPECT_NE(log->find("they stop at their next command boundary"), std::string::npos);
+  // One line per stopped port, and no failure that never happened.
+  for (int p = 1; p <= 3; ++p)
+    EXPECT_NE(log->find("SIM000" + std::to_string(p) + ": Stopped by the operator "), std::string::npos) << *log;
+  size_t stops = 0;
+  for (size_t at = log->find("Stopped by the operator"); at != std::string::npos;
+       at = log->find("Stopped by the operator", at + 1))
+    ++stops;
+  EXPECT_EQ(stops, 3u);
+  for (const char* never : {"not ready", "Command failed", "Image transfer aborted"})
+    EXPECT_EQ(log->find(never), std::string::npos) << never << "\n" << *log;
 }
 
 }  // namespace
