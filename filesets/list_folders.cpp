@@ -28,72 +28,55 @@ bool NamesByPath(const std::vector<std::string>& records) {
   return false;
 }
 
-struct Block {
-  std::u16string header;        // folded; empty for the set's own folder
-  size_t headerRecord = 0;
-  std::vector<size_t> records;  // its entries (by path: its headers too)
-  std::unordered_map<std::u16string, size_t> count;  // folded record -> how often
-  std::unordered_map<std::string, size_t> names;     // entry name -> first record
+// Keys of the records of one list. A header is keyed by itself (case
+// aside); an entry by its folder, a line feed (which no record holds) and
+// itself (case aside), and its name by its folder, a line feed and the name
+// as it is. Other records have no key.
+struct Keyed {
+  std::u16string key, name;
 };
 
-std::vector<Block> BlocksOf(const std::vector<std::string>& records, bool byPath) {
-  std::vector<Block> blocks(1);
+std::vector<Keyed> KeysOf(const std::vector<std::string>& records, bool byPath) {
+  std::vector<Keyed> keys(records.size());
+  std::u16string folder;  // before the first header: the set's own folder
   for (size_t i = 0; i < records.size(); ++i) {
     const std::string& r = records[i];
-    bool header = IsFolderHeader(r);
-    if (header && !byPath) {
-      blocks.emplace_back();
-      blocks.back().header = Fold(r);
-      blocks.back().headerRecord = i;
-      continue;
+    if (IsFolderHeader(r)) {
+      keys[i].key = Fold(r);
+      if (!byPath) folder = keys[i].key;
+    } else if (IsEntry(r)) {
+      keys[i].key = folder + u'\n' + Fold(r);
+      keys[i].name = folder + u'\n' + Utf8ToUtf16(ParseListEntry(r).name);
     }
-    if (!header && !IsEntry(r)) continue;
-    Block& b = blocks.back();
-    b.records.push_back(i);
-    ++b.count[Fold(r)];
-    if (!header) b.names.emplace(ParseListEntry(r).name, i);
   }
-  return blocks;
-}
-
-// The first record of `ref` that `cur` cannot supply, or ref.records.size().
-size_t FirstLacking(const std::vector<std::string>& reference, const Block& ref, const Block& cur) {
-  std::unordered_map<std::u16string, size_t> left = cur.count;
-  for (size_t k = 0; k < ref.records.size(); ++k) {
-    auto it = left.find(Fold(reference[ref.records[k]]));
-    if (it == left.end() || it->second == 0) return k;
-    --it->second;
-  }
-  return ref.records.size();
+  return keys;
 }
 
 }  // namespace
 
 FolderMatch MatchWithinFolders(const std::vector<std::string>& reference, const std::vector<std::string>& current) {
   bool byPath = NamesByPath(reference);
-  std::vector<Block> ref = BlocksOf(reference, byPath), cur = BlocksOf(current, byPath);
-  std::vector<bool> used(cur.size(), false);
-  for (const Block& r : ref) {
-    const Block* first = nullptr;
-    bool found = false;
-    for (size_t c = 0; c < cur.size() && !found; ++c) {
-      if (used[c] || cur[c].header != r.header) continue;
-      if (!first) first = &cur[c];
-      if (FirstLacking(reference, r, cur[c]) == r.records.size()) used[c] = found = true;
+  std::vector<Keyed> ref = KeysOf(reference, byPath), cur = KeysOf(current, byPath);
+  std::unordered_map<std::u16string, size_t> left;   // key -> how often not yet matched
+  std::unordered_map<std::u16string, size_t> names;  // entry name in its folder -> first record
+  for (size_t k = 0; k < cur.size(); ++k) {
+    if (cur[k].key.empty()) continue;
+    ++left[cur[k].key];
+    if (!cur[k].name.empty()) names.emplace(cur[k].name, k);
+  }
+  for (size_t i = 0; i < ref.size(); ++i) {
+    if (ref[i].key.empty()) continue;
+    auto it = left.find(ref[i].key);
+    if (it != left.end() && it->second > 0) {
+      --it->second;
+      continue;
     }
-    if (found) continue;
     FolderMatch m;
     m.matched = false;
-    if (!first) {  // never for the set's own folder, which every list has
-      m.reference = r.headerRecord;
-      return m;
-    }
-    m.reference = r.records[FirstLacking(reference, r, *first)];
-    const std::string& lacking = reference[m.reference];
-    if (!IsFolderHeader(lacking) && !first->count.count(Fold(lacking))) {
-      ListEntry e = ParseListEntry(lacking);
-      auto same = first->names.find(e.name);
-      if (same != first->names.end() && ParseListEntry(current[same->second]).fields == e.fields) {
+    m.reference = i;
+    if (it == left.end() && !ref[i].name.empty()) {
+      auto same = names.find(ref[i].name);
+      if (same != names.end() && ParseListEntry(current[same->second]).fields == ParseListEntry(reference[i]).fields) {
         m.differs = true;
         m.current = same->second;
       }

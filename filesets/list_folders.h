@@ -9,20 +9,17 @@
 // the first header are the set's own folder). Entries of an enclosing folder
 // that the listing reaches after a subfolder follow that subfolder's block
 // without a header of their own; they are taken as that block's, as both
-// lists list a folder's entries in the same file-system order. Blocks are
-// matched by header, so folders may come in another order; two blocks of
-// the same header (two folders of one name) may be matched either way
-// round, since nothing in such lists tells them apart.
+// lists list a folder's entries in the same file-system order. Folders
+// may come in another order. Folders of one name (two blocks of the same
+// header) are one folder here: nothing in such lists tells them apart.
 //
-// A reference block is matched by an unused current block of the same
-// header that holds every one of its entries (case aside, as often as the
-// reference holds it); the current block may hold more. The first block in
-// reference order that finds none fails, at its header when no current
-// block of that header is left, otherwise at its first entry that the first
-// such current block lacks. That entry differs when that block holds no
-// equal line but an entry of the same name (exactly) and the same number
-// of fields, else it is missing. Records that are neither header nor entry
-// (no ';') and empty records take no part.
+// Every header and entry of the reference list must be in the current list
+// (case aside) as often as the reference holds it, each entry within its
+// folder; the current list may hold more. The first reference record that
+// is not found fails. An entry differs when its folder holds no equal line
+// but an entry of the same name (exactly) and the same number of fields,
+// else it is missing. Records that are neither header nor entry (no ';')
+// and empty records take no part. Time and memory are linear in the lists.
 #pragma once
 
 #include <cstddef>

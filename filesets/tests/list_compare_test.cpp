@@ -146,6 +146,8 @@ TEST(CompareLists, MatchesEachEntryWithinItsFolder) {
        "FILE: m\nx;2byte\nFILE: m\nx;1byte\n", V::Accepted, 0, ""},
       {"two folders of one name, one left", "FILE: m\nx;1byte\nFILE: m\nx;2byte\n", "FILE: m\nx;2byte\nx;1byte\n",
        V::Missing, 3, ""},
+      {"a folder's header with another case", plain, "file: A\nX;5BYTE\ny;1byte\nFILE: B\nx;7byte\n", V::Accepted,
+       0, ""},
       {"an entry twice in its folder, once in the current", "FILE: a\nx;1byte\nx;1byte\n",
        "FILE: a\nx;1byte\nz;1byte\n", V::Missing, 3, ""},
       {"paths: folders reordered, root entry after a folder", paths,
