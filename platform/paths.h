@@ -15,8 +15,8 @@
 // any other name was written in the station's legacy code page (a folder
 // copied from the original platform) and is decoded from it before it is
 // compared, so it orders among the UTF-8 names as the same name would on
-// NTFS. A name valid in neither orders by U+FFFD for each bad byte. Names
-// that compare equal keep a fixed order by their bytes.
+// NTFS. A name valid in neither is read leniently as UTF-8 (U+FFFD for
+// what is bad). Names that compare equal keep a fixed order by their bytes.
 #pragma once
 
 #include <cstdint>
