@@ -6,11 +6,10 @@
 
 #include <cerrno>
 #include <cstring>
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "filesets/list_codepage.h"
+#include "filesets/list_folders.h"
 #include "filesets/list_line.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -43,12 +42,6 @@ bool ReadExactly(int fd, char* buf, size_t n) {
     done += static_cast<size_t>(r);
   }
   return true;
-}
-
-std::u16string Fold(const std::string& utf8) {
-  std::u16string u = Utf8ToUtf16(utf8);
-  for (char16_t& c : u) c = UpcaseUnit(c);
-  return u;
 }
 
 ListComparison Failure(ListVerdict v, size_t index, const std::string& text, std::string current = {}) {
@@ -104,35 +97,23 @@ ListComparison CompareLists(const std::string& referenceList, const std::string&
   std::vector<std::string> ref = ReadListRecords(*refBytes, system);
   std::vector<std::string> cur = ReadListRecords(*curBytes, system);
 
-  size_t ci = 0;
-  bool diverged = false;
-  std::unordered_set<std::u16string> rest;                 // current lines from the divergence on
-  std::unordered_map<std::string, size_t> namesOfRest;     // entry name -> first such line
-  for (size_t i = 0; i < ref.size(); ++i) {
-    const std::string& r = ref[i];
-    if (r.empty()) continue;
-    if (!diverged) {
-      if (ci < cur.size() && EqualsNoCase(r, cur[ci])) {
-        ++ci;
-        continue;
-      }
-      diverged = true;
-      for (size_t k = ci; k < cur.size(); ++k) {
-        rest.insert(Fold(cur[k]));
-        ListEntry e = ParseListEntry(cur[k]);
-        if (e.fields >= 2) namesOfRest.emplace(e.name, k);
-      }
-    }
-    bool header = IsFolderHeader(r);
-    if (!header && r.find(';') == std::string::npos) return Failure(ListVerdict::Misplaced, i, r);
-    if (rest.count(Fold(r))) continue;
-    if (header) return Failure(ListVerdict::Missing, i, r);
-    ListEntry e = ParseListEntry(r);
-    auto same = namesOfRest.find(e.name);
-    if (same != namesOfRest.end() && ParseListEntry(cur[same->second]).fields == e.fields)
-      return Failure(ListVerdict::Differs, i, r, cur[same->second]);
-    return Failure(ListVerdict::Missing, i, r);
+  // The records read in step, up to the first at which the lists differ.
+  size_t ci = 0, diverged = ref.size();
+  for (size_t i = 0; i < ref.size() && diverged == ref.size(); ++i) {
+    if (ref[i].empty()) continue;
+    if (ci < cur.size() && EqualsNoCase(ref[i], cur[ci])) ++ci;
+    else diverged = i;
   }
+  if (diverged == ref.size()) return ListComparison{true, ListVerdict::Accepted, 0, {}, {}};
+  size_t misplaced = ref.size();
+  for (size_t i = diverged; i < ref.size() && misplaced == ref.size(); ++i)
+    if (!ref[i].empty() && !IsFolderHeader(ref[i]) && ref[i].find(';') == std::string::npos) misplaced = i;
+  FolderMatch m = MatchWithinFolders(ref, cur);
+  if (!m.matched && m.reference < misplaced) {
+    if (m.differs) return Failure(ListVerdict::Differs, m.reference, ref[m.reference], cur[m.current]);
+    return Failure(ListVerdict::Missing, m.reference, ref[m.reference]);
+  }
+  if (misplaced < ref.size()) return Failure(ListVerdict::Misplaced, misplaced, ref[misplaced]);
   return ListComparison{true, ListVerdict::Accepted, 0, {}, {}};
 }
 

@@ -4,23 +4,21 @@
 // byte-identical list - without parsing. Otherwise the lists are read line
 // by line (text mode, records of at most 259 bytes in the system code page,
 // each list decoded from its own code page) and compared without regard to
-// case. While the lists agree they are read in step; from the first line at
-// which they differ on, every remaining reference line must be found in the
-// rest of the current list:
-//   - a folder header ("FILE:") and a file entry must occur there as the
-//     same line (case aside); the current list may hold extra entries and
-//     list folders in another order;
+// case. While the lists agree they are read in step. Once they differ:
+//   - every folder header and file entry of the reference list must be in
+//     the current list, each entry within its folder (list_folders.h): the
+//     current list may hold extra entries and folders and list its folders
+//     in another order, but an entry found only in another folder, or
+//     found in its folder with another size or check value, fails - also
+//     when the same name stands in another folder with that size and
+//     check, as when two files of one name in two folders swap sizes;
 //   - any other non-empty line (no ';') must stand where the lists first
 //     differed, which it cannot: the comparison fails;
 //   - empty lines of the reference list are not entries and are skipped.
-// An entry whose name is found with another size or check value is reported
-// as differing, one whose name is not found as missing.
-//
-// Unlike a search that takes the first line of the same name, a reference
-// entry is matched by any equal line, so plain naming - where files of
-// different folders share names - does not refuse an intact folder; and the
-// lists are compared as whole lines, never from a byte offset of the other
-// list.
+// The first failing reference line is reported: an entry found in its
+// folder with another size or check value as differing, any other as
+// missing. Lists are compared as whole records, never from a byte offset
+// of the other list.
 #pragma once
 
 #include <cstddef>

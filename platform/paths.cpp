@@ -4,6 +4,10 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <utility>
+
+#include "platform/unicode_upcase_table.h"
+
 namespace flashery {
 
 std::string JoinPath(std::string_view a, std::string_view b) {
@@ -62,38 +66,43 @@ std::u16string Utf8ToUtf16(std::string_view s) {
 }
 
 char16_t UpcaseUnit(char16_t c) {
-  if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 0x20);
-  if (c < 0x80) return c;
-  if ((c >= 0xE0 && c <= 0xFE && c != 0xF7)) return static_cast<char16_t>(c - 0x20);
-  if (c == 0xFF) return 0x178;
-  if (c >= 0x100 && c <= 0x17F) {
-    // Latin Extended-A pairs: upper at even code points up to U+0137, then
-    // at odd ones from U+0139 to U+0148, even again from U+014A to U+0177.
-    if ((c <= 0x137 || (c >= 0x14A && c <= 0x177)) && (c & 1)) return static_cast<char16_t>(c - 1);
-    if (((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) && !(c & 1))
-      return static_cast<char16_t>(c - 1);
-    return c;
+  if (c < 0x80) return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 0x20) : c;
+  // The last run that starts at or before c.
+  size_t lo = 0, hi = kUpcaseRunCount;
+  while (lo < hi) {
+    size_t mid = lo + (hi - lo) / 2;
+    if (kUpcaseRuns[mid].first <= c) lo = mid + 1;
+    else hi = mid;
   }
-  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return static_cast<char16_t>(c - 0x20);
-  if (c >= 0x430 && c <= 0x44F) return static_cast<char16_t>(c - 0x20);
-  if (c >= 0x450 && c <= 0x45F) return static_cast<char16_t>(c - 0x50);
-  if (c >= 0xFF41 && c <= 0xFF5A) return static_cast<char16_t>(c - 0x20);
-  return c;
+  if (lo == 0) return c;
+  const UpcaseRun& run = kUpcaseRuns[lo - 1];
+  if (c > run.last || (c - run.first) % run.stride != 0) return c;
+  return static_cast<char16_t>(static_cast<int32_t>(c) + run.delta);
 }
 
-int CompareNamesNoCase(std::string_view a, std::string_view b) {
-  std::u16string ua = Utf8ToUtf16(a), ub = Utf8ToUtf16(b);
-  size_t n = std::min(ua.size(), ub.size());
-  for (size_t i = 0; i < n; ++i) {
-    char16_t x = UpcaseUnit(ua[i]), y = UpcaseUnit(ub[i]);
-    if (x != y) return x < y ? -1 : 1;
+std::u16string NameKey(std::string_view name, Codepage legacy) {
+  std::u16string key;
+  if (IsValidUtf8(name)) {
+    key = Utf8ToUtf16(name);
+  } else if (auto decoded = ConvertCodepage(name, legacy, Codepage::Utf8)) {
+    key = Utf8ToUtf16(*decoded);
+  } else {
+    key = Utf8ToUtf16(name);
   }
-  if (ua.size() == ub.size()) return 0;
-  return ua.size() < ub.size() ? -1 : 1;
+  for (char16_t& c : key) c = UpcaseUnit(c);
+  return key;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) { return CompareNamesNoCase(a, b) == 0; }
+int CompareNamesNoCase(std::string_view a, std::string_view b, Codepage legacy) {
+  int c = NameKey(a, legacy).compare(NameKey(b, legacy));
+  return c < 0 ? -1 : c > 0 ? 1 : 0;
+}
 
+bool EqualsNoCase(std::string_view a, std::string_view b, Codepage legacy) {
+  return CompareNamesNoCase(a, b, legacy) == 0;
+}
+
+// n and p are upcased already (NameKey).
 static bool MatchUnits(const std::u16string& n, size_t i, const std::u16string& p, size_t j) {
   while (j < p.size()) {
     if (p[j] == u'*') {
@@ -104,7 +113,7 @@ static bool MatchUnits(const std::u16string& n, size_t i, const std::u16string& 
       return false;
     }
     if (i >= n.size()) return false;
-    if (p[j] != u'?' && UpcaseUnit(p[j]) != UpcaseUnit(n[i])) return false;
+    if (p[j] != u'?' && p[j] != n[i]) return false;
     ++i;
     ++j;
   }
@@ -112,10 +121,10 @@ static bool MatchUnits(const std::u16string& n, size_t i, const std::u16string& 
 }
 
 bool MatchesWildcard(std::string_view name, std::string_view pattern) {
-  return MatchUnits(Utf8ToUtf16(name), 0, Utf8ToUtf16(pattern), 0);
+  return MatchUnits(NameKey(name), 0, NameKey(pattern), 0);
 }
 
-std::vector<DirEntry> ListFolder(const std::string& dir, bool* ok) {
+std::vector<DirEntry> ListFolder(const std::string& dir, bool* ok, Codepage legacy) {
   std::vector<DirEntry> out;
   DIR* d = ::opendir(dir.c_str());
   if (ok) *ok = d != nullptr;
@@ -136,11 +145,18 @@ std::vector<DirEntry> ListFolder(const std::string& dir, bool* ok) {
     out.push_back(std::move(entry));
   }
   ::closedir(d);
-  std::stable_sort(out.begin(), out.end(), [](const DirEntry& x, const DirEntry& y) {
-    int c = CompareNamesNoCase(x.name, y.name);
-    return c != 0 ? c < 0 : x.name < y.name;
+  // Each name is decoded and upcased once, not at every comparison.
+  std::vector<std::pair<std::u16string, size_t>> keys;
+  keys.reserve(out.size());
+  for (size_t i = 0; i < out.size(); ++i) keys.emplace_back(NameKey(out[i].name, legacy), i);
+  std::sort(keys.begin(), keys.end(), [&out](const auto& x, const auto& y) {
+    if (x.first != y.first) return x.first < y.first;
+    return out[x.second].name < out[y.second].name;
   });
-  return out;
+  std::vector<DirEntry> sorted;
+  sorted.reserve(out.size());
+  for (const auto& k : keys) sorted.push_back(std::move(out[k.second]));
+  return sorted;
 }
 
 std::optional<std::string> ResolveNoCase(const std::string& dir, std::string_view name) {

@@ -65,8 +65,8 @@ TEST(CompareLists, EveryReferenceLineIsFoundAsAWholeLine) {
       {"two empty lists", "", "", V::Identical, 0, nullptr},
       {"folders reordered, extra entries, names in another case",
        Crlf(kReference),
-       Crlf("FILE: music\nnew.mp3;1byte;0x00000001\nA.MP3;10byte;0x0000000A\nFILE: extra\nx;1byte;0x00000001\n"
-            "FILE: video\nc.avi;30byte;0x0000000c\nb.mp3;20byte;0x0000000b\n"),
+       Crlf("FILE: video\nc.avi;30byte;0x0000000c\nFILE: extra\nx;1byte;0x00000001\n"
+            "FILE: music\nnew.mp3;1byte;0x00000001\nb.mp3;20byte;0x0000000b\nA.MP3;10byte;0x0000000A\n"),
        V::Accepted, 0, nullptr},
       {"another size", kReference,
        "FILE: music\na.mp3;10byte;0x0000000a\nb.mp3;21byte;0x0000000b\nFILE: video\nc.avi;30byte;0x0000000c\n",
@@ -106,7 +106,7 @@ TEST(CompareLists, EveryReferenceLineIsFoundAsAWholeLine) {
     WriteWholeFile(t / "ref.txt", r.ref);
     WriteWholeFile(t / "cur.txt", r.cur);
     ListComparison c = CompareLists(t / "ref.txt", t / "cur.txt");
-    EXPECT_EQ(ListVerdictName(c.verdict), ListVerdictName(r.verdict));
+    EXPECT_STREQ(ListVerdictName(c.verdict), ListVerdictName(r.verdict));
     EXPECT_EQ(c.accepted, r.verdict == V::Identical || r.verdict == V::Accepted);
     if (r.line) {
       EXPECT_EQ(c.referenceLine, r.line);
@@ -117,6 +117,59 @@ TEST(CompareLists, EveryReferenceLineIsFoundAsAWholeLine) {
   }
   EXPECT_EQ(CompareLists(t / "ref.txt", t / "absent.txt").verdict, V::Unreadable);
   EXPECT_EQ(CompareLists("", t / "ref.txt").verdict, V::Unreadable);
+}
+
+// Each entry is matched within its folder: the block of its header when
+// the list carries own names, the path in its name when it carries paths.
+TEST(CompareLists, MatchesEachEntryWithinItsFolder) {
+  using V = ListVerdict;
+  const std::string plain = "FILE: a\nx;5byte\ny;1byte\nFILE: b\nx;7byte\n";
+  const std::string paths = "FILE: a\na\\x;5byte\nFILE: b\nb\\x;7byte\nroot;1byte\n";
+  struct Row {
+    const char* what;
+    std::string ref, cur;
+    V verdict;
+    size_t line;
+    const char* currentText;  // for Differs
+  } rows[] = {
+      {"folders reordered", plain, "FILE: b\nx;7byte\nFILE: a\ny;1byte\nx;5byte\n", V::Accepted, 0, ""},
+      {"sizes swapped across folders", plain, "FILE: a\nx;7byte\ny;1byte\nFILE: b\nx;5byte\n", V::Differs, 2,
+       "x;7byte"},
+      {"swapped and reordered", plain, "FILE: b\nx;5byte\nFILE: a\nx;7byte\ny;1byte\n", V::Differs, 2, "x;7byte"},
+      {"one name, equal sizes, two folders", "FILE: a\nx;5byte\nFILE: b\nx;5byte\n",
+       "FILE: b\nx;5byte\nFILE: a\nx;5byte\n", V::Accepted, 0, ""},
+      {"a file moved to another folder", plain, "FILE: a\nx;5byte\nFILE: b\nx;7byte\ny;1byte\n", V::Missing, 3,
+       ""},
+      {"a folder's entries under another header", plain, "FILE: a\nx;5byte\ny;1byte\nFILE: c\nx;7byte\n",
+       V::Missing, 4, ""},
+      {"two folders of one name, either way round", "FILE: m\nx;1byte\nFILE: m\nx;2byte\n",
+       "FILE: m\nx;2byte\nFILE: m\nx;1byte\n", V::Accepted, 0, ""},
+      {"two folders of one name, one left", "FILE: m\nx;1byte\nFILE: m\nx;2byte\n", "FILE: m\nx;2byte\nx;1byte\n",
+       V::Missing, 3, ""},
+      {"a folder's header with another case", plain, "file: A\nX;5BYTE\ny;1byte\nFILE: B\nx;7byte\n", V::Accepted,
+       0, ""},
+      {"an entry twice in its folder, once in the current", "FILE: a\nx;1byte\nx;1byte\n",
+       "FILE: a\nx;1byte\nz;1byte\n", V::Missing, 3, ""},
+      {"paths: folders reordered, root entry after a folder", paths,
+       "root;1byte\nFILE: b\nb\\x;7byte\nFILE: a\na\\x;5byte\n", V::Accepted, 0, ""},
+      {"paths: sizes swapped", paths, "FILE: a\na\\x;7byte\nFILE: b\nb\\x;5byte\nroot;1byte\n", V::Differs, 2,
+       "a\\x;7byte"},
+      {"paths: a file moved", paths, "FILE: a\na\\x;5byte\nFILE: b\nroot;1byte\nFILE: c\nc\\x;7byte\n", V::Missing,
+       4, ""},
+  };
+  TempDir t;
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    WriteWholeFile(t / "ref.txt", Crlf(r.ref));
+    WriteWholeFile(t / "cur.txt", Crlf(r.cur));
+    ListComparison c = CompareLists(t / "ref.txt", t / "cur.txt");
+    EXPECT_STREQ(ListVerdictName(c.verdict), ListVerdictName(r.verdict));
+    EXPECT_EQ(c.accepted, r.verdict == V::Accepted);
+    if (r.line) {
+      EXPECT_EQ(c.referenceLine, r.line);
+    }
+    EXPECT_EQ(c.currentText, r.currentText);
+  }
 }
 
 TEST(ListRecords, LongLinesAreReadInPiecesOfTheSystemCodePage) {

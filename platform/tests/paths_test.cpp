@@ -37,6 +37,59 @@ TEST(FolderListing, ComesInCaseInsensitiveOrdinalOrder) {
   EXPECT_FALSE(ok);
 }
 
+// Names compare as NTFS compares them: UTF-16 code units after the simple
+// upper-case mapping of Unicode, ordinal; names in the legacy code page are
+// decoded first.
+TEST(NameOrder, UpcasesEveryScriptAndComparesCodeUnits) {
+  struct Row {
+    const char *a, *b;
+    int order;
+    Codepage legacy = Codepage::Gbk;
+  } rows[] = {
+      {"ⅰ", "Ⅱ", -1},           // U+2170 upcases to U+2160, before U+2161
+      {"ⅹ", "Ⅹ", 0},
+      {"ä", "Ä", 0},
+      {"ä", "b", 1},             // U+00C4 after 'B'
+      {"ß", "SS", 1},            // no simple upper case: stays U+00DF
+      {"ß", "ẞ", -1},            // U+00DF before U+1E9E
+      {"σ", "Σ", 0},
+      {"ς", "Σ", 0},             // final sigma too
+      {"ς1", "σ2", -1},
+      {"я", "Я", 0},
+      {"ё", "Ё", 0},
+      {"ａｂ", "ＡＢ", 0},       // full-width
+      {"ａｂ", "ＡＣ", -1},
+      {"ǆ", "Ǆ", 0},
+      {"a_1", "ABD", 1},         // '_' after the upcased letters
+      {"abc", "ABCD", -1},
+      {"中", "文", -1},          // ordinal, not a pronunciation order
+      {"😀", "ｚ", -1},          // surrogate D83D before U+FF3A
+      {"𐐨", "𐐀", 1},            // above U+FFFF: not upcased
+      {"\xA2\xA1", "Ⅰ", 0},      // ⅰ in GBK bytes
+      {"\xA2\xA1", "Ⅱ", -1},
+      {"\xD6\xD0\xCE\xC4", "中文", 0},
+      {"\xA2\xA1", "Ⅰ", -1, Codepage::Cp1252},  // "¢¡" there
+      {"\xFF\xFF", "\xFF\xFE", 0},  // neither UTF-8 nor GBK: U+FFFD each
+  };
+  for (const Row& r : rows) {
+    EXPECT_EQ(CompareNamesNoCase(r.a, r.b, r.legacy), r.order) << r.a << " " << r.b;
+    EXPECT_EQ(CompareNamesNoCase(r.b, r.a, r.legacy), -r.order) << r.a << " " << r.b;
+  }
+  EXPECT_TRUE(MatchesWildcard("ⅰ.qfm", "Ⅰ.QFM"));
+  EXPECT_TRUE(MatchesWildcard("\xA2\xA1.qfm", "*.QFM"));
+  EXPECT_EQ(UpcaseUnit(0xD83D), 0xD83D);
+}
+
+TEST(FolderListing, OrdersNamesOutsideAsciiAndLegacyNamesAsNtfsDoes) {
+  testing::TempDir dir;
+  const std::vector<std::string> expected = {"z", "ς1", "σ2", "Σ3", "\xA2\xA1.txt" /* ⅰ in GBK */, "ⅱ.txt",
+                                             "Ⅲ.txt", "中", "😀", "ａ", "Ｂ"};
+  for (auto it = expected.rbegin(); it != expected.rend(); ++it) ASSERT_TRUE(WriteWholeFile(dir / *it, "x"));
+  EXPECT_EQ(Names(ListFolder(dir.path())), expected);
+  // Read as Big5, the same bytes are no Roman numeral and sort elsewhere.
+  EXPECT_NE(Names(ListFolder(dir.path(), nullptr, Codepage::Big5)), expected);
+}
+
 TEST(NameMatching, ResolvesLayoutNamesWithoutCase) {
   testing::TempDir dir;
   ASSERT_TRUE(MakeDirectories(dir / "QuilMap/gps"));
