@@ -98,12 +98,12 @@ std::vector<BusEntry> SysfsBus::List() {
     std::string usbDevice = DirName(usbInterface);
     if (!IsUnder(usbDevice, *root)) continue;
 
-    std::string serial = ReadAttribute(JoinPath(usbDevice, "serial"));
-    if (serial.find_first_not_of(" \t") == std::string::npos)
-      serial = "port_" + BaseName(usbDevice);
-    auto path = BuildInterfacePath(ReadAttribute(JoinPath(*scsiDevice, "vendor")),
-                                   ReadAttribute(JoinPath(*scsiDevice, "model")),
-                                   ReadAttribute(JoinPath(*scsiDevice, "rev")), serial);
+    const std::string vendor = ReadAttribute(JoinPath(*scsiDevice, "vendor"));
+    const std::string model = ReadAttribute(JoinPath(*scsiDevice, "model"));
+    const std::string rev = ReadAttribute(JoinPath(*scsiDevice, "rev"));
+    auto path = BuildInterfacePath(vendor, model, rev, ReadAttribute(JoinPath(usbDevice, "serial")));
+    // No serial, or one of nothing but blanks: the USB port names it.
+    if (!path) path = BuildInterfacePath(vendor, model, rev, "port_" + BaseName(usbDevice));
     if (!path || path->size() > kInterfacePathMax || !MatchHandsetPath(*path, "")) continue;
     out.push_back({*path, JoinPath(devRoot_, name)});
   }

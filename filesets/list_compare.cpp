@@ -110,12 +110,12 @@ ListComparison CompareLists(const std::string& referenceList, const std::string&
   std::unordered_map<std::string, size_t> namesOfRest;     // entry name -> first such line
   for (size_t i = 0; i < ref.size(); ++i) {
     const std::string& r = ref[i];
-    if (r.empty()) continue;
     if (!diverged) {
       if (ci < cur.size() && EqualsNoCase(r, cur[ci])) {
         ++ci;
         continue;
       }
+      if (r.empty()) continue;
       diverged = true;
       for (size_t k = ci; k < cur.size(); ++k) {
         rest.insert(Fold(cur[k]));
@@ -123,6 +123,7 @@ ListComparison CompareLists(const std::string& referenceList, const std::string&
         if (e.fields >= 2) namesOfRest.emplace(e.name, k);
       }
     }
+    if (r.empty()) continue;
     bool header = IsFolderHeader(r);
     if (!header && r.find(';') == std::string::npos) return Failure(ListVerdict::Misplaced, i, r);
     if (rest.count(Fold(r))) continue;

@@ -12,7 +12,9 @@
 //     list folders in another order;
 //   - any other non-empty line (no ';') must stand where the lists first
 //     differed, which it cannot: the comparison fails;
-//   - empty lines of the reference list are not entries and are skipped.
+//   - empty lines of the reference list are not entries: while the lists
+//     agree one is read in step with an empty line of the current list,
+//     otherwise it is skipped.
 // An entry whose name is found with another size or check value is reported
 // as differing, one whose name is not found as missing.
 //

@@ -9,13 +9,14 @@
 // and the bus is listed.
 //
 // Checked besides memory safety:
-//  - at most the bus's limit of entries, each opened by DEV/sgN of its
-//    own node;
-//  - every interface path is the maker's, at most 259 bytes of printable
-//    ASCII without upper case, with exactly the path's own separators
-//    (3 '\', 3 '#', 4 '&'), so no attribute can move a field;
-//  - its instance id is non-empty and at most 32 bytes, and the same
-//    attributes give the same path through BuildInterfacePath.
+//  - exactly the nodes below a mass-storage interface whose attributes
+//    make a path of the maker are listed, in node order, each with that
+//    path (BuildInterfacePath of its attributes; its USB port when the
+//    serial names nothing) and opened by DEV/sgN of its own node;
+//  - every interface path has at most 259 bytes of printable ASCII without
+//    upper case, with exactly the path's own separators (3 '\', 3 '#',
+//    4 '&'), so no attribute can move a field, and a non-empty instance id
+//    of at most 32 bytes.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -113,29 +114,38 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SetAttribute(tree.scsi[n] + "/rev", f[4]);
   }
 
+  // What the scan must find: node n when its tree is a USB mass-storage
+  // disk of the maker. Its attributes give its path; a serial that leaves
+  // nothing to name the handset by gives way to its USB port.
+  std::string expected[2];
+  for (int n = 0; n < 2; ++n) {
+    if (n == 1 && data[0] % 5 != 0) continue;
+    std::string interfaceClass = ReadBack(tree.interfaces[n] + "/bInterfaceClass");
+    while (!interfaceClass.empty() && std::string_view("\n\r \0", 4).find(interfaceClass.back()) != std::string_view::npos)
+      interfaceClass.pop_back();
+    if (interfaceClass != "08") continue;
+    const std::string device = DirName(tree.interfaces[n]);
+    const std::string vendor = ReadBack(tree.scsi[n] + "/vendor"), model = ReadBack(tree.scsi[n] + "/model"),
+                      rev = ReadBack(tree.scsi[n] + "/rev");
+    auto path = BuildInterfacePath(vendor, model, rev, ReadBack(device + "/serial"));
+    if (!path) path = BuildInterfacePath(vendor, model, rev, "port_" + BaseName(device));
+    if (path && MatchHandsetPath(*path, "")) expected[n] = *path;
+  }
+
   SysfsBus bus(tree.root, "/devroot");
   std::vector<BusEntry> entries = bus.List();
-  Require(entries.size() <= 2);
+  std::vector<BusEntry> want;
+  for (int n = 0; n < 2; ++n)
+    if (!expected[n].empty()) want.push_back({expected[n], "/devroot/sg" + std::to_string(n)});
+  Require(entries == want);
   for (const BusEntry& e : entries) {
     const std::string& p = e.interfacePath;
-    Require(e.openPath == "/devroot/sg0" || e.openPath == "/devroot/sg1");
-    Require(p.size() <= kInterfacePathMax && MatchHandsetPath(p, ""));
+    Require(p.size() <= kInterfacePathMax);
     Require(std::all_of(p.begin(), p.end(), [](char c) { return c > ' ' && c < 0x7F && !(c >= 'A' && c <= 'Z'); }));
     Require(std::count(p.begin(), p.end(), '\\') == 3 && std::count(p.begin(), p.end(), '#') == 3 &&
             std::count(p.begin(), p.end(), '&') == 4);
     HandsetPathParts parts = ParseHandsetPath(p);
     Require(!parts.instanceId.empty() && parts.instanceId.size() <= 32);
-    // Only sg1's own tree is a USB disk; the node's attributes give the
-    // same path, and a serial that leaves nothing to name the handset by
-    // gives way to its USB port.
-    const int n = e.openPath.back() - '0';
-    Require(n == 0 || data[0] % 5 == 0);
-    const std::string device = DirName(tree.interfaces[n]);
-    const std::string vendor = ReadBack(tree.scsi[n] + "/vendor"), model = ReadBack(tree.scsi[n] + "/model"),
-                      rev = ReadBack(tree.scsi[n] + "/rev");
-    auto expected = BuildInterfacePath(vendor, model, rev, ReadBack(device + "/serial"));
-    if (!expected) expected = BuildInterfacePath(vendor, model, rev, "port_" + BaseName(device));
-    Require(expected && *expected == p);
   }
   return 0;
 }

@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Require(IsValidUtf8(doc.Serialize()));
 
   TextTable table;
-  table.Load(path);
+  table.LoadFrom(doc);
   Require(table.size() == TextTable::kCount);
   for (int id = -1; id <= TextTable::kCount; ++id) CheckText(table.Get(id), TextTable::kMaxBytes);
   Require(table.Get(-1).empty() && table.Get(TextTable::kCount).empty());
