@@ -9,6 +9,12 @@ OpenResult StoppableTransport::Open(const std::string& devicePath) {
   return inner_->Open(devicePath);
 }
 
+OpenResult StoppableTransport::OpenHandset(const std::string& devicePath,
+                                           const std::string& instanceId) {
+  if (stop_.stop_requested() || !inner_) return OpenResult{false, ECANCELED};
+  return inner_->OpenHandset(devicePath, instanceId);
+}
+
 SendResult StoppableTransport::Send(const std::array<uint8_t, kCdbLength>& cdb, DataDirection direction,
                                     uint8_t* data, uint32_t length, uint32_t timeoutMs) {
   if (stop_.stop_requested() || !inner_) {

@@ -25,6 +25,7 @@ class StoppableTransport final : public Transport {
   StoppableTransport(std::unique_ptr<Transport> inner, std::stop_token stop)
       : inner_(std::move(inner)), stop_(std::move(stop)) {}
   OpenResult Open(const std::string& devicePath) override;
+  OpenResult OpenHandset(const std::string& devicePath, const std::string& instanceId) override;
   SendResult Send(const std::array<uint8_t, kCdbLength>& cdb, DataDirection direction, uint8_t* data,
                   uint32_t length, uint32_t timeoutMs) override;
   void Close() override;

@@ -35,12 +35,15 @@ void DeviceMonitor::Stop() {
 }
 
 int DeviceMonitor::ScanOnce() {
-  std::vector<PortRecord> found = DiscoverHandsets(bus_, modelFilter());
+  // Every handset of the maker: the filter is applied by the binding, which
+  // keeps a running port's handset whatever the model.
+  std::vector<PortRecord> found = DiscoverHandsets(bus_, "");
+  std::string model = modelFilter();
   ScanDecision decision;
   records_.Update([&](std::array<PortRecord, kRecordCount>& all) {
     std::array<PortRecord, kPortCount> ports;
     for (int i = 0; i < kPortCount; ++i) ports[static_cast<size_t>(i)] = all[static_cast<size_t>(i)];
-    decision = DecideScan(ports, found);
+    decision = DecideScan(ports, found, model);
     for (int i = 0; i < kPortCount; ++i)
       all[static_cast<size_t>(i)] = decision.ports[static_cast<size_t>(i)];
   });

@@ -1,14 +1,16 @@
 // DeviceMonitor: the background thread that keeps the port records in step
 // with the handsets on the bus. Start clears all 16 records once, then the
-// thread scans every 50 ms (through the Clock): discovery with the current
-// model filter, the binding decision of port_binding.h applied to the
-// table under its lock, the panel updates (outside the lock), a 200 ms
-// pause per refreshed running port, and connectedCount.
+// thread scans every 50 ms (through the Clock): discovery of every handset
+// of the maker, the binding decision of port_binding.h with the current
+// model filter applied to the table under its lock, the panel updates
+// (outside the lock), a 200 ms pause per refreshed running port, and
+// connectedCount.
 //
 // The thread is a std::jthread and stops on its stop flag: Stop (or the
 // destructor) requests the stop and joins; it never kills the thread in
 // the middle of a scan. The model filter may be changed from any thread at
-// any time; it takes effect at the next scan.
+// any time; it takes effect at the next scan, for ports without a running
+// job only.
 #pragma once
 
 #include <atomic>

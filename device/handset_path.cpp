@@ -85,4 +85,9 @@ std::optional<std::string> BuildInterfacePath(std::string_view vendor, std::stri
   return path;
 }
 
+std::string InstanceIdOfSerial(std::string_view serial) {
+  // The cleaned serial holds no '#' or '&', so only the length cut applies.
+  return CleanField(serial, 64).substr(0, kInstanceIdMax);
+}
+
 }  // namespace flashery

@@ -44,4 +44,8 @@ HandsetPathParts ParseHandsetPath(std::string_view path);
 std::optional<std::string> BuildInterfacePath(std::string_view vendor, std::string_view product,
                                               std::string_view revision, std::string_view serial);
 
+// The instance id that the interface path built from this USB serial
+// carries (ParseHandsetPath of BuildInterfacePath); "" for an empty serial.
+std::string InstanceIdOfSerial(std::string_view serial);
+
 }  // namespace flashery

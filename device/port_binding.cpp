@@ -2,6 +2,8 @@
 
 #include <optional>
 
+#include "device/handset_path.h"
+
 namespace flashery {
 
 namespace {
@@ -22,20 +24,25 @@ PortRecord Refreshed(const PortRecord& fresh, uint32_t state) {
 }  // namespace
 
 ScanDecision DecideScan(const std::array<PortRecord, kPortCount>& current,
-                        const std::vector<PortRecord>& found) {
+                        const std::vector<PortRecord>& allFound, std::string_view model) {
   ScanDecision d;
   d.ports = current;
   auto& ports = d.ports;
 
-  auto foundIndexOf = [&](const std::string& id) -> std::optional<size_t> {
-    for (size_t k = 0; k < found.size(); ++k)
-      if (found[k].instanceId == id) return k;
-    return std::nullopt;
+  // A running port sees every handset of the maker; the others only those
+  // of the model.
+  std::vector<bool> ofModel;
+  for (const PortRecord& f : allFound) ofModel.push_back(MatchHandsetPath(f.devicePath, model));
+  auto visible = [&](const PortRecord& p, size_t k) { return p.state == kPortRunning || ofModel[k]; };
+  auto seen = [&](const PortRecord& p) {
+    for (size_t k = 0; k < allFound.size(); ++k)
+      if (allFound[k].instanceId == p.instanceId && visible(p, k)) return true;
+    return false;
   };
 
   // 1. Vanished handsets.
   for (PortRecord& p : ports) {
-    if (p.bound() && foundIndexOf(p.instanceId)) continue;
+    if (p.bound() && seen(p)) continue;
     if (p.state == kPortRunning)
       p.attached = 0;
     else
@@ -50,8 +57,9 @@ ScanDecision DecideScan(const std::array<PortRecord, kPortCount>& current,
     if (!p.bound() || p.attached != 1) continue;
     const PortRecord* first = nullptr;
     bool unchanged = false;
-    for (const PortRecord& f : found) {
-      if (f.instanceId != p.instanceId) continue;
+    for (size_t k = 0; k < allFound.size(); ++k) {
+      const PortRecord& f = allFound[k];
+      if (f.instanceId != p.instanceId || !visible(p, k)) continue;
       if (!first) first = &f;
       if (SamePaths(p, f)) unchanged = true;
     }
@@ -59,18 +67,20 @@ ScanDecision DecideScan(const std::array<PortRecord, kPortCount>& current,
     if (p.state == kPortRunning) ++d.refreshedRunning;
     p = Refreshed(*first, p.state);
   }
-  std::vector<std::optional<PortRecord>> newList;
-  for (const PortRecord& f : found) {
+  // Entries of allFound not held by a port that sees them attached.
+  std::vector<std::optional<size_t>> newList;
+  for (size_t k = 0; k < allFound.size(); ++k) {
+    const PortRecord& f = allFound[k];
     bool held = false;
     for (const PortRecord& p : ports)
       if (!f.instanceId.empty() && p.instanceId == f.instanceId && p.attached == 1) held = true;
-    if (!held) newList.emplace_back(f);
+    if (!held) newList.emplace_back(k);
   }
 
   auto takeFirst = [&](auto&& wanted) -> std::optional<PortRecord> {
     for (auto& entry : newList) {
-      if (entry && wanted(*entry)) {
-        PortRecord r = *entry;
+      if (entry && wanted(allFound[*entry], *entry)) {
+        PortRecord r = allFound[*entry];
         entry.reset();
         return r;
       }
@@ -81,7 +91,8 @@ ScanDecision DecideScan(const std::array<PortRecord, kPortCount>& current,
   // 3. Returning handsets of bound ports that lost them.
   for (PortRecord& p : ports) {
     if (!p.bound() || p.attached == 1) continue;
-    auto back = takeFirst([&](const PortRecord& r) { return r.instanceId == p.instanceId; });
+    auto back = takeFirst(
+        [&](const PortRecord& r, size_t k) { return r.instanceId == p.instanceId && visible(p, k); });
     if (!back) continue;
     if (p.state == kPortRunning) ++d.refreshedRunning;
     p = Refreshed(*back, p.state);
@@ -96,8 +107,8 @@ ScanDecision DecideScan(const std::array<PortRecord, kPortCount>& current,
   for (int i = 0; i < kPortCount; ++i) {
     PortRecord& p = ports[static_cast<size_t>(i)];
     if (p.state != kPortIdle || p.bound()) continue;
-    auto next = takeFirst([&](const PortRecord& r) {
-      return !r.instanceId.empty() && !heldByAPort(r.instanceId);
+    auto next = takeFirst([&](const PortRecord& r, size_t k) {
+      return ofModel[k] && !r.instanceId.empty() && !heldByAPort(r.instanceId);
     });
     if (!next) break;
     p = Refreshed(*next, kPortIdle);
@@ -108,8 +119,15 @@ ScanDecision DecideScan(const std::array<PortRecord, kPortCount>& current,
   for (int i = 0; i < kPortCount; ++i)
     if (!ports[static_cast<size_t>(i)].bound()) d.panels.push_back({i, false});
 
-  d.connectedCount =
-      found.size() > static_cast<size_t>(kPortCount) ? kPortCount : static_cast<uint32_t>(found.size());
+  // 6. Handsets of the model, and others only while a job runs on them.
+  uint32_t count = 0;
+  for (size_t k = 0; k < allFound.size(); ++k) {
+    bool running = false;
+    for (const PortRecord& p : ports)
+      if (p.state == kPortRunning && p.bound() && p.instanceId == allFound[k].instanceId) running = true;
+    if (ofModel[k] || running) ++count;
+  }
+  d.connectedCount = count > static_cast<uint32_t>(kPortCount) ? kPortCount : count;
   return d;
 }
 

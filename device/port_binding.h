@@ -1,6 +1,17 @@
 // Port binding: what one scan of the device monitor does to the eight port
-// records, decided as a pure function of the records and the handsets
-// found (in bus order).
+// records, decided as a pure function of the records, every handset of the
+// maker found (in bus order) and the model filter (the open package's
+// product name; empty while none is open).
+//
+// The model filter chooses which handsets may be bound and kept by ports
+// without a running job; it never changes a running job. A port whose job
+// runs keeps its own handset, and gets it back after a restart, whatever
+// model the station is set to meanwhile (publishing another model's
+// package must not make a running port's handset look gone). An idle or
+// finished port whose handset is not of the model is cleared like one whose
+// handset left, so a later start can never write one model's package to
+// another model's handset; a job ending on such a handset frees its port
+// at the next scan.
 //
 //  1. A bound port whose handset is among the found ones stays bound. One
 //     whose handset is gone is cleared when idle or finished; while a job
@@ -16,7 +27,8 @@
 //  4. New handsets take the idle empty ports, lowest port first, in bus
 //     order; each bound port's panel shows "connected".
 //  5. Every empty port's panel shows "empty".
-//  6. connectedCount = the number found, at most 8.
+//  6. connectedCount = the handsets of the model found, plus those of
+//     another model that running ports hold, at most 8.
 //
 // All handsets found (up to 16) take part in steps 1-3, so a ninth handset
 // never makes a bound one look gone; the ones beyond the free ports wait
@@ -26,6 +38,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "device/port_record.h"
@@ -48,6 +61,6 @@ struct ScanDecision {
 constexpr uint32_t kRefreshPauseMs = 200;
 
 ScanDecision DecideScan(const std::array<PortRecord, kPortCount>& current,
-                        const std::vector<PortRecord>& found);
+                        const std::vector<PortRecord>& allFound, std::string_view model);
 
 }  // namespace flashery

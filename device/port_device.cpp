@@ -30,6 +30,20 @@ std::string PortDevice::Text(int id) const { return texts_.Get(id); }
 
 bool PortDevice::IsOpen() const { return transport_ && transport_->IsOpen(); }
 
+std::string SenseDetail(const SendResult& r) {
+  const auto& s = r.sense;
+  unsigned code = r.senseLength > 0 ? (s[0] & 0x7Fu) : 0;
+  unsigned key = 0, asc = 0, ascq = 0;
+  if ((code == 0x70 || code == 0x71) && r.senseLength >= 14) {
+    key = s[2] & 0x0Fu, asc = s[12], ascq = s[13];
+  } else if ((code == 0x72 || code == 0x73) && r.senseLength >= 4) {
+    key = s[1] & 0x0Fu, asc = s[2], ascq = s[3];
+  } else {
+    return {};
+  }
+  return FormatString(" sense %X/%02X/%02X", key, asc, ascq);
+}
+
 bool PortDevice::OpenDevice() {
   const std::string& path = record_.openPath.empty() ? record_.devicePath : record_.openPath;
   OpenResult r;
@@ -38,7 +52,7 @@ bool PortDevice::OpenDevice() {
   } else if (path.empty()) {
     r.errorCode = ENOENT;
   } else {
-    r = transport_->Open(path);
+    r = transport_->OpenHandset(path, record_.instanceId);
   }
   if (!r.ok) {
     WriteLog(out, "Error CreateFile %d %s", r.errorCode, record_.instanceId.c_str());
@@ -63,7 +77,8 @@ bool PortDevice::SendCommand(const VendorCommand& cmd, uint8_t* data) {
   if (last_.good()) return true;
   if (logTransportErrors) {
     if (last_.status == SendStatus::kBadStatus) {
-      WriteLogText(out, Text(kTextBadCommandStatus) + FormatString("%u", last_.transferred));
+      WriteLogText(out, Text(kTextBadCommandStatus) + FormatString("%u", last_.transferred) +
+                            SenseDetail(last_));
       WriteLogText(out, "\r\n");
     }
     WriteLogText(out, Text(kTextCommandFailed) + FormatString("%d\r\n", last_.errorCode));

@@ -14,10 +14,15 @@
 // lines the station writes for them:
 //   open failed        "Error CreateFile %d %s" (errno, instanceId)
 //   open succeeded     text 56
-//   bad SCSI status    text 100 + "%d" (bytes transferred), then as below
+//   bad SCSI status    text 100 + "%d" (bytes transferred) + the sense
+//                      detail (SenseDetail), then as below
 //   any failure        text 101 + "%d\r\n" (errno), then "\r\n"
 // Nothing goes to the status line here; the vendor operations decide what
 // the operator sees. Every wait goes through the Clock.
+//
+// OpenDevice opens through Transport::OpenHandset with the record's
+// instanceId, so a node that now belongs to another handset is refused
+// (the "Error CreateFile" line then carries ESTALE).
 #pragma once
 
 #include <cstdint>
@@ -34,6 +39,11 @@ namespace flashery {
 class Clock;
 class TextTable;
 
+// " sense K/AA/QQ" (sense key, additional sense code and qualifier in hex)
+// for a reply whose sense bytes are in fixed (0x70/0x71) or descriptor
+// (0x72/0x73) format and long enough to hold them; "" otherwise.
+std::string SenseDetail(const SendResult& result);
+
 class PortDevice {
  public:
   // `output` supplies view, listener, log and commandLineMode; port,
@@ -44,7 +54,8 @@ class PortDevice {
   PortDevice(const PortDevice&) = delete;
   PortDevice& operator=(const PortDevice&) = delete;
 
-  // Opens record().openPath (the devicePath when no open path is known).
+  // Opens record().openPath (the devicePath when no open path is known)
+  // as the handset record().instanceId.
   bool OpenDevice();
   bool IsOpen() const;
   // Sends one command with its data (`data` holds cmd.dataLength bytes;

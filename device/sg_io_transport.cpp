@@ -1,10 +1,17 @@
 #include "device/sg_io_transport.h"
 
-#include <sys/ioctl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
+#include <optional>
+
+#include "device/sysfs_node.h"
 
 namespace flashery {
 
@@ -24,17 +31,44 @@ constexpr uint16_t kDriverTimeout = 0x06;
 class SystemCalls final : public SgIoCalls {
  public:
   int Open(const std::string& path, int flags) override {
-    for (;;) {
+    for (;;) {  // an open sends nothing to the handset
       int fd = ::open(path.c_str(), flags);
       if (fd >= 0) return fd;
       if (errno != EINTR) return -errno;
     }
   }
-  int SgIo(int fd, sg_io_hdr_t& hdr) override {
-    for (;;) {
-      if (::ioctl(fd, SG_IO, &hdr) == 0) return 0;
-      if (errno != EINTR) return errno;
-    }
+  int Submit(int fd, const sg_io_hdr_t& hdr) override {
+    ssize_t n = ::write(fd, &hdr, sizeof hdr);
+    if (n < 0) return errno;
+    return static_cast<size_t>(n) == sizeof hdr ? 0 : EIO;
+  }
+  int Poll(int fd, int timeoutMs) override {
+    pollfd p{fd, POLLIN, 0};
+    int n = ::poll(&p, 1, timeoutMs);
+    if (n < 0) return -errno;
+    if (n == 0) return 0;
+    if (p.revents & POLLIN) return 1;
+    if (p.revents & POLLNVAL) return -EBADF;
+    if (p.revents & POLLHUP) return -ENODEV;
+    return -EIO;
+  }
+  int Receive(int fd, sg_io_hdr_t& hdr) override {
+    ssize_t n = ::read(fd, &hdr, sizeof hdr);
+    if (n < 0) return errno;
+    return static_cast<size_t>(n) == sizeof hdr ? 0 : EPROTO;
+  }
+  int DeviceNumber(int fd, unsigned& major, unsigned& minor) override {
+    struct stat st;
+    if (::fstat(fd, &st) != 0) return errno;
+    if (!S_ISCHR(st.st_mode)) return ENOTTY;
+    major = ::major(st.st_rdev);
+    minor = ::minor(st.st_rdev);
+    return 0;
+  }
+  uint64_t NowMs() override {
+    timespec t{};
+    ::clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<uint64_t>(t.tv_sec) * 1000u + static_cast<uint64_t>(t.tv_nsec) / 1000000u;
   }
   void Close(int fd) override { ::close(fd); }
 };
@@ -90,11 +124,11 @@ sg_io_hdr_t BuildSgIoHeader(const std::array<uint8_t, kCdbLength>& cdb, DataDire
   return h;
 }
 
-SendResult InterpretSgIoReply(const sg_io_hdr_t& h, int ioctlError, const uint8_t* sense) {
+SendResult InterpretSgIoReply(const sg_io_hdr_t& h, int collectError, const uint8_t* sense) {
   SendResult r;
   r.status = SendStatus::kFailure;
-  if (ioctlError != 0) {
-    r.errorCode = ioctlError;
+  if (collectError != 0) {
+    r.errorCode = collectError;
     return r;
   }
   r.scsiStatus = h.status;
@@ -143,28 +177,111 @@ OpenResult SgIoTransport::Open(const std::string& devicePath) {
   return {true, 0};
 }
 
+OpenResult SgIoTransport::OpenHandset(const std::string& devicePath,
+                                      const std::string& instanceId) {
+  OpenResult r = Open(devicePath);
+  if (!r.ok || instanceId.empty()) return r;
+  unsigned major = 0, minor = 0;
+  int err = calls_.DeviceNumber(fd_, major, minor);
+  if (err == 0) {
+    std::optional<std::string> owner = NodeInstanceId(sysfsRoot_, major, minor);
+    if (!owner)
+      err = ENODEV;
+    else if (*owner != instanceId)
+      err = ESTALE;
+  }
+  if (err == 0) return r;
+  Close();
+  return {false, err};
+}
+
+int32_t SgIoTransport::NextPackId() {
+  lastPackId_ = lastPackId_ >= INT32_MAX ? 1 : lastPackId_ + 1;
+  return lastPackId_;
+}
+
+void SgIoTransport::Forget(int32_t packId) {
+  for (auto it = outstanding_.begin(); it != outstanding_.end(); ++it) {
+    if ((*it)->packId == packId) {
+      outstanding_.erase(it);
+      return;
+    }
+  }
+}
+
+int SgIoTransport::Collect(int32_t packId, sg_io_hdr_t& reply, uint64_t deadlineMs) {
+  for (;;) {
+    uint64_t now = calls_.NowMs();
+    if (now >= deadlineMs) return ETIMEDOUT;
+    uint64_t left = deadlineMs - now;
+    int ready = calls_.Poll(fd_, left > INT32_MAX ? INT32_MAX : static_cast<int>(left));
+    if (ready == -EINTR) continue;
+    if (ready < 0) return -ready;
+    if (ready == 0) return ETIMEDOUT;
+    std::memset(&reply, 0, sizeof reply);
+    reply.interface_id = 'S';
+    int err = calls_.Receive(fd_, reply);
+    if (err == EINTR || err == EAGAIN) continue;
+    if (err != 0) return err;
+    if (reply.pack_id == packId) return 0;
+    Forget(reply.pack_id);  // the late reply of a command given up earlier
+  }
+}
+
 SendResult SgIoTransport::Send(const std::array<uint8_t, kCdbLength>& cdb,
                                DataDirection direction, uint8_t* data, uint32_t length,
                                uint32_t timeoutMs) {
+  SendResult failed;
   if (fd_ < 0) {
-    SendResult r;
-    r.errorCode = EBADF;
-    return r;
+    failed.errorCode = EBADF;
+    return failed;
   }
   if (length > 0 && data == nullptr) {
-    SendResult r;
-    r.errorCode = EINVAL;
-    return r;
+    failed.errorCode = EINVAL;
+    return failed;
   }
-  uint8_t sense[kSenseLength] = {};
-  sg_io_hdr_t h = BuildSgIoHeader(cdb, direction, data, length, timeoutMs, sense);
-  int err = calls_.SgIo(fd_, h);
-  return InterpretSgIoReply(h, err, sense);
+  if (outstanding_.size() >= kMaxOutstanding) {
+    failed.errorCode = EBUSY;
+    return failed;
+  }
+  auto request = std::make_unique<Request>();
+  request->packId = NextPackId();
+  uint8_t* buffer = data;
+  bool dataIn = direction == DataDirection::kFromDevice && length > 0;
+  if (dataIn) {
+    request->dataIn.assign(length, 0);
+    buffer = request->dataIn.data();
+  }
+  sg_io_hdr_t h =
+      BuildSgIoHeader(cdb, direction, buffer, length, timeoutMs, request->sense.data());
+  h.pack_id = request->packId;
+  int err = calls_.Submit(fd_, h);
+  if (err != 0) {
+    failed.errorCode = err;
+    return failed;
+  }
+  Request& mine = *request;
+  outstanding_.push_back(std::move(request));
+  uint64_t deadline = calls_.NowMs() + timeoutMs + kReplyMarginMs;
+  sg_io_hdr_t reply;
+  err = Collect(mine.packId, reply, deadline);
+  if (err != 0) {
+    // The driver may still hold the command: it stays outstanding, its
+    // buffers kept, until its reply is dropped or the node is closed.
+    failed.errorCode = err;
+    return failed;
+  }
+  SendResult r = InterpretSgIoReply(reply, 0, mine.sense.data());
+  if (dataIn && r.transferred > 0)
+    std::memcpy(data, mine.dataIn.data(), r.transferred <= length ? r.transferred : length);
+  Forget(mine.packId);
+  return r;
 }
 
 void SgIoTransport::Close() {
   if (fd_ >= 0) calls_.Close(fd_);
   fd_ = -1;
+  outstanding_.clear();  // after a close the driver writes nothing back
 }
 
 }  // namespace flashery

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -22,6 +23,14 @@ OpenResult SimSocketTransport::Open(const std::string& devicePath) {
   return {true, 0};
 }
 
+uint16_t SimSocketTransport::NextTag() {
+  // Never 0 (untagged) and never a tag whose late reply may still come.
+  do {
+    ++lastTag_;
+  } while (lastTag_ == 0 || std::find(owed_.begin(), owed_.end(), lastTag_) != owed_.end());
+  return lastTag_;
+}
+
 SendResult SimSocketTransport::Send(const std::array<uint8_t, kCdbLength>& cdb,
                                     DataDirection direction, uint8_t* data, uint32_t length,
                                     uint32_t timeoutMs) {
@@ -37,13 +46,15 @@ SendResult SimSocketTransport::Send(const std::array<uint8_t, kCdbLength>& cdb,
   }
   WireRequestHeader request;
   request.direction = direction;
+  request.tag = NextTag();
   request.dataLength = length;
   request.timeoutMs = timeoutMs;
   request.cdb = cdb;
   int budget = SimRealTimeoutMs(timeoutMs, scale_, minRealTimeoutMs_);
   WireIo io = SendWireRequest(fd_, request, data, budget);
+  bool sent = io == WireIo::kOk;
   WireReplyHeader reply;
-  if (io == WireIo::kOk) io = ReadWireReply(fd_, request, data, reply, budget);
+  if (sent) io = ReadWireReply(fd_, request, data, reply, budget, &owed_);
   if (io != WireIo::kOk) {
     int e = errno;
     switch (io) {
@@ -57,7 +68,13 @@ SendResult SimSocketTransport::Send(const std::array<uint8_t, kCdbLength>& cdb,
         r.errorCode = e != 0 ? e : EIO;
         break;
     }
-    Close();
+    // Only a request sent whole and a wait that ended between replies
+    // leave the stream in step.
+    bool inStep = sent && io == WireIo::kTimeout && owed_.size() < kMaxOwedReplies;
+    if (inStep)
+      owed_.push_back(request.tag);
+    else
+      Close();
     return r;
   }
   r.scsiStatus = reply.scsiStatus;
@@ -74,6 +91,7 @@ SendResult SimSocketTransport::Send(const std::array<uint8_t, kCdbLength>& cdb,
 void SimSocketTransport::Close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+  owed_.clear();
 }
 
 }  // namespace flashery

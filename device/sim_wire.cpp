@@ -5,6 +5,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -23,6 +24,8 @@ void PutU16(uint8_t* p, uint16_t v) {
 void PutU32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
+
+uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 uint32_t GetU32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
@@ -120,7 +123,7 @@ WireRequestBytes EncodeRequestHeader(const WireRequestHeader& h) {
   WireRequestBytes b{};
   b[0] = static_cast<uint8_t>(h.direction);
   b[1] = static_cast<uint8_t>(kCdbLength);
-  PutU16(&b[2], 0);
+  PutU16(&b[2], h.tag);
   PutU32(&b[4], h.dataLength);
   PutU32(&b[8], h.timeoutMs);
   std::memcpy(&b[12], h.cdb.data(), kCdbLength);
@@ -133,6 +136,7 @@ std::optional<WireRequestHeader> DecodeRequestHeader(const uint8_t* bytes, size_
   if (bytes[1] != kCdbLength) return std::nullopt;
   WireRequestHeader h;
   h.direction = static_cast<DataDirection>(bytes[0]);
+  h.tag = GetU16(&bytes[2]);
   h.dataLength = GetU32(&bytes[4]);
   h.timeoutMs = GetU32(&bytes[8]);
   std::memcpy(h.cdb.data(), &bytes[12], kCdbLength);
@@ -144,6 +148,7 @@ std::optional<WireRequestHeader> DecodeRequestHeader(const uint8_t* bytes, size_
 WireReplyBytes EncodeReplyHeader(const WireReplyHeader& h) {
   WireReplyBytes b{};
   b[0] = h.scsiStatus;
+  PutU16(&b[2], h.tag);
   PutU32(&b[4], h.returnedLength);
   return b;
 }
@@ -154,10 +159,33 @@ std::optional<WireReplyHeader> DecodeReplyHeader(const uint8_t* bytes, size_t si
   if (bytes == nullptr || size < kWireReplyHeaderSize) return std::nullopt;
   WireReplyHeader h;
   h.scsiStatus = bytes[0];
+  h.tag = GetU16(&bytes[2]);
   h.returnedLength = GetU32(&bytes[4]);
   uint32_t allowed = direction == DataDirection::kFromDevice ? requestedLength : 0;
   if (h.returnedLength > allowed) return std::nullopt;
   return h;
+}
+
+ReplyVerdict ClassifyReplyHeader(const uint8_t* bytes, size_t size, const WireRequestHeader& request,
+                                 const uint16_t* owed, size_t owedCount) {
+  ReplyVerdict v;
+  if (bytes == nullptr || size < kWireReplyHeaderSize) return v;
+  if (owed == nullptr) owedCount = 0;
+  v.header.scsiStatus = bytes[0];
+  v.header.tag = GetU16(&bytes[2]);
+  v.header.returnedLength = GetU32(&bytes[4]);
+  const uint16_t tag = v.header.tag;
+  if (tag == 0 && owedCount > 0) return v;  // an untagged answer or a late one: no telling
+  if (tag == request.tag || tag == 0) {
+    if (DecodeReplyHeader(bytes, size, request.direction, request.dataLength)) v.kind = ReplyKind::kAnswer;
+    return v;
+  }
+  for (size_t i = 0; i < owedCount; ++i) {
+    if (owed[i] != tag) continue;
+    if (v.header.returnedLength <= kWireMaxDataLength) v.kind = ReplyKind::kStale;
+    return v;
+  }
+  return v;
 }
 
 WireIo ReadAll(int fd, void* buffer, size_t size, int timeoutMs) {
@@ -186,21 +214,47 @@ WireIo SendWireRequest(int fd, const WireRequestHeader& header, const uint8_t* d
 }
 
 WireIo ReadWireReply(int fd, const WireRequestHeader& request, uint8_t* buffer,
-                     WireReplyHeader& reply, int timeoutMs) {
+                     WireReplyHeader& reply, int timeoutMs, std::vector<uint16_t>* owed) {
   auto start = Steady::now();
-  WireReplyBytes bytes{};
-  WireIo w = ReadAllTimed(fd, bytes.data(), bytes.size(), timeoutMs, start);
-  if (w != WireIo::kOk) return w;
-  auto decoded = DecodeReplyHeader(bytes.data(), bytes.size(), request.direction,
-                                   buffer ? request.dataLength : 0);
-  if (!decoded) {
-    errno = EPROTO;
-    return WireIo::kError;
+  WireRequestHeader asked = request;
+  if (buffer == nullptr) asked.dataLength = 0;
+  // Past the first byte of a reply, running out of time leaves the stream
+  // out of step: that is an error, not a plain time-out.
+  auto midReply = [](WireIo w) {
+    if (w == WireIo::kTimeout) {
+      errno = ETIMEDOUT;
+      return WireIo::kError;
+    }
+    return w;
+  };
+  for (;;) {
+    WireReplyBytes bytes{};
+    WireIo w = ReadAllTimed(fd, bytes.data(), 1, timeoutMs, start);
+    if (w != WireIo::kOk) return w;
+    w = ReadAllTimed(fd, bytes.data() + 1, bytes.size() - 1, timeoutMs, start);
+    if (w != WireIo::kOk) return midReply(w);
+    const uint16_t* owedTags = owed != nullptr ? owed->data() : nullptr;
+    size_t owedCount = owed != nullptr ? owed->size() : 0;
+    ReplyVerdict v = ClassifyReplyHeader(bytes.data(), bytes.size(), asked, owedTags, owedCount);
+    if (v.kind == ReplyKind::kBad) {
+      errno = EPROTO;
+      return WireIo::kError;
+    }
+    if (v.kind == ReplyKind::kAnswer) {
+      reply = v.header;
+      if (reply.returnedLength == 0) return WireIo::kOk;
+      return midReply(ReadAllTimed(fd, buffer, reply.returnedLength, timeoutMs, start));
+    }
+    // A late reply: read past its data, forget that it was owed.
+    owed->erase(std::find(owed->begin(), owed->end(), v.header.tag));
+    uint8_t scratch[4096];
+    for (uint32_t left = v.header.returnedLength; left > 0;) {
+      uint32_t take = left < sizeof scratch ? left : static_cast<uint32_t>(sizeof scratch);
+      w = ReadAllTimed(fd, scratch, take, timeoutMs, start);
+      if (w != WireIo::kOk) return midReply(w);
+      left -= take;
+    }
   }
-  reply = *decoded;
-  if (reply.returnedLength > 0)
-    return ReadAllTimed(fd, buffer, reply.returnedLength, timeoutMs, start);
-  return WireIo::kOk;
 }
 
 WireIo ReadWireRequest(int fd, WireRequest& request, int timeoutMs) {
@@ -222,14 +276,14 @@ WireIo ReadWireRequest(int fd, WireRequest& request, int timeoutMs) {
   return WireIo::kOk;
 }
 
-WireIo SendWireReply(int fd, uint8_t scsiStatus, const uint8_t* data, uint32_t length,
+WireIo SendWireReply(int fd, uint16_t tag, uint8_t scsiStatus, const uint8_t* data, uint32_t length,
                      int timeoutMs) {
   if (length > kWireMaxDataLength || (length > 0 && data == nullptr)) {
     errno = EINVAL;
     return WireIo::kError;
   }
   auto start = Steady::now();
-  WireReplyBytes bytes = EncodeReplyHeader({scsiStatus, length});
+  WireReplyBytes bytes = EncodeReplyHeader({scsiStatus, tag, length});
   WireIo w = WriteAllTimed(fd, bytes.data(), bytes.size(), timeoutMs, start);
   if (w != WireIo::kOk || length == 0) return w;
   return WriteAllTimed(fd, data, length, timeoutMs, start);

@@ -3,19 +3,27 @@
 // stream socket. One request, one reply; all numbers little-endian.
 //
 //   request : u8 direction (0 none, 1 to device, 2 from device)
-//             u8 cdbLength (16)   u16 reserved (0)
+//             u8 cdbLength (16)   u16 tag
 //             u32 dataLength      u32 timeoutMs
 //             u8 cdb[16]
 //             dataLength bytes    (direction 1 only)
 //   reply   : u8 scsiStatus (0 good, 2 check condition)
-//             u8 reserved[3]
+//             u8 reserved (0)     u16 tag (the request's, echoed)
 //             u32 returnedLength  (direction 2: bytes that follow, <= dataLength)
 //             returnedLength bytes
+//
+// Tags: the station gives every request a new non-zero tag, so that a reply
+// that comes after its command timed out is told apart from the answer to
+// a later command and read past, as an sg descriptor stays usable after a
+// timed-out command. Tag 0 means untagged: a peer that predates tags writes
+// zero there and echoes nothing; such a reply is taken as the answer only
+// while no earlier command still owes one (ClassifyReplyHeader).
 //
 // Either peer may be hostile: decoders check every field, a data length is
 // bounded by kWireMaxDataLength before anything is allocated, and a reply
 // that returns more than was asked for (or anything for a request without
-// data from the handset) is rejected. Reserved fields are written as zero
+// data from the handset) is rejected. A reply read past is skipped through
+// a small fixed buffer, never stored. Reserved fields are written as zero
 // and ignored on reading.
 //
 // A simulated handset present on the bus is the socket DIR/SERIAL.sock and
@@ -47,15 +55,17 @@ constexpr uint32_t kWireMaxDataLength = 1u << 20;
 constexpr size_t kMaxSimSerialLength = 64;
 // The station waits for a simulated handset's reply for the command's
 // time-out in station time, scaled like every sleep (FLASHERY_TIME_SCALE),
-// but never less than this many real milliseconds, so a loaded machine does
-// not turn a prompt reply into a time-out. A handset that means to answer
-// late must therefore be later than SimRealTimeoutMs(timeout, scale).
-constexpr int kSimMinRealTimeoutMs = 500;
+// but never less than this many real milliseconds: eight handsets writing
+// a large package on a loaded two-core machine do miss half a second now
+// and then, never three. A handset that means to answer late must
+// therefore be later than SimRealTimeoutMs(timeout, scale).
+constexpr int kSimMinRealTimeoutMs = 3000;
 int SimRealTimeoutMs(uint32_t stationTimeoutMs, double timeScale,
                      int floorMs = kSimMinRealTimeoutMs);
 
 struct WireRequestHeader {
   DataDirection direction = DataDirection::kNone;
+  uint16_t tag = 0;  // 0: untagged
   uint32_t dataLength = 0;
   uint32_t timeoutMs = 0;
   std::array<uint8_t, kCdbLength> cdb{};
@@ -63,6 +73,7 @@ struct WireRequestHeader {
 
 struct WireReplyHeader {
   uint8_t scsiStatus = 0;
+  uint16_t tag = 0;
   uint32_t returnedLength = 0;
 };
 
@@ -78,10 +89,32 @@ std::optional<WireRequestHeader> DecodeRequestHeader(const uint8_t* bytes, size_
 WireReplyBytes EncodeReplyHeader(const WireReplyHeader& header);
 // Decodes a reply to a request of `direction` and `requestedLength`:
 // nullopt when the bytes are short or returnedLength is more than the
-// request allows (0 unless direction is kFromDevice).
+// request allows (0 unless direction is kFromDevice). The tag is not
+// checked here.
 std::optional<WireReplyHeader> DecodeReplyHeader(const uint8_t* bytes, size_t size,
                                                  DataDirection direction,
                                                  uint32_t requestedLength);
+
+// What the station makes of a reply header read while `request` waits for
+// its answer and the commands tagged `owed` (count entries, non-zero) timed
+// out without one:
+//   kAnswer  the answer to `request`: its tag, or tag 0 from an untagged
+//            peer while nothing is owed; returnedLength fits the request;
+//   kStale   the late reply to an owed command (header.tag names it); its
+//            returnedLength bytes (<= kWireMaxDataLength) are to be read
+//            past;
+//   kBad     anything else: short bytes, an answer longer than the request
+//            allows, a tag nobody waits for, an untagged reply while a late
+//            one may still come (it could be either), a stale data length
+//            beyond kWireMaxDataLength.
+// Pure, for any bytes (a fuzzing entry point of the station's side).
+enum class ReplyKind : uint8_t { kAnswer, kStale, kBad };
+struct ReplyVerdict {
+  ReplyKind kind = ReplyKind::kBad;
+  WireReplyHeader header;
+};
+ReplyVerdict ClassifyReplyHeader(const uint8_t* bytes, size_t size, const WireRequestHeader& request,
+                                 const uint16_t* owed, size_t owedCount);
 
 enum class WireIo : uint8_t {
   kOk,
@@ -100,9 +133,13 @@ WireIo SendWireRequest(int fd, const WireRequestHeader& header, const uint8_t* d
                        int timeoutMs);
 // Station side: reads the reply to `request`; data of a kFromDevice reply
 // goes straight into `buffer` (which holds request.dataLength bytes).
-// A malformed reply header gives kError with errno EPROTO.
+// Late replies to the commands tagged in `owed` are read past first; each
+// one read past leaves `owed` (ClassifyReplyHeader decides). A reply that
+// is kBad gives kError with errno EPROTO. kTimeout means that the budget
+// ran out between replies, so the stream is still in step; running out in
+// the middle of a reply gives kError with errno ETIMEDOUT.
 WireIo ReadWireReply(int fd, const WireRequestHeader& request, uint8_t* buffer,
-                     WireReplyHeader& reply, int timeoutMs);
+                     WireReplyHeader& reply, int timeoutMs, std::vector<uint16_t>* owed = nullptr);
 
 // Handset side: one request with its outgoing data (empty unless kToDevice).
 struct WireRequest {
@@ -112,8 +149,9 @@ struct WireRequest {
 // Reads one request. kClosed before the first byte is the normal end of a
 // connection; a malformed header gives kError with errno EPROTO.
 WireIo ReadWireRequest(int fd, WireRequest& request, int timeoutMs);
-// Handset side: sends a reply; `data` (length bytes) only for kFromDevice.
-WireIo SendWireReply(int fd, uint8_t scsiStatus, const uint8_t* data, uint32_t length,
+// Handset side: sends a reply echoing the request's `tag`; `data` (length
+// bytes) only for kFromDevice.
+WireIo SendWireReply(int fd, uint16_t tag, uint8_t scsiStatus, const uint8_t* data, uint32_t length,
                      int timeoutMs);
 
 // Socket path conventions of the simulated bus.

@@ -1,25 +1,16 @@
 #include "device/sysfs_bus.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <filesystem>
 #include <optional>
 
 #include "device/handset_path.h"
+#include "device/sysfs_node.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 
 namespace flashery {
 
 namespace {
-
-namespace fs = std::filesystem;
-
-constexpr size_t kAttributeMaxBytes = 256;
-constexpr int kMaxWalkUp = 16;
 
 // The number of an "sgN" name; nullopt for anything else.
 std::optional<unsigned> SgNumber(const std::string& name) {
@@ -32,44 +23,11 @@ std::optional<unsigned> SgNumber(const std::string& name) {
   return n;
 }
 
-// sysfs attributes report a size of a whole page whatever they hold, so
-// they are read up to a bound rather than by their size.
-std::string ReadAttribute(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-  if (fd < 0) return {};
-  char buffer[kAttributeMaxBytes];
-  size_t done = 0;
-  while (done < sizeof buffer) {
-    ssize_t r = ::read(fd, buffer + done, sizeof buffer - done);
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) break;
-    done += static_cast<size_t>(r);
-  }
-  ::close(fd);
-  std::string s(buffer, done);
-  while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ' || s.back() == '\0'))
-    s.pop_back();
-  return s;
-}
-
-std::optional<std::string> Canonical(const std::string& path) {
-  std::error_code ec;
-  fs::path p = fs::canonical(path, ec);
-  if (ec) return std::nullopt;
-  return p.string();
-}
-
-bool IsUnder(const std::string& path, const std::string& root) {
-  if (root == "/") return !path.empty() && path[0] == '/';
-  return path.size() > root.size() && path.compare(0, root.size(), root) == 0 &&
-         path[root.size()] == '/';
-}
-
 }  // namespace
 
 std::vector<BusEntry> SysfsBus::List() {
   std::vector<BusEntry> out;
-  auto root = Canonical(sysfsRoot_);
+  auto root = CanonicalPath(sysfsRoot_);
   if (!root) return out;
   std::string classDir = JoinPath(*root, "class/scsi_generic");
 
@@ -81,29 +39,13 @@ std::vector<BusEntry> SysfsBus::List() {
 
   for (const auto& [number, name] : nodes) {
     if (out.size() >= kMaxBusEntries) break;
-    auto scsiDevice = Canonical(JoinPath(JoinPath(classDir, name), "device"));
-    if (!scsiDevice || !IsUnder(*scsiDevice, *root)) continue;
-
-    std::string usbInterface;
-    std::string dir = *scsiDevice;
-    for (int up = 0; up < kMaxWalkUp && IsUnder(dir, *root); ++up) {
-      if (IsRegularFile(JoinPath(dir, "bInterfaceClass"))) {
-        usbInterface = dir;
-        break;
-      }
-      dir = DirName(dir);
-    }
-    if (usbInterface.empty()) continue;
-    if (ReadAttribute(JoinPath(usbInterface, "bInterfaceClass")) != "08") continue;
-    std::string usbDevice = DirName(usbInterface);
-    if (!IsUnder(usbDevice, *root)) continue;
-
-    const std::string vendor = ReadAttribute(JoinPath(*scsiDevice, "vendor"));
-    const std::string model = ReadAttribute(JoinPath(*scsiDevice, "model"));
-    const std::string rev = ReadAttribute(JoinPath(*scsiDevice, "rev"));
-    auto path = BuildInterfacePath(vendor, model, rev, ReadAttribute(JoinPath(usbDevice, "serial")));
-    // No serial, or one of nothing but blanks: the USB port names it.
-    if (!path) path = BuildInterfacePath(vendor, model, rev, "port_" + BaseName(usbDevice));
+    auto scsiDevice = CanonicalPath(JoinPath(JoinPath(classDir, name), "device"));
+    if (!scsiDevice || !IsInsideFolder(*scsiDevice, *root)) continue;
+    auto serial = UsbHandsetName(*root, *scsiDevice);
+    if (!serial) continue;
+    auto path = BuildInterfacePath(ReadSysfsAttribute(JoinPath(*scsiDevice, "vendor")),
+                                   ReadSysfsAttribute(JoinPath(*scsiDevice, "model")),
+                                   ReadSysfsAttribute(JoinPath(*scsiDevice, "rev")), *serial);
     if (!path || path->size() > kInterfacePathMax || !MatchHandsetPath(*path, "")) continue;
     out.push_back({*path, JoinPath(devRoot_, name)});
   }
@@ -111,7 +53,7 @@ std::vector<BusEntry> SysfsBus::List() {
 }
 
 std::unique_ptr<Transport> SysfsBus::NewTransport() {
-  return std::make_unique<SgIoTransport>(calls_);
+  return std::make_unique<SgIoTransport>(calls_, sysfsRoot_);
 }
 
 }  // namespace flashery

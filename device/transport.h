@@ -5,6 +5,11 @@
 // Open takes the device path the handset bus resolved (a SCSI generic node
 // such as /dev/sg3, or a simulated handset's socket) and holds the handset
 // exclusively: a second opener of the same handset is refused until Close.
+// OpenHandset opens the node of the handset a port's record names: a
+// transport that can tell which handset a node belongs to refuses (ESTALE)
+// a node that by now belongs to another one, as a node name freed by a
+// handset that left is given to the next one that joins. The default cannot
+// tell and opens the path.
 // Send is synchronous: it returns when the command completed or failed.
 // The data buffer is the caller's own; the transport never keeps it.
 //
@@ -62,6 +67,12 @@ class Transport {
   // Opens the handset exclusively. Opening while already open closes the
   // earlier handle first.
   virtual OpenResult Open(const std::string& devicePath) = 0;
+  // Opens the path and confirms it belongs to the handset `instanceId`
+  // (empty: no check).
+  virtual OpenResult OpenHandset(const std::string& devicePath, const std::string& instanceId) {
+    (void)instanceId;
+    return Open(devicePath);
+  }
   // Sends one command. `data` may be null only when length is 0. For
   // kFromDevice the buffer receives at most `length` bytes; bytes the
   // handset did not send keep their previous contents.

@@ -7,9 +7,12 @@
 #include "engine/handset_wait.h"
 #include "engine/local_file.h"
 #include "package/crc16.h"
+#include "package/package_identity.h"
 #include "package/qfm_package.h"
 #include "platform/clock.h"
+#include "text/station_texts.h"
 #include "text/text_ids.h"
+#include "text/text_table.h"
 
 namespace flashery {
 
@@ -52,6 +55,7 @@ class ImageTransfer {
         head_(profile.kind == ImageKind::Extend ? label_ : profile.displayName) {}
 
   bool Run();
+  bool packageChanged() const { return packageChanged_; }
 
  private:
   std::string T(int id) const { return dev_.Text(id); }
@@ -59,6 +63,9 @@ class ImageTransfer {
   bool WaitReady(int polls, const char* counterFormat);
   bool SendBlocks();
   bool CompleteSegment(bool lastBlock);
+  // Whether the bytes accepted so far carry the verified check value.
+  bool SentWhatWasVerified() const { return sentCheck_.Value() == section_.checkValue; }
+  bool PackageChanged();
 
   PortDevice& dev_;
   const QfmPackage& package_;
@@ -70,6 +77,8 @@ class ImageTransfer {
   LocalFile file_;
   std::vector<uint8_t> buffer_;
   uint32_t sent_ = 0;
+  SectionCheckBuilder sentCheck_;  // over the bytes the handset accepted
+  bool packageChanged_ = false;
   // Segmented form.
   uint32_t blockInSegment_ = 0;
   uint32_t segmentNumber_ = 0;
@@ -104,6 +113,7 @@ bool ImageTransfer::Run() {
     Report(label_ + T(kTextPackageFileOpenFailed) + FormatString(p_.openErrorFormat, error, path.c_str()));
     return false;
   }
+  if (!SamePackageFile(package_.fileIdentity, PackageIdentityOf(file_.fd()))) return PackageChanged();
   const uint32_t size = section_.size;
   if (size == kUnreadableSize) {
     Report(head_ + T(kTextSizeUnknown));
@@ -117,6 +127,7 @@ bool ImageTransfer::Run() {
     buffer_.resize(kBlockBytes);
     if (!SendBlocks()) return false;
   }
+  if (!SentWhatWasVerified()) return PackageChanged();
   bool ended = EndImage(dev_, p_.imageCode, size);
   if (!ended && p_.endRetry) {
     dev_.clock().SleepMs(kEndRetryPauseMs);
@@ -147,6 +158,7 @@ bool ImageTransfer::SendBlocks() {
     if (segmented_ && firstSend) segmentCheck_ = Crc16Update(buffer_.data(), b.length, segmentCheck_);
     if (SendImageBlock(dev_, buffer_.data(), b.length, BlockCheckValue(buffer_.data(), b.length), b.last)) {
       sent_ += b.length;
+      sentCheck_.Add(buffer_.data(), b.length);
       retries = 0;
       firstSend = true;
       NoteTransferred(dev_.out, b.length);
@@ -174,6 +186,7 @@ bool ImageTransfer::CompleteSegment(bool lastBlock) {
   blockInSegment_ = 0;
   uint32_t length = sent_ - committed_;
   committed_ = sent_;
+  if (lastBlock && !SentWhatWasVerified()) return PackageChanged();
   if (!CommitSegment(dev_, p_.imageCode, length, static_cast<uint8_t>(segmentNumber_), lastBlock))
     return false;
   if (!SendSegmentCheck(dev_, p_.imageCode, segmentCheck_)) return false;
@@ -182,23 +195,34 @@ bool ImageTransfer::CompleteSegment(bool lastBlock) {
   return true;
 }
 
+bool ImageTransfer::PackageChanged() {
+  packageChanged_ = true;
+  Report(label_ + dev_.texts().Get(station_text::kPackageChanged));
+  return false;
+}
+
 }  // namespace
 
-bool TransferImage(PortDevice& dev, const QfmPackage& package, const ImageProfile& profile) {
+bool TransferImage(PortDevice& dev, const QfmPackage& package, const ImageProfile& profile,
+                   bool* packageChanged) {
   ImageTransfer t(dev, package, profile);
-  return t.Run();
+  bool ok = t.Run();
+  if (packageChanged) *packageChanged = t.packageChanged();
+  return ok;
 }
 
 bool TransferImageInSegments(PortDevice& dev, const QfmPackage& package) {
   return TransferImage(dev, package, ProfileFor(ImageKind::SystemSegmented));
 }
 
-bool RunImageProcedure(PortDevice& dev, const QfmPackage& package, ImageKind kind, int extendSlot) {
-  if (kind != ImageKind::Extend) return TransferImage(dev, package, ProfileFor(kind));
+bool RunImageProcedure(PortDevice& dev, const QfmPackage& package, ImageKind kind, int extendSlot,
+                       bool* packageChanged) {
+  if (packageChanged) *packageChanged = false;
+  if (kind != ImageKind::Extend) return TransferImage(dev, package, ProfileFor(kind), packageChanged);
   if (extendSlot < 0 || extendSlot >= kQfmExtendSlots) return false;
   const QfmSection& s = package.extend(extendSlot + 1);
   ImageProfile p = ExtendProfile(extendSlot, s.name, s.fileCode);
-  return TransferImage(dev, package, p);
+  return TransferImage(dev, package, p, packageChanged);
 }
 
 }  // namespace flashery

@@ -13,6 +13,15 @@
 // offsets and the file always belong together. Each call opens its own
 // read-only handle and closes it on every path; up to eight ports read the
 // same package at once.
+//
+// What is sent is what was verified: a handle whose file is no longer the
+// one verified (package_identity.h) ends the image before BeginImage, and
+// the section's check value is computed over exactly the bytes the handset
+// accepted and compared with the verified one before EndImage (segmented:
+// before the last segment is committed). Either failure reports the label
+// and the station text "package changed"; the image is then never ended,
+// so the handset does not take it. The check rides on the blocks already
+// read: the package is not read a second time.
 #pragma once
 
 #include "engine/image_profile.h"
@@ -23,12 +32,16 @@ class PortDevice;
 struct QfmPackage;
 
 // One image as `profile` describes it; the segmented procedure when the
-// profile is ImageKind::SystemSegmented.
-bool TransferImage(PortDevice& dev, const QfmPackage& package, const ImageProfile& profile);
+// profile is ImageKind::SystemSegmented. `packageChanged`, when given, is
+// set when the image failed because the package file is no longer what was
+// verified (repeating it cannot help).
+bool TransferImage(PortDevice& dev, const QfmPackage& package, const ImageProfile& profile,
+                   bool* packageChanged = nullptr);
 bool TransferImageInSegments(PortDevice& dev, const QfmPackage& package);
 
 // The procedure of a planned image step (Extend: slot 0..4 with the
 // section's own name and bound code).
-bool RunImageProcedure(PortDevice& dev, const QfmPackage& package, ImageKind kind, int extendSlot);
+bool RunImageProcedure(PortDevice& dev, const QfmPackage& package, ImageKind kind, int extendSlot,
+                       bool* packageChanged = nullptr);
 
 }  // namespace flashery

@@ -24,6 +24,7 @@ class LocalFile {
   // False with `error` (errno) when the file cannot be opened.
   bool Open(const std::string& path, int& error);
   bool isOpen() const { return fd_ >= 0; }
+  int fd() const { return fd_; }
   void Close();
   // The size of a regular file; nullopt for anything else or a failed stat.
   std::optional<uint64_t> RegularSize() const;

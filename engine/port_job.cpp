@@ -5,9 +5,11 @@
 #include "engine/file_set_transfer.h"
 #include "engine/image_transfer.h"
 #include "engine/storage_procedures.h"
+#include "package/package_identity.h"
 #include "platform/clock.h"
 #include "text/port_view.h"
 #include "text/prompter.h"
+#include "text/station_texts.h"
 #include "text/text_ids.h"
 #include "text/text_table.h"
 
@@ -60,6 +62,7 @@ class Job {
   }
 
   void NewDevice();
+  bool PackageIsTheVerifiedOne();
   bool OpenWithTries(bool pauseAfterOpen);
   void WriteImages();
   void WaitImagesStored();
@@ -101,11 +104,19 @@ bool Job::OpenWithTries(bool pauseAfterOpen) {
   return false;
 }
 
+bool Job::PackageIsTheVerifiedOne() {
+  if (!c_.package || PlanImages(in_).empty()) return true;
+  if (SamePackageFile(c_.package->fileIdentity, PackageIdentityAt(c_.package->packagePath))) return true;
+  Report(c_.texts.Get(station_text::kPackageChanged));
+  return false;
+}
+
 void Job::WriteImages() {
   const QfmPackage& pkg = *c_.package;
   for (const ImageStep& step : PlanImages(in_)) {
     if (!ok_) return;
-    if (RunImageProcedure(dev(), pkg, step.kind, step.extendSlot)) {
+    bool packageChanged = false;
+    if (RunImageProcedure(dev(), pkg, step.kind, step.extendSlot, &packageChanged)) {
       Sleep(kStepPauseMs);
       continue;
     }
@@ -114,7 +125,8 @@ void Job::WriteImages() {
       ok_ = false;
       return;
     }
-    if (AbortImage(dev()))
+    // The image is aborted either way; a package that changed is not read again.
+    if (AbortImage(dev()) && !packageChanged)
       ok_ = RunImageProcedure(dev(), pkg, RepeatKind(step.kind), step.extendSlot);
     else
       ok_ = false;
@@ -324,6 +336,13 @@ void Job::End() {
 
 bool Job::Run() {
   NewDevice();
+  // A package file that is no longer the verified one fails the port before
+  // the handset is touched.
+  if (!PackageIsTheVerifiedOne()) {
+    ok_ = false;
+    End();
+    return ok_;
+  }
   if (OpenWithTries(true)) {
     bool opened = false;
     for (int i = 0; i < kOpenTries && !opened; ++i) opened = OpenDownload(dev());

@@ -23,6 +23,12 @@
 // A failure before the restart stays a failure: in the unattended mode the
 // restart runs whatever happened before it, but a restart that succeeds
 // after a failed image does not turn the job into a success.
+//
+// Images are written only from the package file that was verified: when the
+// file at the package's path is no longer that file (package_identity.h),
+// a job with images to write fails at once, before it opens the handset,
+// with the station text "package changed". An image that finds the package
+// changed while it is sent (image_transfer.h) is aborted and not repeated.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,6 @@
 #include "package/package_open.h"
 
+#include "package/package_identity.h"
 #include "package/package_messages.h"
 #include "package/package_verify.h"
 #include "text/prompter.h"
@@ -31,16 +32,18 @@ bool OpenPackage(QfmPackage& package, const std::string& path, std::string& erro
     errorText = context.texts.Get(package_text::kCannotOpen);
     return false;
   }
+  const std::optional<PackageIdentity> identity = PackageIdentityOf(file->fd());
   QfmHeader header;
   if (!ReadPackageHeader(*file, header, context)) {
     errorText = context.texts.Get(package_text::kHeaderUnreadable);
     return false;
   }
-  if (!VerifyPackage(*file, header, package, context)) {
+  if (!VerifyPackage(*file, header, package, context) || !SamePackageFile(identity, PackageIdentityOf(file->fd()))) {
     errorText = context.texts.Get(package_text::kRejected);
     return false;
   }
   package.packagePath = path;
+  package.fileIdentity = identity;
   return true;
 }
 

@@ -9,7 +9,11 @@
 //     file cannot be opened (or is no regular file) -> errorText = text 72;
 //     header short or bad magic (message box 105 / 106) -> text 105;
 //     verification fails (its own message box, if any) -> text 104;
-//   on success packagePath = path. The file is closed before returning.
+//   on success packagePath = path and fileIdentity = the file's identity,
+//   taken from the open descriptor before the header is read. A file whose
+//   identity is not the same after the verification (written to while it
+//   was read) is refused with text 104: what was checked may be neither
+//   the old nor the new package. The file is closed before returning.
 //   After a failure packagePath is empty, while the header texts, the info
 //   line and the sections checked so far stay as VerifyPackage wrote them.
 //

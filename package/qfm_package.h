@@ -9,13 +9,17 @@
 //
 // A section is to be written only when IsPresent() (its present flag is
 // exactly 1); any other header value means absent. Image bytes are read from
-// the file named by packagePath at the section's offset.
+// the file named by packagePath at the section's offset, and only while that
+// file is still the one verified (fileIdentity, package_identity.h).
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
 
+#include <optional>
+
+#include "package/package_identity.h"
 #include "package/qfm_layout.h"
 
 namespace flashery {
@@ -42,6 +46,8 @@ struct QfmExtensionTable {
 struct QfmPackage {
   // Full path of the accepted package; empty while none is accepted.
   std::string packagePath;
+  // The file the sections were verified from (set with packagePath).
+  std::optional<PackageIdentity> fileIdentity;
   std::string productName;  // handset model the package is for
   std::string versionName;
   std::string infoText;     // "<version label> :<version> , <system label>:  <system name>"

@@ -17,7 +17,7 @@ bool Hits(const std::vector<CommandFault>& faults, CommandKind kind, uint32_t oc
 bool FaultList::empty() const {
   return refuse.empty() && late.empty() && rejectBlocks.empty() && dropAtBlock == 0 &&
          !neverReady && neverReturnAfter == 0 && !otherSerial && wrongPollStorage == 0 &&
-         wrongPollCompletion == 0;
+         wrongPollCompletion == 0 && !silent;
 }
 
 bool ParseCount(std::string_view text, uint32_t& out) {

@@ -6,6 +6,10 @@
 //                         the command is not carried out.
 //   late NAME[:N][@K]     as refuse, but the answer comes after the
 //                         request's time-out (so the station sees no reply).
+//                         Like a refused one, a late command is not carried
+//                         out: a handset too slow to answer in time has not
+//                         taken the block, so the station's repeat of it
+//                         finds the handset where it was.
 //   reject-block K[:N][@T]  refuse the K-th block of a transfer N times in
 //                         all (default 1); T limits it to one transfer:
 //                         "image5" (image code 5) or a handset file name.
@@ -23,6 +27,9 @@
 //   wrong-poll-storage[=N]    the first N poll replies that would report
 //   wrong-poll-completion[=N] completion carry a wrong text instead
 //                         (default: all of them).
+//   silent                the handset stays on the bus and takes
+//                         connections and commands, but never answers one
+//                         (nor carries it out).
 //
 // Occurrences count commands whose layout is valid.
 #pragma once
@@ -61,6 +68,7 @@ struct FaultList {
   bool otherSerial = false;
   uint32_t wrongPollStorage = 0;
   uint32_t wrongPollCompletion = 0;
+  bool silent = false;
 
   bool empty() const;
 };
@@ -87,6 +95,7 @@ class FaultPlan {
   // Whether the handset comes back after leaving the bus for the n-th time.
   bool ComesBack(uint32_t leaveCount) const;
   bool otherSerial() const { return faults_.otherSerial; }
+  bool silent() const { return faults_.silent; }
   // Consume one wrong reply, if any is left.
   bool WrongPollStorage();
   bool WrongPollCompletion();

@@ -120,6 +120,15 @@ HandsetReply HandsetModel::Execute(const HandsetCommand& c) {
     return reply;
   };
 
+  if (faults_.silent()) {
+    reply.timing = ReplyTiming::kNever;
+    report_.AddTrace(now, d.kind, kStatusCheckCondition, "not answered");
+    if (report_.faults.empty()) {
+      Fault(d.kind, "silent: no command is answered");
+      WriteReport();
+    }
+    return reply;
+  }
   if (!d.ok()) {
     Reject(name, d.error);
     return refuse(false);

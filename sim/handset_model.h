@@ -1,7 +1,7 @@
 // The simulated handset: its download firmware as the station sees it,
 // without any socket. The server hands it one command at a time and does
-// what the answer says (answer now, answer late, drop the connection, leave
-// the bus afterwards).
+// what the answer says (answer now, answer late, never answer, drop the
+// connection, leave the bus afterwards).
 //
 // Stages: after power-on the download stage takes OpenDownload and the
 // images, FinishImages and RestartHandset; RestartHandset makes it leave the
@@ -56,6 +56,7 @@ enum class ReplyTiming : uint8_t {
   kNow,
   kAfterTimeout,    // answer only after delayMs (past the request's time-out)
   kDropConnection,  // close the connection without answering
+  kNever,           // keep the connection, never answer
 };
 
 struct HandsetReply {

@@ -30,9 +30,13 @@ void StopSignal::Request() {
   }
 }
 
-bool WaitStation(Clock& clock, uint32_t ms, const StopSignal& stop) {
+bool WaitStation(Clock& clock, uint32_t ms, const StopSignal& stop, int fd) {
   while (ms > 0) {
     if (stop.requested()) return false;
+    if (fd >= 0) {
+      pollfd p{fd, POLLIN, 0};
+      if (::poll(&p, 1, 0) > 0) break;
+    }
     uint32_t step = std::min(ms, kWaitStepMs);
     clock.SleepMs(step);
     ms -= step;
@@ -90,14 +94,16 @@ HandsetServer::ConnectionEnd HandsetServer::Serve(int fd) {
     command.timeoutMs = request.header.timeoutMs;
     HandsetReply reply = model_.Execute(command);
     if (reply.timing == ReplyTiming::kDropConnection) return ConnectionEnd::kClosed;
+    if (reply.timing == ReplyTiming::kNever) continue;
     if (reply.timing == ReplyTiming::kAfterTimeout &&
-        !WaitStation(clock_, LateAnswerDelayMs(reply.delayMs, command.timeoutMs, timeScale_), stop_))
+        !WaitStation(clock_, LateAnswerDelayMs(reply.delayMs, command.timeoutMs, timeScale_), stop_,
+                     request.header.tag != 0 ? fd : -1))
       return ConnectionEnd::kStop;
     uint32_t length = request.header.direction == DataDirection::kFromDevice
                           ? static_cast<uint32_t>(std::min<size_t>(reply.data.size(), command.dataLength))
                           : 0;
-    if (SendWireReply(fd, reply.scsiStatus, length ? reply.data.data() : nullptr, length,
-                      kRequestBudgetMs) != WireIo::kOk)
+    if (SendWireReply(fd, request.header.tag, reply.scsiStatus, length ? reply.data.data() : nullptr,
+                      length, kRequestBudgetMs) != WireIo::kOk)
       return reply.leaveBus ? ConnectionEnd::kLeaveBus : ConnectionEnd::kClosed;
     if (reply.leaveBus) return ConnectionEnd::kLeaveBus;
   }

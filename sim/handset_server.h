@@ -1,9 +1,17 @@
 // One simulated handset served on the simulated bus: a thread body that
 // puts the handset on the bus, answers one connection at a time with the
-// wire protocol, and carries out what the model's answers ask for:
-// answering late (after the request's time-out), dropping the connection,
-// and leaving the bus after a restart (for the model's time off the bus,
-// then coming back, perhaps under another serial, or never).
+// wire protocol (echoing each request's tag), and carries out what the
+// model's answers ask for: answering late (after the request's time-out),
+// dropping the connection, never answering, and leaving the bus after a
+// restart (for the model's time off the bus, then coming back, perhaps
+// under another serial, or never).
+//
+// A late answer to a tagged request goes out after LateAnswerDelayMs, or
+// as soon as the station's next request (or its hang-up) arrives, if that
+// is sooner: the station sends nothing new before it has given up on the
+// command, so the answer is late either way, and a run of late commands
+// does not push the handset ever further behind the station. A late answer
+// to an untagged request always waits the whole delay.
 //
 // Every wait goes through the Clock in short steps, so a stop request is
 // seen within one step whatever the time scale. Reading a request is
@@ -40,8 +48,9 @@ class StopSignal {
   int fds_[2] = {-1, -1};
 };
 
-// Waits ms station milliseconds; false when stopped before the end.
-bool WaitStation(Clock& clock, uint32_t ms, const StopSignal& stop);
+// Waits ms station milliseconds, or less when `fd` (if >= 0) becomes
+// readable first; false when stopped before the end.
+bool WaitStation(Clock& clock, uint32_t ms, const StopSignal& stop, int fd = -1);
 
 // Station milliseconds to wait before a late answer: the model's delay, but
 // at least a quarter more than the real time the station's socket transport

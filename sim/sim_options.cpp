@@ -70,7 +70,8 @@ std::string SimUsage() {
       "  --complete-ms T        from StartCompletion to finished (1500)\n"
       "Faults (repeatable where it makes sense):\n"
       "  --refuse CMD[:N][@K]   refuse command CMD N times from its K-th occurrence\n"
-      "  --late CMD[:N][@K]     answer CMD only after the request's time-out\n"
+      "  --late CMD[:N][@K]     as --refuse, but answer only after the station's\n"
+      "                         time-out (its 8 s scaled, never under 3 real seconds)\n"
       "  --reject-block K[:N][@T]  refuse block K of a transfer N times\n"
       "                         (T: imageCODE such as image5, or a handset file name)\n"
       "  --drop-at-block K      close the connection at the K-th WriteBlock\n"
@@ -79,6 +80,8 @@ std::string SimUsage() {
       "  --other-serial         come back from each restart with another serial\n"
       "  --wrong-poll-storage[=N]     wrong text in N completed PollStorage replies\n"
       "  --wrong-poll-completion[=N]  wrong text in N completed PollCompletion replies\n"
+      "  --silent               stay on the bus and take connections and commands,\n"
+      "                         but never answer one\n"
       "  --faulty LIST          only these handsets (e.g. 2,3) show the faults\n"
       "  --help                 this text\n";
 }
@@ -140,6 +143,7 @@ ParsedOptions ParseSimOptions(const std::vector<std::string>& args) {
   std::vector<Optional> optional = {
       {"--never-ready", nullptr, 0, &f.neverReady},
       {"--other-serial", nullptr, 0, &f.otherSerial},
+      {"--silent", nullptr, 0, &f.silent},
       {"--never-return", &f.neverReturnAfter, 1, nullptr},
       {"--wrong-poll-storage", &f.wrongPollStorage, kAlways, nullptr},
       {"--wrong-poll-completion", &f.wrongPollCompletion, kAlways, nullptr},

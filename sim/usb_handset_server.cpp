@@ -129,6 +129,15 @@ bool UsbHandsetServer::ServeCommand() {
     model_.ConnectionClosed();
     return Unplug(false);
   }
+  if (answer.timing == ReplyTiming::kNever) {
+    // Held until the host gives up on the command and resets the handset.
+    XferEnd e = XferEnd::kDone;
+    while (e == XferEnd::kDone) e = ffs_.Wait(1000);
+    if (e == XferEnd::kStopped) return false;
+    target_.Reset();
+    Note("a command left unanswered was abandoned: the host reset the handset");
+    return true;
+  }
   if (answer.timing == ReplyTiming::kAfterTimeout) {
     XferEnd e = ffs_.Wait(RealMs(answer.delayMs));
     if (e == XferEnd::kStopped) return false;

@@ -1,6 +1,8 @@
-// flashery-pack extract: copies one section of a package into a file. The
-// section's check value is computed while it is copied; a section whose data
-// does not match its stored check is not written out.
+// flashery-pack extract: copies one section of a package into a file. As
+// the station, it takes nothing from a package whose header fails the
+// header check (exit 1, the station's text 104). The section's check value
+// is computed while it is copied; a section whose data does not match its
+// stored check is not written out.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -67,6 +69,8 @@ int RunExtract(const std::vector<std::string>& args) {
   if (!ReadPackageHeader(*file, h, PackageContext{texts, prompter})) {
     return Fail(kName, StationText(texts, package_text::kHeaderUnreadable) + ": " + path, kUsage);
   }
+  if (h.ComputeHeaderCheck() != h.HeaderCheck())
+    return Fail(kName, StationText(texts, package_text::kRejected), kRejected);
   std::optional<QfmSectionKey> key = FindSection(h, wanted);
   if (!key) return Fail(kName, "no section named '" + wanted + "'", kUsage);
   if (!PartOfPackage(h, *key)) return Fail(kName, SectionLabel(*key) + " is not present in " + path, kRejected);
@@ -112,8 +116,8 @@ FLASHERY_PACK_COMMAND({kName, "PKG SECTION OUT", "copy one section of a package 
                        "is BL, NK, MLO, userdata, system, Env, cache, Recovery, Extend1..Extend5\n"
                        "(any case) or the name of an Extend section. The section's check value is\n"
                        "computed on the way; OUT is written only when it matches the stored one.\n"
-                       "Exit status: 0 written, 1 section absent, outside the file or its check\n"
-                       "differs, 2 bad arguments or PKG cannot be read.",
+                       "Exit status: 0 written, 1 the header check fails, or the section is absent,\n"
+                       "outside the file or its check differs, 2 bad arguments or PKG cannot be read.",
                        &RunExtract});
 
 }  // namespace flashery::pack

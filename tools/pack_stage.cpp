@@ -4,11 +4,14 @@
 // every Extend section whose name contains "zip" is unpacked straight out
 // of the package, and each unpacked tree is checked against the size its
 // archive declares. The station's messages are printed as the station
-// would show them.
+// would show them. As the station, it stages nothing from a package whose
+// header cannot be read or fails the header check (exit 1 with the
+// station's text 105 or 104), and nothing in DIR is touched then.
 #include <cstdio>
 
 #include "package/package_file.h"
 #include "package/package_messages.h"
+#include "package/package_open.h"
 #include "package/qfm_package.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -30,12 +33,19 @@ int RunStage(const std::vector<std::string>& args) {
   const std::string &pkg = a.positional[0], &dir = a.positional[1];
 
   TextTable texts = StationTexts();
-  if (!PackageFile::Open(pkg)) return Fail(kName, StationText(texts, package_text::kCannotOpen) + ": " + pkg, kUsage);
+  std::optional<PackageFile> file = PackageFile::Open(pkg);
+  if (!file) return Fail(kName, StationText(texts, package_text::kCannotOpen) + ": " + pkg, kUsage);
+  ConsolePrompter prompter;
+  QfmHeader header;
+  if (!ReadPackageHeader(*file, header, PackageContext{texts, prompter}))
+    return Fail(kName, StationText(texts, package_text::kHeaderUnreadable) + ": " + pkg, kRejected);
+  if (header.ComputeHeaderCheck() != header.HeaderCheck())
+    return Fail(kName, StationText(texts, package_text::kRejected), kRejected);
+  file.reset();
   if (!MakeDirectories(dir)) return Fail(kName, "cannot create " + dir, kUsage);
   std::string staging = JoinPath(dir, kStagingFolderName);
   if (IsDirectory(staging) && !RemoveTree(staging)) return Fail(kName, "cannot delete " + staging, kUsage);
 
-  ConsolePrompter prompter;
   std::atomic<unsigned> backupCounter{0};
   StagingContext context{texts, prompter, backupCounter};
   QfmPackage package;
@@ -66,7 +76,8 @@ FLASHERY_PACK_COMMAND({kName, "PKG DIR", "unpack a package's preset application 
                        "and written again. The station's messages go to stderr, as do the reasons\n"
                        "for entries that fail; one line per archive goes to stdout.\n"
                        "Exit status: 0 staged (or nothing to stage), 1 rejected with the station's\n"
-                       "message, 2 bad arguments or an unreadable package.",
+                       "message (also a header that is not a package's or fails its check; DIR is\n"
+                       "then not touched), 2 bad arguments or an unreadable package.",
                        &RunStage});
 
 }  // namespace flashery::pack

@@ -39,7 +39,7 @@ WalkResult WalkCentralDirectory(RangeReader& reader, uint64_t from,
     r.versionMadeBy = Le16(rec + kCentralVersionMadeBy);
     r.versionNeeded = rec[kCentralVersionNeeded];
     r.flags = Le16(rec + kCentralFlags);
-    r.method = rec[kCentralMethod];
+    r.method = Le16(rec + kCentralMethod);
     r.time = Le16(rec + kCentralTime);
     r.date = Le16(rec + kCentralDate);
     r.crc32 = Le32(rec + kCentralCrc32);
@@ -48,8 +48,9 @@ WalkResult WalkCentralDirectory(RangeReader& reader, uint64_t from,
     r.externalAttributes = Le32(rec + kCentralExternalAttributes);
     r.localHeaderOffset = Le32(rec + kCentralLocalHeaderOffset);
     r.rawName.assign(reinterpret_cast<const char*>(rec + kCentralRecordBytes), nameLength);
+    r.recordBytes = static_cast<uint32_t>(kCentralRecordBytes) + nameLength + extraLength + commentLength;
     if (!visit(r)) return WalkResult::Stopped;
-    pos += kCentralRecordBytes + nameLength + extraLength + commentLength;
+    pos += r.recordBytes;
   }
 }
 

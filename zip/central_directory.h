@@ -25,12 +25,13 @@ struct CentralRecord {
   uint16_t versionMadeBy = 0;
   uint8_t versionNeeded = 0;  // low byte
   uint16_t flags = 0;
-  uint8_t method = 0;  // low byte
+  uint16_t method = 0;
   uint16_t time = 0, date = 0;
   uint32_t crc32 = 0, compressedSize = 0, uncompressedSize = 0;
   uint32_t externalAttributes = 0;
   uint32_t localHeaderOffset = 0;  // relative to the archive's start
   std::string rawName;             // the name's bytes as stored
+  uint32_t recordBytes = 0;        // the whole record: fixed part, name, extra field, comment
 
   // A symbolic link stored by a Unix archiver.
   bool IsSymbolicLink() const;

@@ -19,6 +19,12 @@ std::optional<EntryName> ParseEntryName(std::string_view raw, bool utf8Flag, Cod
     Refuse(why, "entry name holds a zero byte");
     return std::nullopt;
   }
+  for (unsigned char c : raw) {
+    if (c < 0x20 || c == 0x7F) {
+      Refuse(why, "entry name holds a control character");
+      return std::nullopt;
+    }
+  }
   std::string text;
   if (IsValidUtf8(raw)) {
     text.assign(raw);

@@ -8,9 +8,12 @@
 // both separate components; a trailing separator marks a folder.
 //
 // A name may never leave the folder it is unpacked into: absolute names,
-// drive letters, ".." components, zero bytes, components longer than a
-// file name may be and names longer than 1,024 bytes are refused (the
-// whole archive is then refused). "." and empty components are dropped.
+// drive letters, ".." components, components longer than a file name may
+// be and names longer than 1,024 bytes are refused (the whole archive is
+// then refused). So are names with control characters (0x00-0x1F, 0x7F):
+// no listing shows them faithfully, and in the legacy code pages they can
+// only stand for themselves, never be part of a character. "." and empty
+// components are dropped.
 #pragma once
 
 #include <optional>

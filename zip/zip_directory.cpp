@@ -4,6 +4,8 @@
 #include "zip/central_directory.h"
 #include "zip/entry_name.h"
 #include "zip/implied_folders.h"
+#include "zip/local_headers.h"
+#include "zip/name_clash.h"
 #include "zip/range_reader.h"
 #include "zip/zip_format.h"
 #include "zip/zip_reader.h"
@@ -19,28 +21,59 @@ std::string Ratio(uint32_t compressed, uint32_t uncompressed) {
   return buf;
 }
 
+// A method number the reader does not know, whatever its low byte says.
+constexpr uint8_t kUnknownMethod = 0xFF;
+
+// A stored name as the operator can read it: UTF-8 (decoded from the
+// legacy code page when it is not UTF-8), control characters as \xNN.
+std::string Readable(const std::string& raw, Codepage legacy) {
+  std::string text = IsValidUtf8(raw) ? raw : DecodeToUtf8(raw, legacy);
+  std::string out;
+  for (unsigned char c : text) {
+    if (c < 0x20 || c == 0x7F) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02X", c);
+      out += buf;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
 }  // namespace
+
+int ZipReader::Refuse(DirectoryRefusal why, std::string name, std::string text) {
+  refusal_ = why;
+  refusedName_ = Readable(name, legacy_);
+  return Fail(-1, Readable(text, legacy_));
+}
 
 int ZipReader::ReadDirectory(std::vector<ZipEntry>& entries) {
   entries.clear();
+  refusal_ = DirectoryRefusal::None;
+  refusedName_.clear();
   if (fd_ < 0) return Fail(-1, zip_text::kBadHandle);
   RangeReader reader(fd_, archiveStart_, archiveStart_ + archiveSize_);
-  std::string refusal;
+  std::vector<CentralRecord> records;
+  DirectoryRefusal refusal = DirectoryRefusal::None;
+  std::string refusal_name, refusal_text;
+  auto stop = [&](DirectoryRefusal why, const std::string& name, std::string text) {
+    refusal = why;
+    refusal_name = name;
+    refusal_text = std::move(text);
+    return false;
+  };
+  uint64_t next = centralDirOffset_;
   WalkResult walked = WalkCentralDirectory(reader, centralDirOffset_, [&](const CentralRecord& r) {
-    if (entries.size() >= kMaxDirectoryRecords) {
-      refusal = "more directory records than a zip archive can hold";
-      return false;
-    }
-    if (r.IsSymbolicLink()) {
-      refusal = "symbolic link entry: " + r.rawName;
-      return false;
-    }
+    if (r.position != next) return stop(DirectoryRefusal::Layout, {}, "bytes between directory records");
+    next += r.recordBytes;
+    if (entries.size() >= kMaxDirectoryRecords)
+      return stop(DirectoryRefusal::Layout, {}, "more directory records than a zip archive can hold");
+    if (r.IsSymbolicLink()) return stop(DirectoryRefusal::SymbolicLink, r.rawName, "symbolic link entry: " + r.rawName);
     std::string why;
     auto name = ParseEntryName(r.rawName, (r.flags & zipfmt::kFlagUtf8Name) != 0, legacy_, &why);
-    if (!name) {
-      refusal = why + ": " + r.rawName;
-      return false;
-    }
+    if (!name) return stop(DirectoryRefusal::BadName, r.rawName, why + ": " + r.rawName);
     ZipEntry e;
     for (size_t i = 0; i + 1 < name->components.size(); ++i) {
       if (i) e.path += '\\';
@@ -54,7 +87,7 @@ int ZipReader::ReadDirectory(std::vector<ZipEntry>& entries) {
     e.encrypted = (r.flags & zipfmt::kFlagEncrypted) != 0;
     e.crc32 = r.crc32;
     e.versionNeeded = r.versionNeeded;
-    e.method = r.method;
+    e.method = r.method <= 0xFF ? static_cast<uint8_t>(r.method) : kUnknownMethod;
     e.seconds = static_cast<uint16_t>((r.time & 0x1F) * 2);
     e.minutes = (r.time >> 5) & 0x3F;
     e.hours = r.time >> 11;
@@ -63,19 +96,38 @@ int ZipReader::ReadDirectory(std::vector<ZipEntry>& entries) {
     e.year = static_cast<uint16_t>((r.date >> 9) + 1980);
     e.localHeaderOffset = r.localHeaderOffset;
     entries.push_back(std::move(e));
+    records.push_back(r);
     return true;
   });
-  if (walked == WalkResult::ReadFailed) {
+  auto refuse = [&](DirectoryRefusal why, const std::string& name, std::string text) {
     entries.clear();
-    return Fail(-1, "central directory cannot be read");
+    return Refuse(why, name, std::move(text));
+  };
+  if (walked == WalkResult::ReadFailed) return refuse(DirectoryRefusal::Unreadable, {}, "central directory cannot be read");
+  if (walked == WalkResult::Stopped) return refuse(refusal, refusal_name, refusal_text);
+
+  // Every record's local header, and the bytes each entry occupies.
+  RangeReader locals(fd_, archiveStart_, archiveStart_ + archiveSize_);
+  std::vector<EntrySpan> spans(records.size());
+  for (size_t i = 0; i < records.size(); ++i) {
+    std::string why;
+    spans[i].record = i;
+    LocalCheck c = CheckLocalHeader(locals, records[i], archiveStart_, centralDirOffset_, spans[i], &why);
+    if (c == LocalCheck::Unreadable) return refuse(DirectoryRefusal::Unreadable, records[i].rawName, why);
+    if (c == LocalCheck::OutsideData) return refuse(DirectoryRefusal::SharedBytes, records[i].rawName, why);
+    if (c != LocalCheck::Good) return refuse(DirectoryRefusal::LocalHeader, records[i].rawName, why + ": " + records[i].rawName);
   }
-  if (walked == WalkResult::Stopped) {
-    entries.clear();
-    return Fail(-1, refusal);
+  if (long i = FindOverlap(spans); i >= 0) {
+    const std::string& name = records[static_cast<size_t>(i)].rawName;
+    return refuse(DirectoryRefusal::SharedBytes, name, "entry shares bytes with another: " + name);
   }
-  if (!AddImpliedFolders(entries, kMaxDirectoryEntries)) {
-    entries.clear();
-    return Fail(-1, "more implied folders than any archive needs");
+
+  if (!AddImpliedFolders(entries, kMaxDirectoryEntries))
+    return refuse(DirectoryRefusal::Layout, {}, "more implied folders than any archive needs");
+  if (long i = FindNameClash(entries); i >= 0) {
+    const ZipEntry& e = entries[static_cast<size_t>(i)];
+    std::string name = e.path.empty() ? e.name : e.path + "\\" + e.name;
+    return refuse(DirectoryRefusal::NameClash, name, "path named twice: " + name);
   }
   return static_cast<int>(entries.size());
 }

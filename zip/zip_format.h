@@ -18,7 +18,11 @@ inline constexpr uint32_t kDigitalSignatureSignature = 0x05054B50;
 // Local file header: 30 fixed bytes, then name and extra field.
 inline constexpr size_t kLocalHeaderBytes = 30;
 inline constexpr size_t kLocalFlags = 6;
+inline constexpr size_t kLocalMethod = 8;
 inline constexpr size_t kLocalTime = 10;
+inline constexpr size_t kLocalCrc32 = 14;
+inline constexpr size_t kLocalCompressedSize = 18;
+inline constexpr size_t kLocalUncompressedSize = 22;
 inline constexpr size_t kLocalNameLength = 26;
 inline constexpr size_t kLocalExtraLength = 28;
 
@@ -41,13 +45,23 @@ inline constexpr size_t kCentralLocalHeaderOffset = 42;
 
 // End of central directory record: 22 fixed bytes, then the comment.
 inline constexpr size_t kEndRecordBytes = 22;
+inline constexpr size_t kEndDiskNumber = 4;
+inline constexpr size_t kEndDirectoryDisk = 6;
+inline constexpr size_t kEndDiskRecords = 8;
+inline constexpr size_t kEndTotalRecords = 10;
+inline constexpr size_t kEndCentralDirSize = 12;
 inline constexpr size_t kEndCentralDirOffset = 16;
+inline constexpr size_t kEndCommentLength = 20;
 
 // General-purpose flags.
 inline constexpr uint16_t kFlagEncrypted = 0x0001;
 inline constexpr uint16_t kFlagDataDescriptor = 0x0008;
 inline constexpr uint16_t kFlagStrongEncryption = 0x0040;
 inline constexpr uint16_t kFlagUtf8Name = 0x0800;
+// The flags that change how an entry is read (its name, its data, where
+// its sizes are): a local header and its central record must agree on them.
+inline constexpr uint16_t kFlagsThatMustAgree = kFlagEncrypted | kFlagDataDescriptor | kFlagStrongEncryption |
+                                                kFlagUtf8Name;
 
 inline constexpr uint8_t kMethodStored = 0;
 inline constexpr uint8_t kMethodDeflated = 8;

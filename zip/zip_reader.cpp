@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -36,10 +37,14 @@ class CrcSink final : public OutputSink {
   uint32_t reg_ = kCrc32Preset;
 };
 
+// Writes to a file, never more than the budget allows (a write that would
+// pass it fails whole).
 class FdSink final : public OutputSink {
  public:
-  explicit FdSink(int fd) : fd_(fd) {}
+  FdSink(int fd, uint64_t budget) : fd_(fd), budget_(budget) {}
   bool Write(const uint8_t* data, size_t n) override {
+    if (n > budget_ - written_) return false;
+    written_ += n;
     while (n) {
       ssize_t r = ::write(fd_, data, n);
       if (r < 0 && errno == EINTR) continue;
@@ -49,9 +54,12 @@ class FdSink final : public OutputSink {
     }
     return true;
   }
+  uint64_t written() const { return written_; }
 
  private:
   int fd_;
+  uint64_t budget_;
+  uint64_t written_ = 0;
 };
 
 }  // namespace
@@ -140,12 +148,34 @@ int ZipReader::ExtractEntryTo(const ZipEntry& entry, OutputSink& out) {
 
 int ZipReader::ExtractEntry(const ZipEntry& entry, const std::string& outputPath) {
   if (entry.isDirectory) return Fail(-1, "a folder entry has no data");
-  int fd = ::open(outputPath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (entry.uncompressedSize > budget_) return Fail(-1, "more bytes than the archive declares: " + outputPath);
+  // Opened without truncating and without waiting, so that a pipe or a
+  // device of that name is neither blocked on nor written to; only a
+  // regular file is then emptied and written.
+  int fd = ::open(outputPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
   if (fd < 0) return Fail(-1, "output file cannot be created: " + outputPath);
-  FdSink sink(fd);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return Fail(-1, "output is not a regular file: " + outputPath);
+  }
+  if (st.st_nlink > 1) {  // writing would change the file under its other names too
+    ::close(fd);
+    return Fail(-1, "output file has other names: " + outputPath);
+  }
+  int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 || ::ftruncate(fd, 0) != 0) {
+    ::close(fd);
+    return Fail(-1, "output file cannot be created: " + outputPath);
+  }
+  FdSink sink(fd, budget_);
   int r = ExtractEntryTo(entry, sink);
   if (::close(fd) != 0 && r == 1) r = Fail(-1, "output cannot be written");
-  if (r != 1) ::unlink(outputPath.c_str());
+  if (r != 1) {
+    ::unlink(outputPath.c_str());
+  } else {
+    budget_ -= sink.written();
+  }
   return r;
 }
 

@@ -17,11 +17,23 @@
 //
 // Where the data begin is taken from the entry's local header (its own
 // name and extra field lengths): archivers commonly store a different
-// extra field there than in the central directory. The reader refuses
-// names that would leave the folder an archive is unpacked into, symbolic
-// link entries, directories of more records than a zip can count (65,535)
-// and directories that imply more folders than that again. An output file whose entry failed is removed, so no damaged
-// file is ever left looking like a good one.
+// extra field there than in the central directory.
+//
+// The directory is read as every other reader reads it, and refused whole
+// (refusal() says why, refusedName() names the entry) when it cannot be:
+// its records must follow one another from the directory's offset with
+// nothing between them; names that would leave the folder an archive is
+// unpacked into or hold control characters, symbolic link entries, local
+// headers that disagree with their records or entries that share bytes
+// (local_headers.h), paths named twice (name_clash.h), directories of more
+// records than a zip can count (65,535) and directories that imply more
+// folders than that again are refused.
+//
+// ExtractEntry opens only a regular file (never a link, a pipe or a
+// device) and writes at most the entry's declared size; with a write
+// budget (SetWriteBudget) all files together stay within it as well. An
+// output file whose entry failed is removed, and its bytes given back to
+// the budget, so no damaged file is ever left looking like a good one.
 #pragma once
 
 #include <cstdint>
@@ -49,6 +61,18 @@ inline constexpr size_t kMaxDirectoryRecords = 65535;
 // Stored entries plus implied folders.
 inline constexpr size_t kMaxDirectoryEntries = 2 * kMaxDirectoryRecords;
 
+// Why ReadDirectory refused a directory.
+enum class DirectoryRefusal {
+  None,
+  Unreadable,       // a read error
+  Layout,           // not a run of records, too many records or folders
+  BadName,          // a name that leaves the folder or holds control characters
+  SymbolicLink,
+  LocalHeader,      // a local header missing or disagreeing with its record
+  SharedBytes,      // entries overlapping one another or the directory
+  NameClash,        // a path named twice
+};
+
 class ZipReader {
  public:
   ZipReader() = default;
@@ -66,22 +90,36 @@ class ZipReader {
   // attached, a read error, a refused name or record).
   int ReadDirectory(std::vector<ZipEntry>& entries);
 
-  // Writes the file entry to a new file at outputPath (never through a
-  // symbolic link). The file is removed again when the entry fails.
+  // Writes the file entry to outputPath: a new file, or an existing regular
+  // file of its own, emptied first (never a symbolic link, a pipe, a device
+  // or a file that has other names, which may lie outside the folder). The
+  // file is removed again when the entry fails.
   int ExtractEntry(const ZipEntry& entry, const std::string& outputPath);
   // The same into any sink (memory, a discarding sink).
   int ExtractEntryTo(const ZipEntry& entry, OutputSink& sink);
 
+  // Bytes ExtractEntry may still write in all (unlimited unless set).
+  void SetWriteBudget(uint64_t bytes) { budget_ = bytes; }
+  uint64_t writeBudget() const { return budget_; }
+
   const std::string& diagnostic() const { return diagnostic_; }
+  DirectoryRefusal refusal() const { return refusal_; }
+  // The refused entry's name in UTF-8, control characters written as
+  // \xNN; empty when no entry is to blame.
+  const std::string& refusedName() const { return refusedName_; }
   void SetLegacyCodepage(Codepage cp) { legacy_ = cp; }
 
  private:
   int Fail(int result, std::string text);
+  int Refuse(DirectoryRefusal why, std::string name, std::string text);
 
   int fd_ = -1;
   uint64_t archiveStart_ = 0, archiveSize_ = 0, centralDirOffset_ = 0;
   std::string password_;
   std::string diagnostic_;
+  DirectoryRefusal refusal_ = DirectoryRefusal::None;
+  std::string refusedName_;
+  uint64_t budget_ = ~0ull;
   Codepage legacy_ = Codepage::Gbk;
 };
 

@@ -3,7 +3,11 @@
 // each handset stored is compared with the package byte for byte.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <fstream>
 #include <random>
+#include <thread>
 
 #include "platform/tests/process_runner.h"
 #include "platform/files.h"
@@ -193,6 +197,43 @@ TEST_F(Unattended, EightPortsAtOnceWithOneFaultyHandset) {
     if (i == 3) continue;
     ExpectStoredImages("SIM000" + std::to_string(i));
   }
+}
+
+TEST_F(Unattended, APackageChangedOnDiskDuringTheRunFailsEveryPort) {
+  // The staged application marks the package as verified; the handsets
+  // come only after a byte of the system image was changed in place.
+  ASSERT_TRUE(WriteWholeFile(dir / "apps/quillon/presetapp/a.apk", RandomBytes(3000, 9)));
+  RunOutput zip = RunCommand(dir / "apps", "cd " + testing::Quote(dir / "apps") + " &&",
+                             {"zip", "-q", "-r", dir / "apps.zip", "quillon"});
+  ASSERT_EQ(zip.status, 0) << zip.err;
+  MakePackage({"--extend", "apps.zip=" + (dir / "apps.zip")});
+  Configure(dir / "res/release.QFM");
+  RunOutput r;
+  std::thread station([&] { r = Station({"--ports", "8", "--json", dir / "run.json"}); });
+  for (int i = 0; i < 6000 && !PathExists(dir / "home/quillon/presetapp/a.apk"); ++i) ::usleep(5000);
+  {
+    std::fstream f(dir / "res/release.QFM", std::ios::in | std::ios::out | std::ios::binary);
+    unsigned char offset[4] = {};
+    f.seekg(0x118);  // the system image's offset in the header
+    f.read(reinterpret_cast<char*>(offset), 4);
+    uint32_t at = offset[0] | offset[1] << 8 | offset[2] << 16 | static_cast<uint32_t>(offset[3]) << 24;
+    f.seekp(at + 1000);
+    f.put('\x5A');
+    ASSERT_TRUE(f.good());
+  }
+  SimProcess sim(dir / "sim", {"--count", "8"}, kScale);
+  station.join();
+  ASSERT_TRUE(sim.ready(dir / "sim"));
+  EXPECT_EQ(r.status, 1) << r.out << r.err;
+  std::string log = LogText();
+  const std::string changed = "The package file changed after it was verified; nothing more is written from it";
+  for (int i = 1; i <= 8; ++i) {
+    std::string serial = "SIM000" + std::to_string(i);
+    EXPECT_NE(r.out.find("port " + std::to_string(i) + ": FAILED"), std::string::npos) << r.out;
+    EXPECT_NE(log.find(serial + ": " + changed), std::string::npos) << log;
+    EXPECT_FALSE(PathExists(dir / ("sim/" + serial + "/images/image_5.bin"))) << serial;
+  }
+  EXPECT_NE(ReadWholeFile(dir / "run.json").value_or("").find("\"reason\":\"8 of 8 downloads failed\""), std::string::npos);
 }
 
 }  // namespace

@@ -1,13 +1,24 @@
-// libFuzzer target: the station's side of the simulator wire. A listening
-// socket plays the handset: for every input the transport connects to it,
-// the peer's end is loaded with the input's bytes as the replies and then
-// shut for writing, so every read ends at once - with data or with the end
-// of the connection - and no run waits for a time-out. The transport then
-// sends a few commands whose direction and length the input's first bytes
-// choose, as a port job does.
+// libFuzzer target: the station's side of the simulator wire.
+//
+// First the pure part: every reply header the input holds is classified
+// for a request and a list of owed tags the input chooses.
+//
+// Then the transport itself: a listening socket plays the handset. For
+// every input the transport connects to it and sends a few commands whose
+// direction and length the input chooses, as a port job does; before each
+// command the handset's end of the socket is loaded with that command's
+// piece of the input. The handset's end is either shut for writing before
+// the last command (every read then ends at once, with data or with the
+// end of the connection) or kept open with a reply wait of one real
+// millisecond, so commands time out, their tags are owed and their late
+// replies come before later answers. Everything a command may read is in
+// the socket before it is sent, so the runs are repeatable.
 //
 // Checked besides memory safety (the data buffers are exactly as long as
 // asked, so a reply that writes past one is caught):
+//  - an answer carries the request's tag (or none, when nothing is owed)
+//    and no more data than the request allows; a late reply is owed, with
+//    a bounded length; short bytes are never taken;
 //  - a good reply has status 0, a bad-status reply a non-zero one, and a
 //    failure gives an error number;
 //  - a command from the handset never moves more than was asked, and the
@@ -20,6 +31,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -66,37 +78,87 @@ const Handset& TheHandset() {
 
 constexpr uint32_t kLengths[] = {0, 1, 8, 64, 512, 4096};
 
+// A request: direction from the plan byte, length from kLengths.
+WireRequestHeader RequestOf(uint8_t plan, uint16_t tag) {
+  WireRequestHeader request;
+  request.direction = static_cast<DataDirection>(plan % 3);
+  request.dataLength = request.direction == DataDirection::kNone ? 0 : kLengths[(plan / 3) % 6];
+  request.tag = tag;
+  return request;
+}
+
+void ClassifyEvery(const uint8_t* bytes, size_t size, uint8_t mode, uint8_t plan) {
+  const WireRequestHeader request = RequestOf(plan, static_cast<uint16_t>(1 + (mode >> 4)));
+  const uint16_t owed[3] = {static_cast<uint16_t>(request.tag + 1), static_cast<uint16_t>(request.tag + 2),
+                            static_cast<uint16_t>(request.tag + 3)};
+  const size_t owedCount = (mode >> 2) & 3;
+  const uint32_t allowed = request.direction == DataDirection::kFromDevice ? request.dataLength : 0;
+  for (size_t at = 0; at < size && at < 64; ++at) {
+    ReplyVerdict v = ClassifyReplyHeader(bytes + at, size - at, request, owed, owedCount);
+    switch (v.kind) {
+      case ReplyKind::kAnswer:
+        Require(size - at >= kWireReplyHeaderSize && v.header.returnedLength <= allowed);
+        Require(v.header.tag == request.tag || (v.header.tag == 0 && owedCount == 0));
+        break;
+      case ReplyKind::kStale:
+        Require(size - at >= kWireReplyHeaderSize && v.header.returnedLength <= kWireMaxDataLength);
+        Require(v.header.tag != 0 && std::find(owed, owed + owedCount, v.header.tag) != owed + owedCount);
+        break;
+      case ReplyKind::kBad:
+        break;
+    }
+  }
+}
+
+// Sends `size` bytes (as many as the socket takes) without waiting.
+void Load(int fd, const uint8_t* bytes, size_t size) {
+  size_t done = 0;
+  while (done < size) {
+    ssize_t n = ::send(fd, bytes + done, size - done, MSG_DONTWAIT | MSG_NOSIGNAL);
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+}
+
 }  // namespace
 
+// Input: a mode byte (low two bits: commands - 1; bit 2: keep the
+// handset's end open; the rest picks the pure check's tags), a plan byte
+// per command (direction = b % 3, length = kLengths[b / 3 % 6]), a
+// little-endian u16 per command (the length of its piece), then the
+// pieces; bytes left over go with the last command's piece.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1 || size > (64u << 10)) return 0;
   const Handset& handset = TheHandset();
-  // Commands: the first byte's low bits give how many (1..4); each takes
-  // one byte (direction, length) from the front. The rest is the peer's.
-  const size_t commands = 1 + (data[0] & 3);
-  if (size < 1 + commands) return 0;
+  const uint8_t mode = data[0];
+  const size_t commands = 1 + (mode & 3);
+  const bool keepOpen = (mode & 4) != 0;
+  if (size < 1 + 3 * commands) return 0;
   const uint8_t* plan = data + 1;
-  const uint8_t* replies = data + 1 + commands;
-  const size_t replyBytes = size - 1 - commands;
+  const uint8_t* lengths = data + 1 + commands;
+  const uint8_t* replies = data + 1 + 3 * commands;
+  const size_t replyBytes = size - 1 - 3 * commands;
+  ClassifyEvery(replies, replyBytes, mode, plan[0]);
 
-  SimSocketTransport transport(1.0, 2000);
+  SimSocketTransport transport(1e-6, keepOpen ? 1 : 2000);
   if (!transport.Open(handset.socketPath).ok) std::abort();
   int peer = ::accept4(handset.listener, nullptr, nullptr, SOCK_CLOEXEC);
   if (peer < 0) std::abort();
   int sendBuffer = 1 << 20;
   ::setsockopt(peer, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
-  size_t done = 0;
-  while (done < replyBytes) {
-    ssize_t n = ::send(peer, replies + done, replyBytes - done, MSG_DONTWAIT | MSG_NOSIGNAL);
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  ::shutdown(peer, SHUT_WR);
 
+  size_t used = 0;
   bool closed = false;
   for (size_t i = 0; i < commands; ++i) {
-    const DataDirection direction = static_cast<DataDirection>(plan[i] % 3);
-    const uint32_t length = direction == DataDirection::kNone ? 0 : kLengths[(plan[i] / 3) % 6];
+    size_t piece = static_cast<size_t>(lengths[2 * i]) | static_cast<size_t>(lengths[2 * i + 1]) << 8;
+    if (i + 1 == commands || piece > replyBytes - used) piece = replyBytes - used;
+    Load(peer, replies + used, piece);
+    used += piece;
+    if (i + 1 == commands && !keepOpen) ::shutdown(peer, SHUT_WR);
+
+    const WireRequestHeader request = RequestOf(plan[i], 0);
+    const DataDirection direction = request.direction;
+    const uint32_t length = request.dataLength;
     std::array<uint8_t, kCdbLength> cdb{};
     cdb[0] = 0xFE;
     cdb[1] = static_cast<uint8_t>(i);

@@ -10,6 +10,8 @@
 #include "device/sim_transport.h"
 #include "device/sim_wire.h"
 #include "device/sysfs_bus.h"
+#include "device/handset_path.h"
+#include "device/tests/fake_sg_calls.h"
 #include "platform/files.h"
 #include "platform/tests/test_dir.h"
 
@@ -33,6 +35,11 @@ struct FakeSysfs {
     WriteWholeFile(scsi + "/model", "Quillon T745    \n");
     WriteWholeFile(scsi + "/rev", "0001\n");
     Link(n, scsi);
+    // The node's own folder, where /sys/dev/char/21:N leads.
+    std::string node = scsi + "/scsi_generic/sg" + std::to_string(n);
+    MakeDirectories(node);
+    MakeDirectories(root + "/dev/char");
+    EXPECT_EQ(::symlink(node.c_str(), (root + "/dev/char/21:" + std::to_string(n)).c_str()), 0);
   }
   void Link(int n, const std::string& target) {
     std::string node = root + "/class/scsi_generic/sg" + std::to_string(n);
@@ -70,6 +77,56 @@ TEST(SysfsBus, ListsTheMakersUsbHandsetsInNodeOrder) {
   for (int n = 20; n < 40; ++n) sys.Add(n, "2-" + std::to_string(n), "08", "Vantor", "S");
   EXPECT_EQ(bus.List().size(), kMaxBusEntries);
   EXPECT_TRUE(SysfsBus(dir / "nothing").List().empty());
+}
+
+TEST(SysfsBus, AnOpenedNodeMustStillBelongToTheRecordsHandset) {
+  testing::TempDir dir;
+  FakeSysfs sys{dir / "sys"};
+  const std::string longSerial(40, 'Q');
+  sys.Add(2, "1-1", "08", "Vantor", "0123456789ABCDEF");
+  sys.Add(3, "1-3", "08", "Vantor", longSerial.c_str());
+  sys.Add(10, "1-2.3", "08", "Vantor");  // no USB serial
+  sys.Add(0, "", "", "Vantor");          // an internal disk
+  sys.Add(1, "1-4", "03", "Vantor", "HID");
+  EXPECT_EQ(::symlink("/", (dir / "sys/dev/char/21:7").c_str()), 0);  // leads outside
+
+  testing::FakeSgCalls calls;
+  SysfsBus bus(dir / "sys", "/devroot", calls);
+  std::vector<BusEntry> entries = bus.List();
+  ASSERT_EQ(entries.size(), 3u);
+  // What a record of this bus names its handset by.
+  auto id = [&](size_t i) { return ParseHandsetPath(entries[i].interfacePath).instanceId; };
+  struct Case {
+    unsigned minor;
+    std::string instanceId;
+    int errorCode;  // 0: opened
+  };
+  const Case cases[] = {
+      {2, id(0), 0},
+      {3, id(1), 0},                    // a serial longer than an instance id
+      {10, id(2), 0},                   // named by its USB port
+      {2, id(1), ESTALE},               // the node now belongs to another handset
+      {10, "0123456789abcdef", ESTALE},
+      {0, id(0), ENODEV},               // not a USB handset
+      {1, id(0), ENODEV},               // not mass storage
+      {7, id(0), ENODEV},
+      {99, id(0), ENODEV},              // no such node
+      {99, "", 0},                      // no identity asked for: not checked
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.minor) + " " + c.instanceId);
+    calls.minor = c.minor;
+    calls.closed.clear();
+    std::unique_ptr<Transport> t = bus.NewTransport();
+    OpenResult r = t->OpenHandset("/devroot/sg" + std::to_string(c.minor), c.instanceId);
+    EXPECT_EQ(r.ok, c.errorCode == 0);
+    EXPECT_EQ(r.errorCode, c.errorCode);
+    EXPECT_EQ(t->IsOpen(), c.errorCode == 0);
+    EXPECT_EQ(calls.closed.size(), c.errorCode == 0 ? 0u : 1u);  // a refused node is closed
+  }
+  calls.minor = 2;
+  calls.deviceNumberError = ENOTTY;  // not a character device at all
+  EXPECT_EQ(bus.NewTransport()->OpenHandset("/devroot/sg2", id(0)).errorCode, ENOTTY);
 }
 
 void MakeSocket(const std::string& path) {

@@ -77,6 +77,13 @@ TEST(DeviceMonitor, ScansKeepTheMakersHandsetsOfTheOpenModel) {
   EXPECT_TRUE(table.TryStartJob(1));
   EXPECT_FALSE(table.TryStartJob(1));  // already running
   EXPECT_FALSE(table.TryStartJob(5));  // empty port
+  // Another model's package is published while port 2 runs: its handset
+  // stays bound and attached.
+  monitor.SetModelFilter("T800");
+  monitor.ScanOnce();
+  EXPECT_EQ(table.Get(1).instanceId, "a1");
+  EXPECT_EQ(table.Attached(1), 1u);
+  EXPECT_EQ(table.connectedCount(), 2u);
   EXPECT_TRUE(clock.sleeps().empty());  // ScanOnce itself never waits
 }
 

@@ -25,6 +25,7 @@ struct ScriptedReply {
   SendStatus status = SendStatus::kGood;
   int errorCode = 0;
   std::vector<uint8_t> data;  // returned by a from-device command
+  std::vector<uint8_t> sense;  // kept with a bad status
 };
 
 class FakeTransport final : public Transport {
@@ -32,6 +33,7 @@ class FakeTransport final : public Transport {
   std::deque<ScriptedReply> script;  // used up in order, then all good
   std::vector<SentCommand> sent;
   std::vector<std::string> opened;
+  std::vector<std::string> openedAs;  // the instance id each open asked for
   int openError = 0;
   bool open = false;
   std::shared_ptr<int> closes = std::make_shared<int>(0);  // outlives the transport
@@ -40,6 +42,10 @@ class FakeTransport final : public Transport {
     opened.push_back(path);
     open = openError == 0;
     return {open, openError};
+  }
+  OpenResult OpenHandset(const std::string& path, const std::string& instanceId) override {
+    openedAs.push_back(instanceId);
+    return Open(path);
   }
   SendResult Send(const std::array<uint8_t, kCdbLength>& cdb, DataDirection direction,
                   uint8_t* data, uint32_t length, uint32_t) override {
@@ -50,6 +56,8 @@ class FakeTransport final : public Transport {
     SendResult out;
     out.status = r.status;
     out.errorCode = r.errorCode;
+    out.senseLength = static_cast<uint8_t>(std::min(r.sense.size(), out.sense.size()));
+    std::copy_n(r.sense.begin(), out.senseLength, out.sense.begin());
     if (direction == DataDirection::kFromDevice) {
       size_t n = std::min<size_t>(length, r.data.size());
       std::copy_n(r.data.begin(), n, data);

@@ -18,8 +18,8 @@ using Texts = std::vector<std::string>;
 constexpr auto kGood = SendStatus::kGood;
 constexpr auto kFail = SendStatus::kFailure;
 
-ScriptedReply Ok(const std::string& text = "") { return {kGood, 0, {text.begin(), text.end()}}; }
-ScriptedReply Fail(int err = EIO) { return {kFail, err, {}}; }
+ScriptedReply Ok(const std::string& text = "") { return {kGood, 0, {text.begin(), text.end()}, {}}; }
+ScriptedReply Fail(int err = EIO) { return {kFail, err, {}, {}}; }
 
 struct Bench {
   ::flashery::testing::TempDir dir;
@@ -49,17 +49,21 @@ TEST(PortDevice, OpenAndFailedCommandsWriteTheStationsLogLines) {
   Bench b;
   EXPECT_TRUE(b.dev->OpenDevice());
   EXPECT_EQ(b.transport->opened, Texts{"/dev/sg7"});
+  EXPECT_EQ(b.transport->openedAs, Texts{"id7"});  // the node must still be this handset
   EXPECT_EQ(b.Log(), "id7: T56id7: \r\r\n");
   std::shared_ptr<int> closes = b.transport->closes;
 
-  // Bad status: text 100 with the byte count, then text 101 with the
-  // error; a failed exchange: text 101 only; nothing while logging is off.
-  b.transport->script = {{SendStatus::kBadStatus, EIO, {}}, Fail(ENODEV), Fail()};
+  // Bad status: text 100 with the byte count and the sense key, code and
+  // qualifier, then text 101 with the error; a failed exchange: text 101
+  // only; nothing while logging is off.
+  std::vector<uint8_t> sense(18);
+  sense[0] = 0x70, sense[2] = 0x05, sense[12] = 0x24;
+  b.transport->script = {{SendStatus::kBadStatus, EIO, {}, sense}, Fail(ENODEV), Fail()};
   EXPECT_FALSE(b.dev->SendCommand(CheckAliveCommand(), nullptr));
   EXPECT_FALSE(b.dev->SendCommand(CheckAliveCommand(), nullptr));
   b.dev->logTransportErrors = false;
   EXPECT_FALSE(b.dev->SendCommand(CheckAliveCommand(), nullptr));
-  EXPECT_EQ(b.Log(), "id7: T56id7: \r\r\nid7: T1000id7: \r\r\nid7: T1015\r\r\nid7: \r\r\n"
+  EXPECT_EQ(b.Log(), "id7: T56id7: \r\r\nid7: T1000 sense 5/24/00id7: \r\r\nid7: T1015\r\r\nid7: \r\r\n"
                      "id7: T10119\r\r\nid7: \r\r\n");
   EXPECT_FALSE(b.dev->SendCommand(QueryStateCommand(), nullptr));  // no buffer: not sent
   EXPECT_EQ(b.transport->sent.size(), 3u);
@@ -72,6 +76,32 @@ TEST(PortDevice, OpenAndFailedCommandsWriteTheStationsLogLines) {
   EXPECT_FALSE(c.dev->OpenDevice());
   EXPECT_EQ(c.transport->opened.at(0).substr(0, 12), "\\\\?\\usbstor#");
   EXPECT_EQ(c.Log(), "id7: Error CreateFile 16 id7id7: \r\r\n");
+}
+
+TEST(PortDevice, SenseDetailReadsFixedAndDescriptorFormats) {
+  auto with = [](std::vector<uint8_t> bytes) {
+    SendResult r;
+    r.senseLength = static_cast<uint8_t>(bytes.size());
+    std::copy(bytes.begin(), bytes.end(), r.sense.begin());
+    return r;
+  };
+  std::vector<uint8_t> fixed(14), deferred(18);
+  fixed[0] = 0x70, fixed[2] = 0xF6, fixed[12] = 0x29, fixed[13] = 0x01;  // flags above the key
+  deferred[0] = 0xF1, deferred[2] = 0x03, deferred[12] = 0x0C, deferred[13] = 0x02;
+  struct Case {
+    std::vector<uint8_t> sense;
+    const char* detail;
+  };
+  const Case cases[] = {
+      {fixed, " sense 6/29/01"},
+      {deferred, " sense 3/0C/02"},                 // deferred error, valid bit set
+      {{0x72, 0x05, 0x24, 0x00}, " sense 5/24/00"},  // descriptor format
+      {std::vector<uint8_t>(fixed.begin(), fixed.begin() + 13), ""},  // too short for the qualifier
+      {{0x72, 0x05, 0x24}, ""},
+      {{0x7F, 0x05, 0x24, 0x00}, ""},  // vendor-specific format
+      {{}, ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SenseDetail(with(c.sense)), c.detail);
 }
 
 TEST(PortCommands, SimpleOperationsReportTheirOwnTexts) {

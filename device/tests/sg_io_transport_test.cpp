@@ -7,31 +7,13 @@
 #include <functional>
 #include <vector>
 
+#include "device/tests/fake_sg_calls.h"
 #include "device/vendor_command.h"
 
 namespace flashery {
 namespace {
 
-// Records every request and lets each test decide what the driver did.
-struct FakeSgCalls final : SgIoCalls {
-  std::vector<std::pair<std::string, int>> opens;
-  int openResult = 5;
-  std::vector<sg_io_hdr_t> requests;
-  std::vector<std::vector<uint8_t>> cdbs;
-  std::function<int(sg_io_hdr_t&)> driver = [](sg_io_hdr_t&) { return 0; };
-  std::vector<int> closed;
-
-  int Open(const std::string& path, int flags) override {
-    opens.emplace_back(path, flags);
-    return openResult;
-  }
-  int SgIo(int, sg_io_hdr_t& h) override {
-    requests.push_back(h);
-    cdbs.emplace_back(h.cmdp, h.cmdp + h.cmd_len);
-    return driver(h);
-  }
-  void Close(int fd) override { closed.push_back(fd); }
-};
+using testing::FakeSgCalls;
 
 TEST(SgIoTransport, OpensExclusivelyAndBuildsEveryFieldOfTheRequest) {
   FakeSgCalls calls;
@@ -62,8 +44,14 @@ TEST(SgIoTransport, OpensExclusivelyAndBuildsEveryFieldOfTheRequest) {
     const sg_io_hdr_t& h = calls.requests[i];
     SCOPED_TRACE(i);
     EXPECT_EQ(h.interface_id, 'S');
+    EXPECT_EQ(h.pack_id, static_cast<int>(i + 1));
     EXPECT_EQ(h.dxfer_direction, cases[i].direction);
-    EXPECT_EQ(h.dxferp, cases[i].data);
+    // A block goes from the caller's buffer; a reply comes into the
+    // transport's own.
+    if (cases[i].direction == SG_DXFER_FROM_DEV)
+      EXPECT_TRUE(h.dxferp != nullptr && h.dxferp != cases[i].data);
+    else
+      EXPECT_EQ(h.dxferp, cases[i].data);
     EXPECT_EQ(h.dxfer_len, cases[i].cmd.dataLength);
     EXPECT_EQ(calls.cdbs[i], std::vector<uint8_t>(cases[i].cmd.cdb.begin(), cases[i].cmd.cdb.end()));
     EXPECT_EQ(h.cmd_len, 16);
@@ -125,7 +113,7 @@ TEST(SgIoTransport, RepliesOfTheDriverAreJudgedStrictly) {
       {"short write", out, 65024, with(0, 0, 0, SG_INFO_OK, 512), fail, EIO, 64512},
       {"resid beyond the length", in, 4, with(0, 0, 0, SG_INFO_OK, 5), fail, EPROTO, 0},
       {"negative resid", in, 4, with(0, 0, 0, SG_INFO_OK, -1), fail, EPROTO, 0},
-      {"ioctl fails", in, 4, [](sg_io_hdr_t&) { return ENODEV; }, fail, ENODEV, 0},
+      {"submission refused", in, 4, [](sg_io_hdr_t&) { return ENODEV; }, fail, ENODEV, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -135,6 +123,7 @@ TEST(SgIoTransport, RepliesOfTheDriverAreJudgedStrictly) {
     ASSERT_TRUE(t.Open("/dev/sg0").ok);
     std::vector<uint8_t> buffer(c.length);
     SendResult r = t.Send(QueryStateCommand().cdb, c.direction, buffer.data(), c.length);
+    EXPECT_EQ(calls.requests.size(), 1u);
     EXPECT_EQ(r.status, c.status);
     EXPECT_EQ(r.errorCode, c.errorCode);
     EXPECT_EQ(r.transferred, c.transferred);
@@ -145,6 +134,102 @@ TEST(SgIoTransport, RepliesOfTheDriverAreJudgedStrictly) {
       EXPECT_EQ(r.sense[18], 0);
     }
   }
+}
+
+// What the driver answers a QueryState with: ready, and 3 bytes of sense
+// that must not reach the reply.
+int AnswerReady(sg_io_hdr_t& h) {
+  if (h.dxfer_direction == SG_DXFER_FROM_DEV) std::memset(h.dxferp, 2, 1);
+  h.resid = static_cast<int>(h.dxfer_len) - 1;
+  return 0;
+}
+
+TEST(SgIoTransport, EachCommandIsSubmittedOnceWhateverInterruptsItsCollection) {
+  struct Case {
+    const char* name;
+    std::deque<int> polls, receives;
+    int submitError;
+    int errorCode;  // 0: the reply is collected
+  };
+  const Case cases[] = {
+      {"nothing interrupts", {}, {}, 0, 0},
+      {"the poll is interrupted again and again", {-EINTR, -EINTR, -EINTR}, {}, 0, 0},
+      {"the read is interrupted", {}, {EINTR, EINTR}, 0, 0},
+      {"a wake-up finds nothing to read", {}, {EAGAIN}, 0, 0},
+      {"both, in turn", {-EINTR, 1, -EINTR}, {EINTR, EAGAIN}, 0, 0},
+      {"the submission is interrupted: not sent, not repeated", {}, {}, EINTR, EINTR},
+      {"the node went away while waiting", {-ENODEV}, {}, 0, ENODEV},
+      {"the read fails", {}, {EIO}, 0, EIO},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeSgCalls calls;
+    calls.pollScript = c.polls;
+    calls.receiveScript = c.receives;
+    calls.driver = [&](sg_io_hdr_t& h) { return c.submitError ? c.submitError : AnswerReady(h); };
+    SgIoTransport t(calls);
+    ASSERT_TRUE(t.Open("/dev/sg0").ok);
+    uint8_t reply[4] = {7, 7, 7, 7};
+    SendResult r = t.Send(QueryStateCommand().cdb, DataDirection::kFromDevice, reply, 4);
+    EXPECT_EQ(calls.requests.size(), 1u);
+    EXPECT_EQ(r.errorCode, c.errorCode);
+    if (c.errorCode == 0) {
+      EXPECT_TRUE(r.good());
+      EXPECT_EQ(r.transferred, 1u);
+      // Only the byte that arrived is copied; the rest keep their contents.
+      EXPECT_EQ(std::vector<uint8_t>(reply, reply + 4), (std::vector<uint8_t>{2, 7, 7, 7}));
+    } else {
+      EXPECT_EQ(reply[0], 7);
+    }
+    // Interruptions cost no time of their own: the wait stays bounded by
+    // the driver's time-out and the margin.
+    for (int ms : calls.pollTimeouts) EXPECT_EQ(ms, 8000 + static_cast<int>(kReplyMarginMs));
+    EXPECT_EQ(t.outstanding(), c.errorCode == 0 || c.submitError ? 0u : 1u);
+  }
+}
+
+TEST(SgIoTransport, AReplyThatNeverComesFailsAndItsLateReplyIsDropped) {
+  FakeSgCalls calls;
+  calls.holdReplies = true;
+  calls.driver = [](sg_io_hdr_t& h) {  // the late reply brings other bytes
+    if (h.dxfer_direction == SG_DXFER_FROM_DEV) std::memset(h.dxferp, 9, h.dxfer_len);
+    return 0;
+  };
+  SgIoTransport t(calls);
+  ASSERT_TRUE(t.Open("/dev/sg0").ok);
+  uint8_t first[4] = {};
+  SendResult r = t.Send(QueryStateCommand().cdb, DataDirection::kFromDevice, first, 4);
+  EXPECT_EQ(r.status, SendStatus::kFailure);
+  EXPECT_EQ(r.errorCode, ETIMEDOUT);
+  EXPECT_EQ(calls.now, 8000u + kReplyMarginMs);
+  EXPECT_EQ(t.outstanding(), 1u);
+
+  // The late reply arrives before the next command's: it is read and
+  // dropped, and lands in no caller's buffer.
+  calls.ready = calls.held;
+  calls.held.clear();
+  calls.holdReplies = false;
+  calls.driver = AnswerReady;
+  uint8_t second[4] = {};
+  r = t.Send(QueryStateCommand().cdb, DataDirection::kFromDevice, second, 4);
+  EXPECT_TRUE(r.good());
+  EXPECT_EQ(second[0], 2);
+  EXPECT_EQ(second[1], 0);
+  EXPECT_EQ(first[0], 0);
+  EXPECT_EQ(calls.requests.size(), 2u);
+  EXPECT_NE(calls.requests[0].pack_id, calls.requests[1].pack_id);
+  EXPECT_EQ(t.outstanding(), 0u);
+
+  // A node that holds as many given-up commands as the driver queues takes
+  // no more until it is reopened.
+  calls.holdReplies = true;
+  for (size_t i = 0; i < kMaxOutstanding; ++i)
+    EXPECT_EQ(t.Send(CheckAliveCommand().cdb, DataDirection::kNone, nullptr, 0).errorCode, ETIMEDOUT);
+  size_t submitted = calls.requests.size();
+  EXPECT_EQ(t.Send(CheckAliveCommand().cdb, DataDirection::kNone, nullptr, 0).errorCode, EBUSY);
+  EXPECT_EQ(calls.requests.size(), submitted);
+  ASSERT_TRUE(t.Open("/dev/sg0").ok);
+  EXPECT_EQ(t.outstanding(), 0u);
 }
 
 }  // namespace

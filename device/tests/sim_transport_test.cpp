@@ -1,6 +1,7 @@
 #include "device/sim_transport.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -62,7 +63,7 @@ TEST(SimSocketTransport, ExchangesCommandsWithAHandset) {
     const uint8_t state[4] = {2, 0, 0, 0};
     uint8_t status = r.header.cdb[2] == 0x01 ? 2 : 0;  // CheckAlive: check condition
     bool in = r.header.direction == DataDirection::kFromDevice;
-    return SendWireReply(c, status, in ? state : nullptr, in ? 4 : 0, 1000) == WireIo::kOk;
+    return SendWireReply(c, r.header.tag, status, in ? state : nullptr, in ? 4 : 0, 1000) == WireIo::kOk;
   });
   SimSocketTransport t(1.0);
   ASSERT_TRUE(t.Open(sock).ok);
@@ -85,7 +86,7 @@ TEST(SimSocketTransport, ExchangesCommandsWithAHandset) {
   EXPECT_TRUE(t.Send(kQuery.cdb, kQuery.direction, state, 4).good());
 }
 
-TEST(SimSocketTransport, AbsentGoneLateAndMalformedHandsetsAreFailures) {
+TEST(SimSocketTransport, AbsentGoneLateSilentAndMalformedHandsets) {
   testing::TempDir dir;
   SimSocketTransport t(1.0);  // 8 s: only the late handset runs into it
   SimSocketTransport quick(0.001, 20);
@@ -103,27 +104,72 @@ TEST(SimSocketTransport, AbsentGoneLateAndMalformedHandsetsAreFailures) {
     EXPECT_EQ(t.Send(kQuery.cdb, kQuery.direction, state, 4).errorCode, ENOTCONN);
   }
   {
-    // A reply after the time-out is never taken for a later command's.
+    // A reply after the time-out is read past: the connection stays open
+    // and the next command gets its own answer. This handset answers a
+    // command late exactly when the next request has arrived.
     std::string sock = SimSocketPath(dir.path(), "late");
-    std::atomic<bool> release{false};
-    TinyHandset h(sock, [&](int c, const WireRequest&) {
-      while (!release.load()) std::this_thread::yield();
-      const uint8_t late[4] = {2, 0, 0, 0};
-      SendWireReply(c, 0, late, 4, 1000);
-      return true;
+    std::vector<uint16_t> tags;
+    {
+    TinyHandset h(sock, [&](int c, const WireRequest& r) {
+      tags.push_back(r.header.tag);
+      if (tags.size() == 1) {
+        pollfd p{c, POLLIN, 0};
+        ::poll(&p, 1, 5000);
+        const uint8_t late[4] = {7, 0, 0, 0};
+        return SendWireReply(c, r.header.tag, 0, late, 4, 1000) == WireIo::kOk;
+      }
+      const uint8_t ready[4] = {2, 0, 0, 0};
+      return SendWireReply(c, r.header.tag, 0, ready, 4, 1000) == WireIo::kOk;
     });
     ASSERT_TRUE(quick.Open(sock).ok);
     SendResult r = quick.Send(kQuery.cdb, kQuery.direction, state, 4);
-    release = true;
     EXPECT_EQ(r.errorCode, ETIMEDOUT);
+    EXPECT_TRUE(quick.IsOpen());
     EXPECT_EQ(state[0], 0);
-    EXPECT_EQ(quick.Send(kQuery.cdb, kQuery.direction, state, 4).errorCode, ENOTCONN);
+    EXPECT_TRUE(quick.Send(kQuery.cdb, kQuery.direction, state, 4).good());
+    EXPECT_EQ(state[0], 2);
+    EXPECT_TRUE(quick.Send(kQuery.cdb, kQuery.direction, state, 4).good());
+    quick.Close();
+    }
+    ASSERT_EQ(tags.size(), 3u);
+    EXPECT_NE(tags[0], 0);
+    EXPECT_NE(tags[0], tags[1]);
+    EXPECT_NE(tags[1], tags[2]);
+  }
+  {
+    // A handset that never answers keeps the connection until it owes too
+    // many replies; then it is given up.
+    std::string sock = SimSocketPath(dir.path(), "silent");
+    TinyHandset h(sock, [](int, const WireRequest&) { return true; });
+    ASSERT_TRUE(quick.Open(sock).ok);
+    for (size_t i = 0; i < kMaxOwedReplies; ++i) {
+      EXPECT_EQ(quick.Send(kQuery.cdb, kQuery.direction, state, 4).errorCode, ETIMEDOUT);
+      EXPECT_TRUE(quick.IsOpen());
+    }
+    EXPECT_EQ(quick.Send(kQuery.cdb, kQuery.direction, state, 4).errorCode, ETIMEDOUT);
+    EXPECT_FALSE(quick.IsOpen());
+  }
+  {
+    // A peer that predates tags answers untagged: fine, until a command
+    // timed out; then its next reply could be either and ends the link.
+    std::string sock = SimSocketPath(dir.path(), "old");
+    int n = 0;
+    TinyHandset h(sock, [&](int c, const WireRequest&) {
+      if (++n == 2) return true;  // no answer
+      const uint8_t ready[4] = {2, 0, 0, 0};
+      return SendWireReply(c, 0, 0, ready, 4, 1000) == WireIo::kOk;
+    });
+    ASSERT_TRUE(quick.Open(sock).ok);
+    EXPECT_TRUE(quick.Send(kQuery.cdb, kQuery.direction, state, 4).good());
+    EXPECT_EQ(quick.Send(kQuery.cdb, kQuery.direction, state, 4).errorCode, ETIMEDOUT);
+    EXPECT_EQ(quick.Send(kQuery.cdb, kQuery.direction, state, 4).errorCode, EPROTO);
+    EXPECT_FALSE(quick.IsOpen());
   }
   {
     std::string sock = SimSocketPath(dir.path(), "big");
     TinyHandset h(sock, [](int c, const WireRequest&) {
       const uint8_t big[8] = {};
-      return SendWireReply(c, 0, big, 8, 1000) == WireIo::kOk;
+      return SendWireReply(c, 0, 0, big, 8, 1000) == WireIo::kOk;
     });
     ASSERT_TRUE(t.Open(sock).ok);
     EXPECT_EQ(t.Send(kQuery.cdb, kQuery.direction, state, 4).errorCode, EPROTO);

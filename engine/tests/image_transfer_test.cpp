@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "device/port_commands.h"
 #include "engine/block_plan.h"
+#include "text/station_texts.h"
 #include "station_harness.h"
 
 namespace flashery::test {
@@ -141,6 +144,71 @@ TEST(ImageTransfer, FailuresEndTheProcedureWithTheirMessages) {
   EXPECT_EQ(st.view.statuses(0).size(), statuses);
   EXPECT_EQ(st.Count("[61]a.q\r\r\n"), 1u);
   EXPECT_EQ(st.clock.sleeps().back(), 800u);
+}
+
+TEST(ImageTransfer, OnlyTheVerifiedBytesAreEverEnded) {
+  const std::string changed(station_text::kPackageChanged.english);
+  struct Case {
+    const char* what;
+    ImageKind kind;
+    const char* label;
+    K key;
+    uint32_t size;
+    VendorCommand when;  // the package byte flips as the nth such command arrives
+    int nth;
+    uint32_t flipAt;       // within the section
+    uint32_t rejectBlock;  // refused once (1-based), 0: none
+    bool ok;
+    uint32_t commits;  // segments committed
+  };
+  const VendorCommand block = WriteImageBlockCommand(0, 0, false);
+  const Case cases[] = {
+      {"a later block changes while block 2 is sent", ImageKind::Kernel, "[65]", K::NK, 4 * kBlockBytes, block, 2,
+       3 * kBlockBytes + 7, 0, false, 0},
+      {"a byte already sent changes", ImageKind::Kernel, "[65]", K::NK, 4 * kBlockBytes, block, 2, 5, 0, true, 0},
+      {"a refused block is read again after it changed", ImageKind::Userdata, "[67]", K::Userdata, 2 * kBlockBytes, block,
+       1, 10, 1, false, 0},
+      {"the last segment changes while the first is committed", ImageKind::SystemSegmented, "[66]", K::System,
+       kSegmentBytes + 5000, CommitSegmentCommand(5, 0, 1, false), 1, kSegmentBytes + 4999, 0, false, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Station st;
+    st.SetSection(c.key, TestBytes(c.size, 3));
+    st.WritePackage();
+    sim::HandsetConfig cfg;
+    if (c.rejectBlock) cfg.faults.rejectBlocks = {{c.rejectBlock, 1, ""}};
+    st.Plug(0, "CHG", cfg);
+    FlipPackageByteOn(st, 0, c.when, c.nth, kQfmHeaderBytes + c.flipAt);
+    auto dev = st.OpenDevice(0);
+    ASSERT_TRUE(OpenDownload(*dev));
+    bool packageChanged = true;
+    EXPECT_EQ(RunImageProcedure(*dev, st.package, c.kind, -1, &packageChanged), c.ok);
+    EXPECT_EQ(packageChanged, !c.ok);
+    EXPECT_EQ(st.Count(c.label + changed), c.ok ? 0u : 1u);
+    auto report = st.handset(0).Report();
+    EXPECT_EQ(Rejections(report), "");
+    EXPECT_EQ(TraceCount(report, "EndImage"), c.ok ? 1u : 0u);
+    EXPECT_EQ(TraceCount(report, "CommitSegment"), c.commits);
+    if (c.ok) ExpectImage(st.handset(0).folder(), 4, st.sectionBytes[c.key]);
+  }
+
+  // A package file replaced after verification, even by the same bytes:
+  // nothing is begun.
+  Station st;
+  st.SetSection(K::Evn, TestBytes(100, 1));
+  st.WritePackage();
+  st.Plug(0, "NEW");
+  const std::string copy = st.dir / "copy.QFM";
+  ASSERT_TRUE(WriteBytes(copy, ReadBytes(st.package.packagePath)));
+  ASSERT_EQ(std::rename(copy.c_str(), st.package.packagePath.c_str()), 0);
+  auto dev = st.OpenDevice(0);
+  ASSERT_TRUE(OpenDownload(*dev));
+  bool packageChanged = false;
+  EXPECT_FALSE(RunImageProcedure(*dev, st.package, ImageKind::Env, -1, &packageChanged));
+  EXPECT_TRUE(packageChanged);
+  EXPECT_EQ(st.Count("[64]" + changed), 1u);
+  EXPECT_EQ(TraceCount(st.handset(0).Report(), "BeginImage"), 0u);
 }
 
 TEST(ImageTransfer, AHandsetThatNeverGetsReadyCosts300PollsOf400Ms) {

@@ -20,13 +20,13 @@ class ModelTransport final : public Transport {
     return r;
   }
   SendResult Send(const std::array<uint8_t, kCdbLength>& cdb, DataDirection dir, uint8_t* data,
-                  uint32_t length, uint32_t) override {
+                  uint32_t length, uint32_t timeoutMs) override {
     if (!open_) {
       SendResult r;
       r.errorCode = ENOTCONN;
       return r;
     }
-    return h_->Exchange(epoch_, cdb, dir, data, length);
+    return h_->Exchange(epoch_, cdb, dir, data, length, timeoutMs);
   }
   void Close() override {
     if (open_) h_->Disconnect(epoch_);
@@ -136,8 +136,18 @@ void ModelHandset::Disconnect(int epoch) {
 }
 
 SendResult ModelHandset::Exchange(int epoch, const std::array<uint8_t, kCdbLength>& cdb,
-                                  DataDirection dir, uint8_t* data, uint32_t length) {
+                                  DataDirection dir, uint8_t* data, uint32_t length,
+                                  uint32_t timeoutMs) {
+  if (beforeCommand) beforeCommand(cdb);
   Tick(clock_.NowMs());
+  SendResult r = ExchangeLocked(epoch, cdb, dir, data, length);
+  // A command without an answer costs the station its whole time-out.
+  if (r.errorCode == ETIMEDOUT) clock_.SleepMs(timeoutMs);
+  return r;
+}
+
+SendResult ModelHandset::ExchangeLocked(int epoch, const std::array<uint8_t, kCdbLength>& cdb,
+                                        DataDirection dir, uint8_t* data, uint32_t length) {
   std::lock_guard lock(mutex_);
   SendResult r;
   r.errorCode = ENODEV;
@@ -148,10 +158,15 @@ SendResult ModelHandset::Exchange(int epoch, const std::array<uint8_t, kCdbLengt
   c.dataLength = length;
   c.data = dir == DataDirection::kToDevice ? data : nullptr;
   sim::HandsetReply reply = model_.Execute(c);
-  if (reply.timing != sim::ReplyTiming::kNow) {
-    ++epoch_;  // no answer in time, or the connection dropped: the link is gone
+  if (reply.timing == sim::ReplyTiming::kDropConnection) {
+    ++epoch_;  // the link is gone
     connected_ = false;
-    r.errorCode = reply.timing == sim::ReplyTiming::kAfterTimeout ? ETIMEDOUT : ENODEV;
+    return r;
+  }
+  if (reply.timing != sim::ReplyTiming::kNow) {
+    // No answer in time; as on the socket bus the connection stays usable
+    // (the late answer is never seen).
+    r.errorCode = ETIMEDOUT;
     return r;
   }
   if (dir == DataDirection::kFromDevice && length > 0) {

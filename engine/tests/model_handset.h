@@ -4,10 +4,13 @@
 // when the handset answers a restart, the handset leaves the bus after its
 // leave delay (the port record goes detached), and comes back after its
 // time off the bus with a new open path (the record refreshed as the
-// monitor refreshes a running port's record). Time is the test's FakeClock;
-// Tick runs after every sleep.
+// monitor refreshes a running port's record). A command answered late or
+// never fails with ETIMEDOUT after its time-out on the clock, and the
+// connection stays open, as on the socket bus. Time is the test's
+// FakeClock; Tick runs after every sleep.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -33,14 +36,19 @@ class ModelHandset : public std::enable_shared_from_this<ModelHandset> {
   // Test knobs.
   int openFailures = 0;         // opens refused (EIO)
   bool recordShowsLeave = true;  // false: the bus never shows the handset gone
+  // Runs before the handset sees each command (the test's hand on the world
+  // while a transfer is under way).
+  std::function<void(const std::array<uint8_t, kCdbLength>& cdb)> beforeCommand;
 
   // Transport side.
   bool Connect(const std::string& path, int& epoch, int& error);
   void Disconnect(int epoch);
   SendResult Exchange(int epoch, const std::array<uint8_t, kCdbLength>& cdb, DataDirection dir,
-                      uint8_t* data, uint32_t length);
+                      uint8_t* data, uint32_t length, uint32_t timeoutMs);
 
  private:
+  SendResult ExchangeLocked(int epoch, const std::array<uint8_t, kCdbLength>& cdb, DataDirection dir,
+                            uint8_t* data, uint32_t length);
   std::string OpenPathLocked() const;
   PortRecord RecordLocked() const;
 

@@ -2,12 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <atomic>
+#include <cstdio>
+#include <functional>
 #include <thread>
 
 #include "engine/block_plan.h"
 #include "platform/files.h"
 #include "station_harness.h"
+#include "text/station_texts.h"
 
 namespace flashery::test {
 namespace {
@@ -177,6 +183,44 @@ TEST(PortJob, UnattendedModeShowsBoxesAndNeverTurnsAFailureIntoSuccess) {
   EXPECT_TRUE(ok->view.statuses(0).empty());
 }
 
+TEST(PortJob, APackageThatIsNoLongerTheVerifiedOneIsNotWritten) {
+  const std::string changed(station_text::kPackageChanged.english);
+  // Changed between the verification and the start: the port fails before
+  // its handset is opened.
+  const std::pair<const char*, std::function<bool(const std::string&)>> changes[] = {
+      {"touched", [](const std::string& p) {
+         const timespec times[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
+         return utimensat(AT_FDCWD, p.c_str(), times, 0) == 0;
+       }},
+      {"replaced by the same bytes", [](const std::string& p) { return WriteFileAtomic(p, *ReadWholeFile(p)); }},
+      {"grown by a byte", [](const std::string& p) { return AppendToFile(p, "x"); }},
+      {"removed", [](const std::string& p) { return std::remove(p.c_str()) == 0; }},
+  };
+  for (const auto& [what, change] : changes) {
+    SCOPED_TRACE(what);
+    auto st = Job("P100");
+    ASSERT_TRUE(change(st->package.packagePath));
+    EXPECT_FALSE(st->Run(0));
+    EXPECT_EQ(st->Count(changed), 1u);
+    EXPECT_TRUE(st->handset(0).Report().trace.empty());
+    EXPECT_EQ(st->view.ended(), (Ended{{0, false}}));
+    EXPECT_EQ(st->records.State(0), kPortFinished);
+  }
+
+  // A byte of the system image (the fourth) changes on disk while it is
+  // sent: that image is aborted, not repeated, and nothing follows it.
+  auto st = Job("P100");
+  FlipPackageByteOn(*st, 0, BeginImageCommand(5, 0), 4, st->package.section(K::System).offset + 100000);
+  EXPECT_FALSE(st->Run(0));
+  auto r = st->handset(0).Report();
+  EXPECT_EQ(st->Count("[66]" + changed), 1u);
+  EXPECT_EQ(TraceCount(r, "BeginImage"), 4u);
+  EXPECT_EQ(TraceCount(r, "AbortImage"), 1u);
+  EXPECT_EQ(TraceCount(r, "EndImage"), 3u);
+  EXPECT_EQ(TraceCount(r, "CommitSegment"), 0u);
+  EXPECT_EQ(st->view.ended(), (Ended{{0, false}}));
+}
+
 TEST(PortJob, HandsetsThatDoNotComeBackOrCannotBeOpened) {
   // Never back after the first restart: 200 rounds, text 47, then the probe.
   // Back under another serial: the port's record stays detached.
@@ -230,6 +274,43 @@ class CountedTransport final : public Transport {
   std::unique_ptr<Transport> t_;
   std::atomic<int>& live_;
 };
+
+TEST(PortJob, TimedOutCommandsAreRecoveredWhereTheRetriesAllow) {
+  // A late WriteBlock is a refused one the station hears nothing of: once,
+  // the block is repeated; four times, the image is aborted and repeated.
+  struct Row {
+    uint32_t lateBlocks;
+    size_t repeats, aborts;
+  };
+  for (Row row : {Row{1, 1, 0}, Row{4, 3, 1}}) {
+    SCOPED_TRACE(row.lateBlocks);
+    sim::FaultList f;
+    f.late = {{C::kWriteBlock, row.lateBlocks, 1}};
+    auto st = Job("P100", f);
+    ASSERT_TRUE(st->Run(0));
+    ExpectImages(*st, 0);
+    EXPECT_EQ(Rejections(st->handset(0).Report()), "");
+    EXPECT_EQ(st->Count("[76]"), row.repeats);
+    EXPECT_EQ(st->Count("[99]"), row.aborts);
+  }
+
+  // A silent handset: three OpenDownloads, each costing its 8 s time-out;
+  // with file sets the first probe's 100 CheckAlives (500 ms apart) follow.
+  for (bool sets : {false, true}) {
+    SCOPED_TRACE(sets);
+    sim::FaultList f;
+    f.silent = true;
+    auto st = Job("P100", f, sets);
+    uint64_t start = st->clock.NowMs();
+    EXPECT_FALSE(st->Run(0));
+    auto r = st->handset(0).Report();
+    EXPECT_EQ(TraceCount(r, "OpenDownload"), 3u);
+    EXPECT_EQ(TraceCount(r, "CheckAlive"), sets ? 100u : 0u);
+    uint64_t bound = 3 * kCommandTimeoutMs + (sets ? 100 * (kCommandTimeoutMs + 500) : 0) + 1000;
+    EXPECT_LE(st->clock.NowMs() - start, bound);
+    EXPECT_EQ(st->view.ended(), (Ended{{0, false}}));
+  }
+}
 
 TEST(PortJob, EightPortsOnEightThreadsWithinTheSemaphore) {
   auto st = Job("P100", {}, true);

@@ -6,6 +6,8 @@
 #include <iterator>
 
 #include "engine/handset_name.h"
+#include "package/crc16.h"
+#include "package/package_identity.h"
 #include "package/qfm_layout.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -80,6 +82,12 @@ void Station::WritePackage() {
   }
   package.packagePath = dir.path() + "/test.QFM";
   ASSERT_TRUE(WriteBytes(package.packagePath, file));
+  for (auto& [key, bytes] : sectionBytes) {
+    SectionCheckBuilder check;
+    check.Add(bytes.data(), bytes.size());
+    package.section(key).checkValue = check.Value();
+  }
+  package.fileIdentity = PackageIdentityAt(package.packagePath);
 }
 
 PortJobContext Station::Context(int port, bool commandLineMode) {
@@ -113,6 +121,23 @@ size_t Station::Count(const std::string& text) const {
   size_t n = 0;
   for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + text.size())) ++n;
   return n;
+}
+
+void FlipByteInPlace(const std::string& path, uint64_t at) {
+  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+  char c = 0;
+  f.seekg(static_cast<std::streamoff>(at));
+  f.get(c);
+  f.seekp(static_cast<std::streamoff>(at));
+  f.put(static_cast<char>(c ^ 0x5A));
+  ASSERT_TRUE(f.good()) << path;
+}
+
+void FlipPackageByteOn(Station& st, int port, const VendorCommand& like, int nth, uint64_t at) {
+  auto seen = std::make_shared<int>(0);
+  st.handset(port).beforeCommand = [=, path = st.package.packagePath](const std::array<uint8_t, kCdbLength>& cdb) {
+    if (cdb[2] == like.cdb[2] && cdb[3] == like.cdb[3] && ++*seen == nth) FlipByteInPlace(path, at);
+  };
 }
 
 void ExpectImage(const std::string& handsetFolder, uint8_t code, const std::vector<uint8_t>& bytes) {

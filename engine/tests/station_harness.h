@@ -63,7 +63,8 @@ class Station {
 
   ModelHandset& Plug(int port, const std::string& serial, sim::HandsetConfig config = {});
   ModelHandset& handset(int port) { return *handsets_.at(port); }
-  // A package file at dir/test.QFM holding the given sections.
+  // A package file at dir/test.QFM holding the given sections, recorded as
+  // verified: every section's check value and the file's identity.
   void SetSection(QfmSectionKey key, std::vector<uint8_t> bytes, const std::string& name = "",
                   uint8_t fileCode = 0);
   void WritePackage();
@@ -89,6 +90,12 @@ class Station {
  private:
   std::map<int, std::shared_ptr<ModelHandset>> handsets_;
 };
+
+// Flips the byte at `at` of the file in place (same inode, same size).
+void FlipByteInPlace(const std::string& path, uint64_t at);
+// Flips byte `at` of the package file in place when the `nth` command of
+// the kind of `like` (its group and sub-command) reaches the port's handset.
+void FlipPackageByteOn(Station& st, int port, const VendorCommand& like, int nth, uint64_t at);
 
 // The handset's images/ and storage/ against the package sections and the
 // set folders, byte for byte.

@@ -43,6 +43,7 @@ TEST_F(OpenPackageTest, AcceptsAGoodPackageAndCopiesEverySection) {
   EXPECT_TRUE(error_.empty());
   EXPECT_TRUE(Prompts().empty());
   EXPECT_EQ(package_.packagePath, path);
+  EXPECT_TRUE(package_.fileIdentity && package_.fileIdentity == PackageIdentityAt(path));
   EXPECT_EQ(package_.productName, "T745");
   EXPECT_EQ(package_.versionName, "V1.02");
   EXPECT_EQ(package_.infoText, "Version :V1.02 , System:  system.img");
@@ -239,6 +240,7 @@ TEST_F(OpenPackageTest, ANewOpenForgetsTheEarlierPackage) {
   });
   EXPECT_FALSE(Open(bad));
   EXPECT_TRUE(package_.packagePath.empty());
+  EXPECT_FALSE(package_.fileIdentity);  // matches no file
   EXPECT_EQ(package_.versionName, "V9");
   EXPECT_FALSE(package_.extend(1).IsPresent());
 }

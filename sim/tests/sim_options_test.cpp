@@ -10,7 +10,8 @@ ParsedOptions Parse(std::vector<std::string> args) { return ParseSimOptions(args
 TEST(SimOptions, ValuesTimingsAndFaultsAreRead) {
   auto p = Parse({"--dir", "/tmp/b", "--count=3", "--serial-prefix", "QA", "--model", "T800",
                   "--offbus-ms", "0", "--prepare-ms=250", "--refuse", "EndFile:2", "--refuse=WriteBlock",
-                  "--reject-block", "3@image5", "--never-return=2", "--wrong-poll-storage", "--faulty", "1,3"});
+                  "--reject-block", "3@image5", "--never-return=2", "--wrong-poll-storage", "--silent",
+                  "--faulty", "1,3"});
   ASSERT_TRUE(p.ok()) << p.error;
   const SimOptions& o = p.options;
   EXPECT_EQ(o.count, 3);
@@ -23,6 +24,7 @@ TEST(SimOptions, ValuesTimingsAndFaultsAreRead) {
   EXPECT_EQ(o.faults.neverReturnAfter, 2u);
   EXPECT_EQ(o.faults.wrongPollStorage, kAlways);
   EXPECT_EQ(o.faults.wrongPollCompletion, 0u);
+  EXPECT_TRUE(o.faults.silent);
 
   HandsetConfig c1 = HandsetConfigFor(o, 1), c2 = HandsetConfigFor(o, 2);
   EXPECT_EQ(c1.serial, "QA0001");
@@ -30,6 +32,7 @@ TEST(SimOptions, ValuesTimingsAndFaultsAreRead) {
   EXPECT_EQ(c1.model, "T800");
   EXPECT_FALSE(c1.faults.empty());
   EXPECT_TRUE(c2.faults.empty());  // not in --faulty
+  EXPECT_FALSE(c2.faults.silent);
   EXPECT_EQ(InterfacePath(c1.vendor, c1.model, c1.revision, c1.serial),
             "\\\\?\\usbstor#disk&ven_vantor&prod_quillon_t800&rev_0001#QA0001&0#"
             "{53f56307-b6bf-11d0-94f2-00a0c91efb8b}");

@@ -27,10 +27,12 @@ struct Client {
     fd = -1;
   }
   bool connected() const { return fd >= 0; }
+  uint16_t tag = 0;  // of the next request (0: untagged)
 
   WireIo Send(const Cdb& cdb, DataDirection direction, uint8_t* data, uint32_t length) {
     WireRequestHeader h;
     h.direction = direction;
+    h.tag = tag;
     h.dataLength = length;
     h.timeoutMs = 8000;
     std::copy(cdb.begin(), cdb.end(), h.cdb.begin());
@@ -169,6 +171,54 @@ TEST(SimServer, FaultsShowOnTheWireOnlyOnTheFaultyHandset) {
   ASSERT_TRUE(report);
   EXPECT_NE(report->find("\"rejected\": []"), std::string::npos);
   EXPECT_NE(report->find("connection dropped"), std::string::npos);
+}
+
+TEST(SimServer, TagsAreEchoedAndALateAnswerGoesOutWhenTheNextRequestComes) {
+  flashery::testing::TempDir dir;
+  std::string bus = dir / "bus";
+  // At full time scale the late answer's own delay is over 10 s.
+  SimProcess sim(bus, {"--late", "CheckAlive"}, "1");
+  ASSERT_EQ(sim.FirstLine(), "ready");
+  Client c(SimSocketPath(bus, "SIM0001"));
+  c.tag = 0x0101;
+  ASSERT_EQ(c.Send(CheckAliveCdb(), DataDirection::kNone, nullptr, 0), WireIo::kOk);
+  c.tag = 0x0202;
+  ASSERT_EQ(c.Send(CheckAliveCdb(), DataDirection::kNone, nullptr, 0), WireIo::kOk);
+  uint8_t replies[16] = {};
+  ASSERT_EQ(ReadAll(c.fd, replies, sizeof replies, 5000), WireIo::kOk);
+  const uint8_t expected[16] = {2, 0, 1, 1, 0, 0, 0, 0, 0, 0, 2, 2, 0, 0, 0, 0};
+  EXPECT_TRUE(std::equal(replies, replies + 16, expected));
+}
+
+TEST(SimServer, ASilentHandsetStaysOnTheBusHoldsItsConnectionAndNeverAnswers) {
+  flashery::testing::TempDir dir;
+  std::string bus = dir / "bus";
+  SimProcess sim(bus, {"--count=2", "--faulty=2", "--silent"});
+  ASSERT_EQ(sim.FirstLine(), "ready");
+  Client good(SimSocketPath(bus, "SIM0001"));
+  EXPECT_EQ(good.Exchange(CheckAliveCdb()), 0);
+  std::string sock = SimSocketPath(bus, "SIM0002");
+  auto c = std::make_unique<Client>(sock);
+  ASSERT_TRUE(c->connected());
+  WireReplyHeader reply;
+  uint8_t state[4] = {};
+  for (uint16_t tag : {1, 2}) {
+    c->tag = tag;
+    ASSERT_EQ(c->Send(QueryStateCdb(), DataDirection::kFromDevice, state, 4), WireIo::kOk);
+    EXPECT_EQ(c->Read(reply, state, 300), WireIo::kTimeout);
+  }
+  EXPECT_EQ(ConnectUnixSocket(sock), -ECONNREFUSED);  // still held
+  EXPECT_TRUE(PathExists(SimIdPath(bus, "SIM0002")));
+  c->Close();
+  c = Reconnect(sock);
+  ASSERT_TRUE(c);
+  ASSERT_EQ(c->Send(CheckAliveCdb(), DataDirection::kNone, nullptr, 0), WireIo::kOk);
+  EXPECT_EQ(c->Read(reply, nullptr, 300), WireIo::kTimeout);
+  c.reset();
+  EXPECT_EQ(sim.Stop(), 0);
+  auto report = ReadWholeFile(bus + "/SIM0002/report.json").value_or("");
+  EXPECT_NE(report.find("silent"), std::string::npos);
+  EXPECT_NE(report.find("not answered"), std::string::npos);
 }
 
 TEST(SimServer, AHostilePeerLosesOnlyItsConnection) {

@@ -3,7 +3,9 @@
 // handset with the station's sysfs bus and talks to it with the station's
 // SgIoTransport, so what it checks is what the station relies on:
 //
-//   vm_sg_probe refusal   the node opens exclusively (a second open is
+//   vm_sg_probe refusal   the node is known as its handset's through sysfs
+//                         (and refused in another's name), it opens
+//                         exclusively (a second open is
 //                         refused), an unknown vendor command completes
 //                         with check condition and its sense data, and
 //                         CheckAlive is good afterwards;
@@ -91,6 +93,16 @@ int Refusal(SysfsBus& bus) {
   if (!handset) return Fail("no handset on the bus");
   std::printf("probe: handset %s at %s\n", ParseHandsetPath(handset->interfacePath).instanceId.c_str(),
               handset->openPath.c_str());
+  // The node is recognised as this handset's through the real sysfs, and
+  // refused in the name of another.
+  std::string id = ParseHandsetPath(handset->interfacePath).instanceId;
+  SgIoTransport named;
+  OpenResult own = named.OpenHandset(handset->openPath, id);
+  if (!own.ok) return Fail("the node was not recognised as " + id + "'s: " + std::strerror(own.errorCode));
+  named.Close();
+  OpenResult other = named.OpenHandset(handset->openPath, id + "x");
+  if (other.ok || other.errorCode != ESTALE) return Fail("the node was not refused in another handset's name");
+  std::printf("probe: node recognised as %s, refused as %sx\n", id.c_str(), id.c_str());
   SgIoTransport t, second;
   OpenResult o = t.Open(handset->openPath);
   if (!o.ok) return Fail("cannot open " + handset->openPath + ": " + std::strerror(o.errorCode));

@@ -88,6 +88,11 @@ TEST_F(PackToolTest, ACorruptedByteIsRejected) {
   v = Pack({"verify", pkg2});
   EXPECT_EQ(v.status, 1);
   EXPECT_EQ(v.err.find("CRC"), std::string::npos) << v.err;
+  // extract takes nothing from it either, not even an intact section.
+  ToolRun x = Pack({"extract", pkg2, "BL", dir_ / "bl2.out"});
+  EXPECT_EQ(x.status, 1);
+  EXPECT_NE(x.err.find("(text 104)"), std::string::npos) << x.err;
+  EXPECT_FALSE(PathExists(dir_ / "bl2.out"));
   ToolRun i = Pack({"inspect", pkg2});
   EXPECT_EQ(i.status, 0);
   EXPECT_NE(i.out.find("MISMATCH"), std::string::npos);

@@ -57,6 +57,18 @@ TEST_F(PackStageTest, NothingToStageAndUnusableArguments) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("no application archives"), std::string::npos);
   EXPECT_FALSE(PathExists(dir_ / "out/quillon"));
+  // A header that fails its check, or is no package's: rejected in the
+  // station's words before anything is made.
+  std::string bytes = ReadWholeFile(pkg).value();
+  bytes[0x30] = static_cast<char>(bytes[0x30] ^ 0x5A);
+  ASSERT_TRUE(WriteWholeFile(dir_ / "header.QFM", bytes));
+  ASSERT_TRUE(WriteWholeFile(dir_ / "short.QFM", "QF\x01\x02"));
+  for (const auto& [name, text] : {std::pair{"header.QFM", "(text 104)"}, {"short.QFM", "(text 105)"}}) {
+    r = Pack({"stage", dir_ / name, dir_ / "out3"});
+    EXPECT_EQ(r.status, 1) << name;
+    EXPECT_NE(r.err.find(text), std::string::npos) << r.err;
+    EXPECT_FALSE(PathExists(dir_ / "out3"));
+  }
   EXPECT_EQ(Pack({"stage", dir_ / "missing.QFM", dir_ / "out"}).status, 2);
   EXPECT_EQ(Pack({"stage", pkg}).status, 2);
 }

@@ -1,7 +1,12 @@
 #!/bin/sh
 # Seed corpora of the zip layer's fuzz targets, made fresh at every run:
 # Deflate streams at several levels and strategies, and small archives
-# (stored, deflated, encrypted with the empty password, with comments).
+# (stored, deflated, encrypted with the empty password, with comments),
+# and the shapes the reader must refuse: local headers that disagree with
+# their records, entries sharing bytes (one local entry for two records, an
+# entry holding another), bytes between directory records, two end records
+# that disagree, paths named twice, control characters in names, and names
+# of the station's own files.
 # Usage: zip/fuzz/seeds.sh SEEDROOT   (writes SEEDROOT/<target>/...)
 set -eu
 mkdir -p "$1"
@@ -40,3 +45,29 @@ cat > "$tmp/archive.json" <<'JSON'
   {"name": "quillon/x.txt", "data": "extra", "local_extra_hex": "55540500010203040a", "comment": "entry"}]}
 JSON
 "$py" "$here/../tests/make_zip.py" "$tmp/archive.json" "$root/zip_reader_fuzz/made.zip"
+
+a='{"name": "quillon/a.txt", "data": "station firmware package station firmware"}'
+n=0
+while IFS= read -r shape; do
+  [ -n "$shape" ] || continue
+  n=$((n + 1))
+  printf '%s\n' "$shape" > "$tmp/shape.json"
+  "$py" "$here/../tests/make_zip.py" "$tmp/shape.json" "$root/zip_reader_fuzz/shape$n.zip"
+done <<JSON
+{"entries": [$a, {"name": "quillon/b.txt", "data": "b", "local_name_hex": "712f782e747874"}]}
+{"entries": [$a, {"name": "quillon/b.txt", "data": "b", "local_flags_xor": 2048}]}
+{"entries": [$a, {"name": "quillon/b.txt", "data": "b", "local_method": 0}]}
+{"entries": [$a, {"name": "quillon/b.txt", "data": "b", "crc_xor": 1}]}
+{"entries": [$a, {"name": "quillon/b.txt", "data": "b", "size_delta": 5}]}
+{"entries": [$a, {"name": "quillon/b.txt", "data": "described", "descriptor": true}]}
+{"entries": [$a, {"name": "quillon/a.txt", "data": "x", "same_local_as": 0}]}
+{"entries": [$a, {"name": "quillon/o.bin", "contains_next": true}, {"name": "quillon/i.txt", "data": "inner inner inner"}]}
+{"central_gap": 3, "entries": [$a, {"name": "quillon/b.txt", "data": "b"}]}
+{"end_shadow": true, "entries": [$a, {"name": "quillon/b.txt", "data": "b"}]}
+{"entries": [$a, {"name": "quillon/a.txt/", "data": ""}]}
+{"entries": [$a, {"name": "quillon/a.txt/c", "data": "c"}]}
+{"entries": [$a, {"name": "QUILLON/A.TXT", "data": "upper"}]}
+{"entries": [$a, {"name": "quillon/bell\u0007\u007f", "data": "b"}]}
+{"entries": [$a, {"name": "downtoolcfg.ini", "data": "[Login]"}, {"name": "LOG/x.txt", "data": "x"}]}
+{"entries": [$a, {"name": "English.lng", "data": "x"}, {"name": "Upgrade_Backup/1.dy", "data": "x"}]}
+JSON

@@ -2,10 +2,14 @@
 // Info-ZIP and make_zip.py are written into Extend sections with the
 // package writer, then staged into a program folder as the station does.
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include "package/package_writer.h"
 #include "package/qfm_package.h"
@@ -59,6 +63,11 @@ class StagingTest : public ::testing::Test {
     std::vector<std::string> out;
     for (const auto& r : prompter.records()) out.push_back(r.text);
     return out;
+  }
+
+  std::vector<std::string> PromptsSince(size_t before) const {
+    std::vector<std::string> all = Prompts();
+    return {all.begin() + static_cast<long>(std::min(before, all.size())), all.end()};
   }
 
   static void WriteBytes(const std::string& path, const std::string& bytes) { test::WriteBytes(path, bytes); }
@@ -131,19 +140,158 @@ TEST_F(StagingTest, ArchiveCommentsUpToTwentyEightBytesAndTheSizeScan) {
   EXPECT_EQ(Prompts().size(), 3u);
 }
 
-TEST_F(StagingTest, EntryThatCannotBeWrittenIsMovedAsideAndExtractedAgain) {
-  std::string pkg = Package({{"apps.zip", InfoZip("-6")}});
-  // Something that is no file sits where readme.txt goes.
-  MakeDirectories(app + "/quillon/presetapp/readme.txt/inner");
-  EXPECT_EQ(Stage(pkg), 0);  // no Upgrade_Backup folder: the move fails
-  EXPECT_EQ(Prompts().front(), staging_text::kArchiveFailed);
-  EXPECT_EQ(counter.load(), 1u);
+// A program running from `path` (a copy of cat reading a pipe): its file
+// cannot be opened for writing (ETXTBSY) but can be renamed, as a file in
+// use on the original platform.
+class BusyFile {
+ public:
+  explicit BusyFile(const std::string& path) {
+    test::WriteBytes(path, test::ReadBytes("/bin/cat"));
+    ::chmod(path.c_str(), 0755);
+    int in[2], started[2];
+    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(started, O_CLOEXEC) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::dup2(in[0], 0);
+      ::execl(path.c_str(), "cat", static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::close(in[0]);
+    ::close(started[1]);
+    char c;
+    while (::read(started[0], &c, 1) < 0 && errno == EINTR) {
+    }  // end of file: the exec closed its copy
+    ::close(started[0]);
+    input_ = in[1];
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    busy_ = fd < 0 && errno == ETXTBSY;
+    if (fd >= 0) ::close(fd);
+  }
+  ~BusyFile() {
+    if (input_ >= 0) ::close(input_);  // cat ends
+    if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
+  }
+  bool busy() const { return busy_; }
 
-  MakeDirectories(app + "/Upgrade_Backup");
+ private:
+  pid_t pid_ = -1;
+  int input_ = -1;
+  bool busy_ = false;
+};
+
+TEST_F(StagingTest, OnlyARegularFileInTheWayIsMovedAsideAndNothingIsLost) {
+  std::string pkg = Package({{"apps.zip", InfoZip("-6")}});
+  const std::string target = app + "/quillon/presetapp/readme.txt";
+  const std::string backup = app + "/Upgrade_Backup";
+  WriteBytes(t / "outside/file", "keep");
+  MakeDirectories(backup);
+  // Folders, links and pipes stay where they are; the archive fails.
+  struct Case {
+    const char* what;
+    std::function<void()> make;
+    mode_t type;
+  };
+  const Case cases[] = {
+      {"folder", [&] { MakeDirectories(target + "/inner"); }, S_IFDIR},
+      {"link", [&] { ASSERT_EQ(::symlink((t / "outside/file").c_str(), target.c_str()), 0); }, S_IFLNK},
+      {"pipe", [&] { ASSERT_EQ(::mkfifo(target.c_str(), 0644), 0); }, S_IFIFO},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RemoveTree(app + "/quillon");
+    MakeDirectories(DirName(target));
+    c.make();
+    size_t before = Prompts().size();
+    EXPECT_EQ(Stage(pkg), 0);
+    std::vector<std::string> shown = PromptsSince(before);
+    ASSERT_GE(shown.size(), 2u);
+    EXPECT_EQ(shown[0], FormatString(staging_text::kNotAFileToMove, target.c_str()));
+    EXPECT_EQ(shown[1], staging_text::kArchiveFailed);
+    struct stat st {};
+    ASSERT_EQ(::lstat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & S_IFMT, c.type);
+    EXPECT_TRUE(ListFolder(backup).empty());
+  }
+  EXPECT_EQ(test::ReadBytes(t / "outside/file"), "keep");
+
+  // A file in use is moved aside, never into a linked Upgrade_Backup and
+  // never over an earlier backup.
+  RemoveTree(app + "/quillon");
+  MakeDirectories(DirName(target));
+  BusyFile busy(target);
+  if (!busy.busy()) GTEST_SKIP() << "this kernel lets a running program's file be written";
+  const std::string program = test::ReadBytes(target);
+  RemoveTree(backup);
+  MakeDirectories(t / "elsewhere");
+  ASSERT_EQ(::symlink((t / "elsewhere").c_str(), backup.c_str()), 0);
+  size_t before = Prompts().size();
+  EXPECT_EQ(Stage(pkg), 0);
+  EXPECT_EQ(PromptsSince(before).at(0), FormatString(staging_text::kBackupIsLink, backup.c_str()));
+  EXPECT_TRUE(ListFolder(t / "elsewhere").empty());
+  ::unlink(backup.c_str());
+  EXPECT_EQ(Stage(pkg), 0);  // no Upgrade_Backup: nothing to move into
+  EXPECT_EQ(test::ReadBytes(target), program);
+  EXPECT_EQ(counter.load(), 0u);
+
+  WriteBytes(backup + "/1.dy", "an earlier backup");
   StagingReport report;
   EXPECT_EQ(Stage(pkg, &report), 1) << ::testing::PrintToString(Prompts());
-  EXPECT_TRUE(IsDirectory(app + "/Upgrade_Backup/2.dy/inner"));
+  EXPECT_EQ(test::ReadBytes(backup + "/1.dy"), "an earlier backup");
+  EXPECT_EQ(test::ReadBytes(backup + "/2.dy"), program);
   EXPECT_TRUE(test::TreeDifferences(t / "src/quillon", app + "/quillon").empty());
+}
+
+TEST_F(StagingTest, ArchivesNeverWriteTheStationsOwnFiles) {
+  const char* names[] = {"downtoolcfg.ini", "DownToolCfg.INI", "Prtcfg.ini/x.txt", "English.lng", "sub.LNG/x",
+                         "LOG/evil.txt",    "upgrade_backup/1.dy", "flashery-pack", "Flashery", "Quillon/a.txt",
+                         "quillon"};
+  for (const char* name : names) {
+    SCOPED_TRACE(name);
+    std::string zip = t / "station.zip";
+    ASSERT_TRUE(test::MakeZip(R"({"entries": [{"name": "brand/a.txt", "data": "a"}, {"name": ")" +
+                                  std::string(name) + R"(", "data": "evil"}]})",
+                              zip, t.path()));
+    size_t before = Prompts().size();
+    EXPECT_EQ(Stage(Package({{"apps.zip", zip}})), 0);
+    std::string first = std::string(name).substr(0, std::string(name).find('/'));
+    EXPECT_EQ(PromptsSince(before),
+              (std::vector<std::string>{FormatString(staging_text::kStationFile, first.c_str()),
+                                        staging_text::kArchiveFailed}));
+    EXPECT_TRUE(ListFolder(app).empty());  // refused before anything was written
+  }
+}
+
+TEST_F(StagingTest, RefusedArchivesSayWhyAndWriteNothing) {
+  struct Case {
+    std::string archive;
+    std::vector<std::string> shown;
+  };
+  const std::string a = R"({"name": "quillon/a.txt", "data": "a"})";
+  const Case cases[] = {
+      {R"({"entries": [)" + a + R"(, {"name": "quillon/b.txt", "data": "b", "local_flags_xor": 2048}]})",
+       {FormatString(staging_text::kLocalHeaderMismatch, "quillon/b.txt"), staging_text::kArchiveFailed}},
+      {R"({"entries": [)" + a + R"(, {"name": "quillon/o.bin", "contains_next": true}, {"name": "quillon/i.txt", "data": "i"}]})",
+       {FormatString(staging_text::kEntriesOverlap, "quillon/i.txt"), staging_text::kArchiveFailed}},
+      {R"({"entries": [)" + a + R"(, {"name": "quillon/a.txt/b", "data": "b"}]})",
+       {FormatString(staging_text::kNameClash, "quillon\\a.txt"), staging_text::kArchiveFailed}},
+      {R"({"entries": [)" + a + R"(, {"name": "quillon/bell\u0007", "data": "b"}]})",
+       {FormatString(staging_text::kBadEntryName, "quillon/bell\\x07"), staging_text::kArchiveFailed}},
+      {R"({"end_shadow": true, "entries": [)" + a + R"(, {"name": "quillon/b.txt", "data": "b"}]})",
+       {staging_text::kEndRecordsDisagree, staging_text::kSizeScanFailed}},
+      {R"({"central_gap": 3, "entries": [)" + a + R"(, {"name": "quillon/b.txt", "data": "b"}]})",
+       {staging_text::kSizeScanFailed}},
+  };
+  std::string good = t / "good.zip", bad = t / "bad.zip";
+  ASSERT_TRUE(test::MakeZip(R"({"entries": [{"name": "quillon/g.txt", "data": "g"}]})", good, t.path()));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.archive);
+    ASSERT_TRUE(test::MakeZip(c.archive, bad, t.path()));
+    size_t before = Prompts().size();
+    // A good archive ahead of the refused one is not unpacked either.
+    EXPECT_EQ(Stage(Package({{"apps.zip", good}, {"more.zip", bad}})), 0);
+    EXPECT_EQ(PromptsSince(before), c.shown);
+    EXPECT_TRUE(ListFolder(app).empty());
+  }
 }
 
 TEST_F(StagingTest, DamagedArchivesAndForeignFilesAreReportedWithBothSizes) {

@@ -2,6 +2,7 @@
 // zipfile and make_zip.py, embedded at an offset inside a larger file as
 // they are in a package; extracted trees are compared byte for byte.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include "zip/output_window.h"
 #include "zip/tests/test_corpus.h"
 #include "zip/tests/zip_test_support.h"
+#include "zip/zip_format.h"
 #include "zip/zip_reader.h"
 
 namespace flashery {
@@ -258,13 +260,13 @@ TEST(ZipReader, DamagedEntriesFailAndLeaveNoFileBehind) {
     int result;
     const char* diagnostic;
   };
+  // The local header and the central record agree, both wrong.
   const Case cases[] = {
-      {R"("crc_xor": 1)", -1, zip_text::kCrcMismatch},
-      {R"("size_delta": 1)", -1, zip_text::kLengthMismatch},
-      {R"("size_delta": -1)", -1, zip_text::kLengthMismatch},
-      {R"("method": 0, "size_delta": 1)", -1, zip_text::kLengthMismatch},
-      {R"("local_offset_delta": 3)", -1, nullptr},
-      {R"("local_offset_delta": 100000)", -1, nullptr},
+      {R"("crc_xor": 1, "break_local": true)", -1, zip_text::kCrcMismatch},
+      {R"("size_delta": 1, "break_local": true)", -1, zip_text::kLengthMismatch},
+      {R"("size_delta": -1, "break_local": true)", -1, zip_text::kLengthMismatch},
+      {R"("method": 0, "size_delta": 1, "break_local": true)", -1, zip_text::kLengthMismatch},
+      {R"("method": 0, "size_delta": -4000, "break_local": true)", -1, zip_text::kCrcMismatch},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.fields);
@@ -276,10 +278,11 @@ TEST(ZipReader, DamagedEntriesFailAndLeaveNoFileBehind) {
     ASSERT_EQ(o.count, 2);
     EXPECT_EQ(o.reader.ExtractEntry(o.entries[0], t / "ok.txt"), 1);
     EXPECT_EQ(o.reader.ExtractEntry(o.entries[1], t / "f.bin"), c.result);
-    if (c.diagnostic) {
-      EXPECT_EQ(o.reader.diagnostic(), c.diagnostic);
-    }
+    EXPECT_EQ(o.reader.diagnostic(), c.diagnostic);
     EXPECT_FALSE(PathExists(t / "f.bin"));
+    VectorSink sink;  // never more than the declared size reaches the output
+    EXPECT_EQ(o.reader.ExtractEntryTo(o.entries[1], sink), c.result);
+    EXPECT_LE(sink.bytes.size(), o.entries[1].uncompressedSize);
   }
   // An unsupported method, and compressed data cut off by the end of the
   // archive region (the package goes on with other bytes after it).
@@ -303,6 +306,139 @@ TEST(ZipReader, DamagedEntriesFailAndLeaveNoFileBehind) {
   VectorSink cut;
   EXPECT_EQ(r.reader.ExtractEntryTo(r.entries[0], cut), -1);
   EXPECT_TRUE(cut.bytes.empty());
+}
+
+// Archives that readers searching from the front, from the end, by the
+// central directory or by the local headers would read differently: the
+// whole directory is refused, naming the entry to blame.
+TEST(ZipReader, RefusesDirectoriesOtherReadersWouldReadOtherwise) {
+  TempDir t;
+  const std::string good = R"({"name": "q/good.txt", "data": "good"})";
+  struct Case {
+    std::string entries;  // after the good entry
+    std::string layout;   // more LAYOUT keys
+    DirectoryRefusal refusal;
+    const char* name;
+  };
+  const Case cases[] = {
+      {R"({"name": "q/a.txt", "data": "a", "local_name_hex": "712f622e747874"})", "", DirectoryRefusal::LocalHeader, "q/a.txt"},
+      {R"({"name": "q/a.txt", "data": "a", "local_flags_xor": 2048})", "", DirectoryRefusal::LocalHeader, "q/a.txt"},
+      {R"({"name": "q/a.txt", "data": "a", "local_flags_xor": 8})", "", DirectoryRefusal::LocalHeader, "q/a.txt"},
+      {R"({"name": "q/a.txt", "data": "a", "local_flags_xor": 1})", "", DirectoryRefusal::LocalHeader, "q/a.txt"},
+      {R"({"name": "q/a.txt", "data": "a", "local_method": 0})", "", DirectoryRefusal::LocalHeader, "q/a.txt"},
+      {R"({"name": "q/a.txt", "data": "a", "crc_xor": 1})", "", DirectoryRefusal::LocalHeader, "q/a.txt"},
+      {R"({"name": "q/a.txt", "data": "a", "size_delta": 100})", "", DirectoryRefusal::LocalHeader, "q/a.txt"},
+      {R"({"name": "q/a.txt", "data": "a", "local_offset_delta": 3})", "", DirectoryRefusal::LocalHeader, "q/a.txt"},
+      {R"({"name": "q/a.txt", "data": "a", "local_offset_delta": 100000})", "", DirectoryRefusal::LocalHeader, "q/a.txt"},
+      // Two records, one local entry; one entry's data holding another.
+      {R"({"name": "q/good.txt", "data": "good", "same_local_as": 0})", "", DirectoryRefusal::SharedBytes, "q/good.txt"},
+      {R"({"name": "q/outer.bin", "contains_next": true}, {"name": "q/inner.txt", "data": "inner"})", "",
+       DirectoryRefusal::SharedBytes, "q/inner.txt"},
+      {R"({"name": "q/a.txt", "data": "a"})", R"("central_gap": 4,)", DirectoryRefusal::Layout, ""},
+      // One path, named twice.
+      {R"({"name": "q/good.txt/", "data": ""})", "", DirectoryRefusal::NameClash, "q\\good.txt"},
+      {R"({"name": "q/good.txt/inner.txt", "data": "x"})", "", DirectoryRefusal::NameClash, "q\\good.txt"},
+      {R"({"name": "q/good.txt", "data": "again"})", "", DirectoryRefusal::NameClash, "q\\good.txt"},
+      {R"({"name": "Q/GOOD.TXT", "data": "upper"})", "", DirectoryRefusal::NameClash, "Q\\GOOD.TXT"},
+      {R"({"name": "q/Sub/a.txt", "data": "a"}, {"name": "q/sub/b.txt", "data": "b"})", "", DirectoryRefusal::NameClash,
+       "q\\sub"},
+      // Control characters in names.
+      {R"({"name": "q/a\u0001b.txt", "data": "a"})", "", DirectoryRefusal::BadName, "q/a\\x01b.txt"},
+      {R"({"name": "q/tab\t.txt", "data": "a"})", "", DirectoryRefusal::BadName, "q/tab\\x09.txt"},
+      {R"({"name": "q/line\n", "data": ""})", "", DirectoryRefusal::BadName, "q/line\\x0A"},
+      {R"({"name": "q/del\u007f", "data": "a"})", "", DirectoryRefusal::BadName, "q/del\\x7F"},
+      // Accepted: a folder named twice, a descriptor with zero local fields.
+      {R"({"name": "q/", "data": ""}, {"name": "q/", "data": ""})", "", DirectoryRefusal::None, ""},
+      {R"({"name": "q/d.txt", "data": "described", "descriptor": true})", "", DirectoryRefusal::None, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.entries);
+    ASSERT_TRUE(test::MakeZip("{" + c.layout + R"("entries": [)" + good + "," + c.entries + "]}", t / "r.zip", t.path()));
+    // Attached where the end record says, without the size scan (which
+    // refuses some of these shapes itself).
+    const std::string bytes = test::ReadBytes(t / "r.zip");
+    ASSERT_GE(bytes.size(), 22u);
+    const auto* end = reinterpret_cast<const uint8_t*>(bytes.data() + bytes.size() - 22);
+    Opened o;
+    o.fd = ::open((t / "r.zip").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(o.reader.Attach(o.fd, 0, bytes.size(), zipfmt::Le32(end + 16)), 1);
+    o.count = o.reader.ReadDirectory(o.entries);
+    EXPECT_EQ(o.reader.refusal(), c.refusal) << o.reader.diagnostic();
+    EXPECT_EQ(o.reader.refusedName(), c.name);
+    if (c.refusal != DirectoryRefusal::None) {
+      EXPECT_EQ(o.count, -1);
+      EXPECT_TRUE(o.entries.empty());
+    } else {
+      EXPECT_GT(o.count, 1);
+    }
+  }
+}
+
+// The end record is the one whose directory checks out; two that check out
+// and disagree are refused.
+TEST(ZipReader, EndRecordsThatDisagreeAreRefused) {
+  TempDir t;
+  struct Case {
+    std::string layout;
+    bool found;
+    ScanFailure failure;
+  };
+  const Case cases[] = {
+      {R"("end_shadow": true,)", false, ScanFailure::EndRecordsDisagree},
+      // Bytes in the comment that look like an end record but describe no
+      // directory are passed over.
+      {R"("comment": "PK\u0005\u0006\u0000\u0000\u0000\u0000\u0000\u0000\u0000\u0000\u0000\u0000\u0000\u0000\u0000\u0000\u0000\u0000",)",
+       true, ScanFailure::None},
+      {R"("central_gap": 2,)", false, ScanFailure::NoArchive},
+      {"", true, ScanFailure::None},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.layout);
+    ASSERT_TRUE(test::MakeZip("{" + c.layout +
+                                  R"("entries": [{"name": "q/a.txt", "data": "a"}, {"name": "q/b.txt", "data": "b"}]})",
+                              t / "e.zip", t.path()));
+    int fd = ::open((t / "e.zip").c_str(), O_RDONLY | O_CLOEXEC);
+    ArchiveRegion region;
+    region.size = static_cast<uint32_t>(test::ReadBytes(t / "e.zip").size());
+    ScanFailure failure = ScanFailure::NoArchive;
+    EXPECT_EQ(ScanArchiveSize(fd, region, &failure), c.found);
+    EXPECT_EQ(failure, c.failure);
+    if (c.found) {
+      EXPECT_EQ(region.records, 2u);
+    }
+    ::close(fd);
+  }
+}
+
+// Output only into a regular file of its own, and never past the budget.
+TEST(ZipReader, WritesOnlyRegularFilesOfTheirOwnWithinTheBudget) {
+  TempDir t;
+  ASSERT_TRUE(test::MakeZip(R"({"entries": [{"name": "a.bin", "data": "0123456789"}]})", t / "w.zip", t.path()));
+  Opened o;
+  ASSERT_NO_FATAL_FAILURE(Open(o, t / "w.zip", {0, test::ReadBytes(t / "w.zip").size()}));
+  ASSERT_EQ(o.count, 1);
+  const ZipEntry& e = o.entries[0];
+
+  o.reader.SetWriteBudget(9);
+  EXPECT_EQ(o.reader.ExtractEntry(e, t / "a.bin"), -1);
+  EXPECT_FALSE(PathExists(t / "a.bin"));
+  EXPECT_EQ(o.reader.writeBudget(), 9u);
+  o.reader.SetWriteBudget(15);
+  EXPECT_EQ(o.reader.ExtractEntry(e, t / "a.bin"), 1);
+  EXPECT_EQ(o.reader.writeBudget(), 5u);
+  EXPECT_EQ(o.reader.ExtractEntry(e, t / "b.bin"), -1);  // a second copy would pass what is declared
+
+  // A pipe is neither blocked on nor written to; a file with another name
+  // elsewhere is not changed through this one.
+  o.reader.SetWriteBudget(~0ull);
+  ASSERT_EQ(::mkfifo((t / "fifo").c_str(), 0644), 0);
+  EXPECT_EQ(o.reader.ExtractEntry(e, t / "fifo"), -1);
+  test::WriteBytes(t / "elsewhere", "keep");
+  ASSERT_EQ(::link((t / "elsewhere").c_str(), (t / "hard").c_str()), 0);
+  EXPECT_EQ(o.reader.ExtractEntry(e, t / "hard"), -1);
+  EXPECT_EQ(test::ReadBytes(t / "elsewhere"), "keep");
+  EXPECT_EQ(o.reader.ExtractEntry(e, t / "a.bin"), 1);  // an ordinary file is written over
+  EXPECT_EQ(test::ReadBytes(t / "a.bin"), "0123456789");
 }
 
 }  // namespace
