@@ -5,12 +5,12 @@
 //
 // Then the transport itself: a listening socket plays the handset. For
 // every input the transport connects to it and sends a few commands whose
-// direction and length the input chooses, as a port job does; before each
-// command the handset's end of the socket is loaded with that command's
-// piece of the input. The handset's end is either shut for writing before
-// the last command (every read then ends at once, with data or with the
-// end of the connection) or kept open with a reply wait of one real
-// millisecond, so commands time out, their tags are owed and their late
+// direction and length the input chooses, as a port job does; the reply
+// wait is one real millisecond. Either the handset's end of the socket is
+// loaded with all the replies and shut for writing at once (every read
+// then ends at once, with data or with the end of the connection), or it
+// stays open and is loaded before each command with that command's piece
+// of the input, so commands time out, their tags are owed and their late
 // replies come before later answers. Everything a command may read is in
 // the socket before it is sent, so the runs are repeatable.
 //
@@ -140,7 +140,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t replyBytes = size - 1 - 3 * commands;
   ClassifyEvery(replies, replyBytes, mode, plan[0]);
 
-  SimSocketTransport transport(1e-6, keepOpen ? 1 : 2000);
+  SimSocketTransport transport(1e-6, 1);
   if (!transport.Open(handset.socketPath).ok) std::abort();
   int peer = ::accept4(handset.listener, nullptr, nullptr, SOCK_CLOEXEC);
   if (peer < 0) std::abort();
@@ -148,13 +148,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ::setsockopt(peer, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
 
   size_t used = 0;
+  if (!keepOpen) {
+    Load(peer, replies, replyBytes);
+    used = replyBytes;
+    ::shutdown(peer, SHUT_WR);
+  }
   bool closed = false;
   for (size_t i = 0; i < commands; ++i) {
     size_t piece = static_cast<size_t>(lengths[2 * i]) | static_cast<size_t>(lengths[2 * i + 1]) << 8;
     if (i + 1 == commands || piece > replyBytes - used) piece = replyBytes - used;
     Load(peer, replies + used, piece);
     used += piece;
-    if (i + 1 == commands && !keepOpen) ::shutdown(peer, SHUT_WR);
 
     const WireRequestHeader request = RequestOf(plan[i], 0);
     const DataDirection direction = request.direction;
