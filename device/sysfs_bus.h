@@ -7,9 +7,11 @@
 // "bInterfaceClass" file is the USB interface; only mass-storage
 // interfaces (class 08) are taken, so internal disks and other SCSI nodes
 // never show up. Its parent is the USB device, whose "serial" names the
-// handset across restarts; a device without a serial is named by its USB
-// port ("port_" and the device folder's name, e.g. port_1-2.3), which stays
-// stable as long as it is plugged into the same port.
+// handset across restarts; a device without a serial (or with one of
+// nothing but blanks, tabs, line ends and zero bytes, which the interface
+// path drops) is named by its USB port ("port_" and the device
+// folder's name, e.g. port_1-2.3), which stays stable as long as it is
+// plugged into the same port.
 //
 // From these the interface path is built (BuildInterfacePath), and only
 // paths of the maker's handsets (MatchHandsetPath with no model) are

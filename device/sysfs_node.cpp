@@ -68,7 +68,10 @@ std::optional<std::string> UsbHandsetName(const std::string& canonicalRoot,
   std::string usbDevice = DirName(usbInterface);
   if (!IsInsideFolder(usbDevice, canonicalRoot)) return std::nullopt;
   std::string serial = ReadSysfsAttribute(JoinPath(usbDevice, "serial"));
-  if (serial.find_first_not_of(" \t") == std::string::npos) return "port_" + BaseName(usbDevice);
+  // The interface path drops blanks, tabs, line ends and zero bytes at the
+  // ends of a serial: one of nothing else names no handset.
+  if (serial.find_first_not_of(std::string_view(" \t\n\r\0", 5)) == std::string::npos)
+    return "port_" + BaseName(usbDevice);
   return serial;
 }
 

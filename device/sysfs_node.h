@@ -6,8 +6,10 @@
 // chain, the first folder with a "bInterfaceClass" file is the USB
 // interface (only class 08, mass storage, is taken); its parent is the USB
 // device. The handset's name is the USB device's "serial", or, for a
-// device without one, "port_" and the device folder's name (e.g.
-// port_1-2.3), which stays the same while it is plugged into that port.
+// device without one (or with one of nothing but blanks, tabs, line ends
+// and zero bytes, which the interface path drops), "port_" and the device
+// folder's name (e.g. port_1-2.3), which stays the same while it is
+// plugged into that port.
 //
 // NodeInstanceId answers "which handset does the open node MAJ:MIN belong
 // to now": it resolves SYSFS/dev/char/MAJ:MIN and walks up as above, and

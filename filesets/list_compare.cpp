@@ -97,12 +97,16 @@ ListComparison CompareLists(const std::string& referenceList, const std::string&
   std::vector<std::string> ref = ReadListRecords(*refBytes, system);
   std::vector<std::string> cur = ReadListRecords(*curBytes, system);
 
-  // The records read in step, up to the first at which the lists differ.
+  // The records read in step, up to the first at which the lists differ;
+  // an empty reference line is read in step with an empty current line.
   size_t ci = 0, diverged = ref.size();
   for (size_t i = 0; i < ref.size() && diverged == ref.size(); ++i) {
+    if (ci < cur.size() && EqualsNoCase(ref[i], cur[ci])) {
+      ++ci;
+      continue;
+    }
     if (ref[i].empty()) continue;
-    if (ci < cur.size() && EqualsNoCase(ref[i], cur[ci])) ++ci;
-    else diverged = i;
+    diverged = i;
   }
   if (diverged == ref.size()) return ListComparison{true, ListVerdict::Accepted, 0, {}, {}};
   size_t misplaced = ref.size();

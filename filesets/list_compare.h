@@ -14,7 +14,9 @@
 //     check, as when two files of one name in two folders swap sizes;
 //   - any other non-empty line (no ';') must stand where the lists first
 //     differed, which it cannot: the comparison fails;
-//   - empty lines of the reference list are not entries and are skipped.
+//   - empty lines of the reference list are not entries: while the lists
+//     agree one is read in step with an empty line of the current list,
+//     otherwise it is skipped.
 // The first failing reference line is reported: an entry found in its
 // folder with another size or check value as differing, any other as
 // missing. Lists are compared as whole records, never from a byte offset

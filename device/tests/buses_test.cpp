@@ -59,15 +59,17 @@ TEST(SysfsBus, ListsTheMakersUsbHandsetsInNodeOrder) {
   sys.Add(0, "", "", "Vantor");                     // an internal disk
   sys.Add(1, "1-4", "03", "Vantor", "HID");         // not mass storage
   sys.Add(3, "1-5", "08", "SanDisk", "4C530001");   // another maker
+  sys.Add(11, "1-6", "08", "Vantor", "\r\t");       // a serial of blanks only
   sys.Link(4, dir / "sys/devices/gone");            // a dangling node
   MakeDirectories(dir / "sys/class/scsi_generic/sgx");
 
   SysfsBus bus(dir / "sys", "/devroot");
   std::vector<BusEntry> entries = bus.List();
-  ASSERT_EQ(entries.size(), 2u);
+  ASSERT_EQ(entries.size(), 3u);
   EXPECT_EQ(entries[0], (BusEntry{kHead + "0123456789abcdef" + kTail, "/devroot/sg2"}));
   // Without a USB serial the handset is named by its USB port.
   EXPECT_EQ(entries[1], (BusEntry{kHead + "port_1-2.3" + kTail, "/devroot/sg10"}));
+  EXPECT_EQ(entries[2], (BusEntry{kHead + "port_1-6" + kTail, "/devroot/sg11"}));
   EXPECT_EQ(bus.Resolve(entries[1].interfacePath), "/devroot/sg10");
   EXPECT_FALSE(bus.Resolve(kHead + "other" + kTail));
   EXPECT_NE(dynamic_cast<SgIoTransport*>(bus.NewTransport().get()), nullptr);

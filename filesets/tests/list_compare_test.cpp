@@ -78,6 +78,8 @@ TEST(CompareLists, EveryReferenceLineIsFoundAsAWholeLine) {
       {"an odd line in step", "note\na;1byte\n", "NOTE\na;1byte\nz;1byte\n", V::Accepted, 0, nullptr},
       {"an odd line out of step", "a;1byte\nnote\n", "x;1byte\na;1byte\nnote\n", V::Misplaced, 2, "note"},
       {"empty lines are no entries", "a;1byte\n\nb;2byte\n\n", "a;1byte\nb;2byte\n", V::Accepted, 0, nullptr},
+      {"empty lines in step, then an odd line", "a;1byte\n\nnote\n", "a;1byte\n\nnote\nz;1byte\n", V::Accepted, 0,
+       nullptr},
       {"a last line without its feed", "a;1byte\r\nb;2byte;0x00000002",
        "a;1byte\r\nx;1byte\r\nb;2byte;0x00000002\r\n", V::Accepted, 0, nullptr},
       // Plain naming gives two "1.mp3" entries; the second must be matched
