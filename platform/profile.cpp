@@ -1,5 +1,8 @@
 #include "platform/profile.h"
 
+#include <cerrno>
+#include <unordered_set>
+
 #include "platform/files.h"
 #include "platform/paths.h"
 
@@ -76,41 +79,117 @@ int32_t ParseProfileInt(std::string_view v) {
   return static_cast<int32_t>(u);
 }
 
-ProfileDocument ProfileDocument::Parse(std::string_view text) {
-  ProfileDocument doc;
+namespace {
+
+// Splits at '\n'; each piece keeps its line end. A line feed is the same
+// byte in every code page read here and never inside a multibyte
+// character, so the decoded text and the raw bytes split alike.
+std::vector<std::string_view> SplitKeepingEnds(std::string_view text) {
+  std::vector<std::string_view> out;
   size_t i = 0;
   while (i < text.size()) {
     size_t nl = text.find('\n', i);
+    size_t end = nl == std::string_view::npos ? text.size() : nl + 1;
+    out.push_back(text.substr(i, end - i));
+    i = end;
+  }
+  return out;
+}
+
+std::u16string Fold(std::string_view name) {
+  std::u16string u = Utf8ToUtf16(name);
+  for (char16_t& c : u) c = UpcaseUnit(c);
+  return u;
+}
+
+}  // namespace
+
+ProfileDocument ProfileDocument::FromLines(std::string_view decoded, std::string_view raw) {
+  ProfileDocument doc;
+  std::vector<std::string_view> text = SplitKeepingEnds(decoded);
+  std::vector<std::string_view> bytes = SplitKeepingEnds(raw);
+  const bool paired = text.size() == bytes.size();
+  doc.lines_.reserve(text.size());
+  for (size_t n = 0; n < text.size(); ++n) {
+    std::string_view t = text[n];
     Line line;
-    if (nl == std::string_view::npos) {
-      line.text = std::string(text.substr(i));
-      i = text.size();
-    } else {
-      size_t end = nl;
+    if (!t.empty() && t.back() == '\n') {
+      t.remove_suffix(1);
       line.eol = "\n";
-      if (end > i && text[end - 1] == '\r') {
-        --end;
+      if (!t.empty() && t.back() == '\r') {
+        t.remove_suffix(1);
         line.eol = "\r\n";
       }
-      line.text = std::string(text.substr(i, end - i));
-      i = nl + 1;
     }
+    line.text = std::string(t);
+    if (paired) line.raw = std::string(bytes[n]);
+    else line.changed = true;  // cannot happen with the code pages read here
     doc.lines_.push_back(std::move(line));
   }
+  doc.BuildIndex();
   return doc;
 }
 
-ProfileDocument ProfileDocument::Load(const std::string& path, Codepage legacy) {
-  auto bytes = ReadWholeFile(path, 64u << 20);
-  if (!bytes) return ProfileDocument{};
+void ProfileDocument::BuildIndex() {
+  sectionIndex_.clear();
+  keyIndex_.clear();
+  std::u16string current;
+  bool firstOfName = false;
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    if (auto name = SectionName(lines_[i].text)) {
+      current = Fold(*name);
+      firstOfName = sectionIndex_.emplace(current, i).second;
+      continue;
+    }
+    if (!firstOfName) continue;  // only the first section of a name is searched
+    auto kv = SplitKeyValue(lines_[i].text);
+    if (!kv) continue;
+    std::u16string composite = current;
+    composite += u'\0';
+    composite += Fold(kv->key);
+    keyIndex_.emplace(std::move(composite), i);
+  }
+  indexed_ = true;
+}
+
+ProfileDocument ProfileDocument::Parse(std::string_view text) { return FromLines(text, text); }
+
+ProfileDocument ProfileDocument::Load(const std::string& path, Codepage legacy, uint64_t maxBytes) {
+  int error = 0;
+  auto bytes = ReadWholeFile(path, maxBytes, &error);
+  ProfileDocument doc;
+  if (!bytes) {
+    if (error == ENOENT) return doc;
+    doc.exists_ = true;
+    doc.failure_ = DescribeReadError(error, maxBytes);
+    return doc;
+  }
+  if (size_t zero = bytes->find('\0'); zero != std::string::npos) {
+    doc.exists_ = true;
+    doc.failure_ = "it is not a text file (a zero byte at offset " + std::to_string(zero) + ")";
+    return doc;
+  }
+  std::string_view body = *bytes;
+  std::string bom;
+  if (body.size() >= 3 && body.substr(0, 3) == "\xEF\xBB\xBF") {
+    bom = std::string(body.substr(0, 3));
+    body.remove_prefix(3);
+  }
   Codepage detected = Codepage::Utf8;
-  ProfileDocument doc = Parse(DecodeToUtf8(*bytes, legacy, &detected));
+  std::string decoded = DecodeToUtf8(body, legacy, &detected);
+  doc = FromLines(decoded, body);
+  doc.bom_ = std::move(bom);
   doc.exists_ = true;
   doc.codepage_ = detected;
   return doc;
 }
 
 std::optional<size_t> ProfileDocument::FindSection(std::string_view section) const {
+  if (indexed_) {
+    auto it = sectionIndex_.find(Fold(Trim(section)));
+    if (it == sectionIndex_.end()) return std::nullopt;
+    return it->second;
+  }
   for (size_t i = 0; i < lines_.size(); ++i) {
     auto name = SectionName(lines_[i].text);
     if (name && EqualsNoCase(*name, Trim(section))) return i;
@@ -118,16 +197,30 @@ std::optional<size_t> ProfileDocument::FindSection(std::string_view section) con
   return std::nullopt;
 }
 
-std::optional<std::string> ProfileDocument::Get(std::string_view section, std::string_view key) const {
+std::optional<size_t> ProfileDocument::FindKey(std::string_view section, std::string_view key) const {
+  key = Trim(key);
+  if (indexed_) {
+    std::u16string composite = Fold(Trim(section));
+    composite += u'\0';
+    composite += Fold(key);
+    auto it = keyIndex_.find(composite);
+    if (it == keyIndex_.end()) return std::nullopt;
+    return it->second;
+  }
   auto s = FindSection(section);
   if (!s) return std::nullopt;
-  key = Trim(key);
   for (size_t i = *s + 1; i < lines_.size(); ++i) {
     if (SectionName(lines_[i].text)) break;
     auto kv = SplitKeyValue(lines_[i].text);
-    if (kv && EqualsNoCase(kv->key, key)) return Unquote(kv->value);
+    if (kv && EqualsNoCase(kv->key, key)) return i;
   }
   return std::nullopt;
+}
+
+std::optional<std::string> ProfileDocument::Get(std::string_view section, std::string_view key) const {
+  auto i = FindKey(section, key);
+  if (!i) return std::nullopt;
+  return Unquote(SplitKeyValue(lines_[*i].text)->value);
 }
 
 std::string ProfileDocument::GetString(std::string_view section, std::string_view key, std::string_view def,
@@ -146,13 +239,12 @@ std::vector<std::string> ProfileDocument::Keys(std::string_view section) const {
   std::vector<std::string> out;
   auto s = FindSection(section);
   if (!s) return out;
+  std::unordered_set<std::u16string> seen;
   for (size_t i = *s + 1; i < lines_.size(); ++i) {
     if (SectionName(lines_[i].text)) break;
     auto kv = SplitKeyValue(lines_[i].text);
     if (!kv || kv->key.empty()) continue;
-    bool seen = false;
-    for (const auto& k : out) seen = seen || EqualsNoCase(k, kv->key);
-    if (!seen) out.emplace_back(kv->key);
+    if (seen.insert(Fold(kv->key)).second) out.emplace_back(kv->key);
   }
   return out;
 }
@@ -163,32 +255,38 @@ std::string ProfileDocument::DefaultEol() const {
   return "\r\n";
 }
 
+void ProfileDocument::EndLine(Line& line, const std::string& eol) {
+  line.eol = eol;
+  if (!line.changed) line.raw += eol;
+}
+
 void ProfileDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
   const std::string eol = DefaultEol();
-  std::string newLine = std::string(Trim(key)) + "=" + std::string(value);
+  Line newLine{std::string(Trim(key)) + "=" + std::string(value), eol, {}, true};
   auto s = FindSection(section);
   if (!s) {
     if (!lines_.empty()) {
-      if (lines_.back().eol.empty()) lines_.back().eol = eol;
-      if (!Trim(lines_.back().text).empty()) lines_.push_back({"", eol});
+      if (lines_.back().eol.empty()) EndLine(lines_.back(), eol);
+      if (!Trim(lines_.back().text).empty()) lines_.push_back({"", eol, {}, true});
     }
-    lines_.push_back({"[" + std::string(Trim(section)) + "]", eol});
-    lines_.push_back({newLine, eol});
+    lines_.push_back({"[" + std::string(Trim(section)) + "]", eol, {}, true});
+    lines_.push_back(std::move(newLine));
+    indexed_ = false;  // lookups scan the lines until the next read
     return;
   }
-  size_t lastContent = *s;
-  size_t i = *s + 1;
-  for (; i < lines_.size(); ++i) {
-    if (SectionName(lines_[i].text)) break;
-    auto kv = SplitKeyValue(lines_[i].text);
-    if (kv && EqualsNoCase(kv->key, Trim(key))) {
-      lines_[i].text = newLine;
-      return;
-    }
-    if (!Trim(lines_[i].text).empty()) lastContent = i;
+  if (auto k = FindKey(section, key)) {
+    Line& line = lines_[*k];
+    line.text = std::move(newLine.text);
+    line.changed = true;
+    line.raw.clear();
+    return;  // no line moved: the index stays valid
   }
-  if (lines_[lastContent].eol.empty()) lines_[lastContent].eol = eol;
-  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(lastContent + 1), Line{newLine, eol});
+  size_t lastContent = *s;
+  for (size_t i = *s + 1; i < lines_.size() && !SectionName(lines_[i].text); ++i)
+    if (!Trim(lines_[i].text).empty()) lastContent = i;
+  if (lines_[lastContent].eol.empty()) EndLine(lines_[lastContent], eol);
+  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(lastContent + 1), std::move(newLine));
+  indexed_ = false;  // lines moved: lookups scan the lines until the next read
 }
 
 std::string ProfileDocument::Serialize() const {
@@ -200,12 +298,30 @@ std::string ProfileDocument::Serialize() const {
   return out;
 }
 
-bool ProfileDocument::Save(const std::string& path) const {
-  std::string text = Serialize();
-  if (codepage_ != Codepage::Utf8) {
-    if (auto enc = EncodeFromUtf8(text, codepage_)) return WriteFileAtomic(path, *enc);
+bool ProfileDocument::Save(const std::string& path, std::string* why) const {
+  auto refuse = [&](const std::string& reason) {
+    if (why) *why = reason;
+    return false;
+  };
+  if (!failure_.empty())
+    return refuse("the file " + path + " is left as it is: it could not be read whole (" + failure_ + ")");
+  std::string out = bom_;
+  for (const auto& l : lines_) {
+    if (!l.changed) {
+      out += l.raw;
+      continue;
+    }
+    if (codepage_ == Codepage::Utf8) {
+      out += l.text;
+    } else if (auto enc = EncodeFromUtf8(l.text, codepage_)) {
+      out += *enc;
+    } else {
+      return refuse("\"" + l.text + "\" cannot be written to " + path + ": the file is in code page " +
+                    CodepageName(codepage_) + ", which has no such character");
+    }
+    out += l.eol;
   }
-  return WriteFileAtomic(path, text);
+  return WriteFileAtomic(path, out, why);
 }
 
 std::string GetProfileString(const std::string& path, std::string_view section, std::string_view key,
@@ -218,10 +334,10 @@ int32_t GetProfileInt(const std::string& path, std::string_view section, std::st
 }
 
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
-                        std::string_view value) {
+                        std::string_view value, std::string* why) {
   ProfileDocument doc = ProfileDocument::Load(path);
   doc.Set(section, key, value);
-  return doc.Save(path);
+  return doc.Save(path, why);
 }
 
 }  // namespace flashery
