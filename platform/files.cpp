@@ -162,7 +162,7 @@ AtomicFileWriter::~AtomicFileWriter() {
 }
 
 void AtomicFileWriter::Fail(const std::string& what, int err) {
-  error_ = what + " " + (temp_.empty() ? target_ : temp_) + ": " + std::strerror(err);
+  error_ = what + " " + target_ + ": " + std::strerror(err);
   if (!temp_.empty()) ::unlink(temp_.c_str());
   temp_.clear();
 }
@@ -213,7 +213,7 @@ bool AtomicFileWriter::Write(const std::string& path, std::string_view bytes) {
 bool AtomicFileWriter::Commit() {
   if (temp_.empty() || committed_) return committed_;
   if (::rename(temp_.c_str(), target_.c_str()) != 0) {
-    Fail("cannot replace " + target_ + " with", errno);
+    Fail("cannot rename the temporary file over", errno);
     return false;
   }
   committed_ = true;
