@@ -46,7 +46,7 @@ uint16_t UserDefaultLangId() {
 std::vector<LanguageFile> ListLanguageFiles(const std::string& appFolder) {
   std::vector<LanguageFile> out;
   for (const auto& e : ListFolder(appFolder)) {
-    if (e.isDir || !MatchesWildcard(e.name, "*.lng")) continue;
+    if (!MatchesWildcard(e.name, "*.lng")) continue;  // a folder of that name is reported, not skipped
     LanguageFile f;
     f.name = e.name.substr(0, e.name.size() - 4);
     f.path = JoinPath(appFolder, e.name);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sys/stat.h>
 
 #include "app/application.h"
 #include "app/startup.h"
@@ -82,6 +83,33 @@ TEST_F(Station, UnattendedStartReadsSettingsLanguageAndCreatesTheLog) {
   EXPECT_EQ(second.BeginStartup(o), kExitCannotStart);
   ASSERT_EQ(prompter.records().size(), 1u);
   EXPECT_EQ(prompter.records()[0].text, "Flashery is running！");
+}
+
+TEST_F(Station, SettingsThatCannotBeReadWholeStopTheStartAndStayAsTheyAre) {
+  // A temporary left by a write that was cut short goes first.
+  ASSERT_TRUE(WriteWholeFile(home / ".downtoolcfg.ini.tmp-x1Y2z3", "half"));
+  const std::string settings = "[FilePath]\r\nQFMfile=/a.QFM\r\n" + std::string(2u << 20, ' ');
+  ASSERT_TRUE(WriteWholeFile(home / "downtoolcfg.ini", settings));
+  StartupOptions o = ParseStartupArgs({"commandline", "--home", home.path()});
+  {
+    Application app(clock, prompter);
+    EXPECT_EQ(app.BeginStartup(o), kExitCannotStart);
+  }
+  EXPECT_FALSE(PathExists(home / ".downtoolcfg.ini.tmp-x1Y2z3"));
+  EXPECT_TRUE(*ReadWholeFile(home / "downtoolcfg.ini") == settings);
+
+  // Prtcfg.ini a named pipe: refused at once, named in the message.
+  ASSERT_TRUE(WriteWholeFile(home / "downtoolcfg.ini", "[Language]\r\ncurrentLang=1033\r\n"));
+  ASSERT_EQ(::mkfifo((home / "Prtcfg.ini").c_str(), 0644), 0);
+  {
+    Application app(clock, prompter);
+    EXPECT_EQ(app.BeginStartup(o), kExitCannotStart);
+  }
+  auto prompts = prompter.records();
+  ASSERT_EQ(prompts.size(), 2u);
+  EXPECT_NE(prompts[0].text.find(home / "downtoolcfg.ini: it is larger than 1 MiB"), std::string::npos) << prompts[0].text;
+  EXPECT_NE(prompts[1].text.find(home / "Prtcfg.ini: it is a named pipe"), std::string::npos) << prompts[1].text;
+  EXPECT_EQ(prompts[1].text.rfind(std::string(station_text::kSettingsUnreadable.english), 0), 0u);
 }
 
 TEST(Roles, OnlyTheTwoAdministratorNamesGiveTheAdministratorRole) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <sys/stat.h>
 
 #include "platform/tests/process_runner.h"
 #include "platform/files.h"
@@ -192,6 +193,35 @@ TEST_F(Unattended, EightPortsAtOnceWithOneFaultyHandset) {
   for (int i = 1; i <= 8; ++i) {
     if (i == 3) continue;
     ExpectStoredImages("SIM000" + std::to_string(i));
+  }
+}
+
+
+TEST_F(Unattended, APipeInAFilesPlaceIsNamedAtOnceAndNeverWaitedOn) {
+  MakePackage();
+  struct Case {
+    const char* pipe;       // made a named pipe, with no writer
+    const char* package;    // QFMfile
+    const char* words;      // on stderr
+  } cases[] = {
+      {"home/Prtcfg.ini", "res/release.QFM", "Prtcfg.ini: it is a named pipe, not a file"},
+      {"home/downtoolcfg.ini", "res/release.QFM", "downtoolcfg.ini: it is a named pipe, not a file"},
+      {"res/pipe.QFM", "res/pipe.QFM", "pipe.QFM was not accepted"},
+      {"home/Pipe.lng", "res/release.QFM", "Pipe.lng: it is a named pipe, not a file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.pipe);
+    Configure(dir / c.package);
+    ASSERT_TRUE(RemoveTree(dir / c.pipe));
+    ASSERT_EQ(::mkfifo((dir / c.pipe).c_str(), 0644), 0);
+    // Killed after 60 s should it ever wait on the pipe again.
+    RunOutput r = RunCommand(dir / "run", std::string("FLASHERY_TIME_SCALE=") + kScale + " FLASHERY_RUNTIME_DIR=" +
+                                              dir.path() + " timeout -s KILL 60",
+                             {BinPath("flashery"), "commandline", "--home", dir / "home", "--sim", dir / "sim",
+                              "--wait-s", "1"});
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find(c.words), std::string::npos) << r.err;
+    ASSERT_TRUE(RemoveTree(dir / c.pipe));
   }
 }
 
