@@ -81,21 +81,6 @@ int32_t ParseProfileInt(std::string_view v) {
 
 namespace {
 
-// Splits at '\n'; each piece keeps its line end. A line feed is the same
-// byte in every code page read here and never inside a multibyte
-// character, so the decoded text and the raw bytes split alike.
-std::vector<std::string_view> SplitKeepingEnds(std::string_view text) {
-  std::vector<std::string_view> out;
-  size_t i = 0;
-  while (i < text.size()) {
-    size_t nl = text.find('\n', i);
-    size_t end = nl == std::string_view::npos ? text.size() : nl + 1;
-    out.push_back(text.substr(i, end - i));
-    i = end;
-  }
-  return out;
-}
-
 std::u16string Fold(std::string_view name) {
   std::u16string u = Utf8ToUtf16(name);
   for (char16_t& c : u) c = UpcaseUnit(c);
@@ -104,27 +89,76 @@ std::u16string Fold(std::string_view name) {
 
 }  // namespace
 
-ProfileDocument ProfileDocument::FromLines(std::string_view decoded, std::string_view raw) {
+std::string_view ProfileDocument::EolText(Eol eol) {
+  switch (eol) {
+    case Eol::Lf: return "\n";
+    case Eol::CrLf: return "\r\n";
+    case Eol::None: break;
+  }
+  return {};
+}
+
+std::string_view ProfileDocument::TextOf(const Line& line) const {
+  if (line.edited) return edits_[line.textAt];
+  return std::string_view(text_).substr(line.textAt, line.textLength);
+}
+
+std::string_view ProfileDocument::RawOf(const Line& line) const {
+  return std::string_view(rawIsText_ ? text_ : raw_).substr(line.rawAt, line.rawLength);
+}
+
+ProfileDocument::Line ProfileDocument::NewLine(std::string text, Eol eol) {
+  Line line;
+  line.textAt = static_cast<uint32_t>(edits_.size());
+  line.eol = eol;
+  line.edited = true;
+  edits_.push_back(std::move(text));
+  return line;
+}
+
+// Lines end at '\n'. A line feed is the same byte in every code page read
+// here and never inside a multibyte character, so the decoded text and the
+// raw bytes have the same lines, walked side by side.
+ProfileDocument ProfileDocument::FromText(std::string decoded, std::string raw, bool rawIsText) {
   ProfileDocument doc;
-  std::vector<std::string_view> text = SplitKeepingEnds(decoded);
-  std::vector<std::string_view> bytes = SplitKeepingEnds(raw);
-  const bool paired = text.size() == bytes.size();
-  doc.lines_.reserve(text.size());
-  for (size_t n = 0; n < text.size(); ++n) {
-    std::string_view t = text[n];
+  doc.text_ = std::move(decoded);
+  doc.raw_ = std::move(raw);
+  doc.rawIsText_ = rawIsText;
+  const std::string_view t = doc.text_;
+  const std::string_view r = rawIsText ? doc.text_ : doc.raw_;
+  size_t lines = 0;
+  for (char c : t) lines += c == '\n' ? 1 : 0;
+  doc.lines_.reserve(lines + 1);
+  size_t ti = 0, ri = 0;
+  while (ti < t.size()) {
+    const size_t tn = t.find('\n', ti);
+    const size_t tEnd = tn == std::string_view::npos ? t.size() : tn + 1;
+    size_t contentEnd = tEnd;
     Line line;
-    if (!t.empty() && t.back() == '\n') {
-      t.remove_suffix(1);
-      line.eol = "\n";
-      if (!t.empty() && t.back() == '\r') {
-        t.remove_suffix(1);
-        line.eol = "\r\n";
+    if (tn != std::string_view::npos) {
+      contentEnd = tn;
+      line.eol = Eol::Lf;
+      if (contentEnd > ti && t[contentEnd - 1] == '\r') {
+        --contentEnd;
+        line.eol = Eol::CrLf;
       }
     }
-    line.text = std::string(t);
-    if (paired) line.raw = std::string(bytes[n]);
-    else line.changed = true;  // cannot happen with the code pages read here
-    doc.lines_.push_back(std::move(line));
+    const size_t rn = ri < r.size() ? r.find('\n', ri) : std::string_view::npos;
+    const size_t rEnd = rn == std::string_view::npos ? r.size() : rn + 1;
+    if ((tn == std::string_view::npos) != (rn == std::string_view::npos)) {
+      // Cannot happen with the code pages read here; the line is then
+      // written from its text rather than from bytes that do not match.
+      Line copy = doc.NewLine(std::string(t.substr(ti, contentEnd - ti)), line.eol);
+      doc.lines_.push_back(copy);
+    } else {
+      line.textAt = static_cast<uint32_t>(ti);
+      line.textLength = static_cast<uint32_t>(contentEnd - ti);
+      line.rawAt = static_cast<uint32_t>(ri);
+      line.rawLength = static_cast<uint32_t>(rEnd - ri);
+      doc.lines_.push_back(line);
+    }
+    ti = tEnd;
+    ri = rEnd;
   }
   doc.BuildIndex();
   return doc;
@@ -136,13 +170,14 @@ void ProfileDocument::BuildIndex() {
   std::u16string current;
   bool firstOfName = false;
   for (size_t i = 0; i < lines_.size(); ++i) {
-    if (auto name = SectionName(lines_[i].text)) {
+    const std::string_view text = TextOf(lines_[i]);
+    if (auto name = SectionName(text)) {
       current = Fold(*name);
       firstOfName = sectionIndex_.emplace(current, i).second;
       continue;
     }
     if (!firstOfName) continue;  // only the first section of a name is searched
-    auto kv = SplitKeyValue(lines_[i].text);
+    auto kv = SplitKeyValue(text);
     if (!kv) continue;
     std::u16string composite = current;
     composite += u'\0';
@@ -152,11 +187,12 @@ void ProfileDocument::BuildIndex() {
   indexed_ = true;
 }
 
-ProfileDocument ProfileDocument::Parse(std::string_view text) { return FromLines(text, text); }
+ProfileDocument ProfileDocument::Parse(std::string_view text) { return FromText(std::string(text), {}, true); }
 
 ProfileDocument ProfileDocument::Load(const std::string& path, Codepage legacy, uint64_t maxBytes) {
   int error = 0;
-  auto bytes = ReadWholeFile(path, maxBytes, &error);
+  if (maxBytes > 0xFFFFFFFFu / 3) maxBytes = 0xFFFFFFFFu / 3;  // decoded text still fits the line offsets
+  std::optional<std::string> bytes = ReadWholeFile(path, maxBytes, &error);
   ProfileDocument doc;
   if (!bytes) {
     if (error == ENOENT) return doc;
@@ -169,15 +205,15 @@ ProfileDocument ProfileDocument::Load(const std::string& path, Codepage legacy, 
     doc.failure_ = "it is not a text file (a zero byte at offset " + std::to_string(zero) + ")";
     return doc;
   }
-  std::string_view body = *bytes;
   std::string bom;
-  if (body.size() >= 3 && body.substr(0, 3) == "\xEF\xBB\xBF") {
-    bom = std::string(body.substr(0, 3));
-    body.remove_prefix(3);
+  if (bytes->compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    bom = bytes->substr(0, 3);
+    bytes->erase(0, 3);
   }
   Codepage detected = Codepage::Utf8;
-  std::string decoded = DecodeToUtf8(body, legacy, &detected);
-  doc = FromLines(decoded, body);
+  std::string decoded = DecodeToUtf8(*bytes, legacy, &detected);
+  const bool same = detected == Codepage::Utf8;
+  doc = FromText(std::move(decoded), same ? std::string() : std::move(*bytes), same);
   doc.bom_ = std::move(bom);
   doc.exists_ = true;
   doc.codepage_ = detected;
@@ -191,7 +227,7 @@ std::optional<size_t> ProfileDocument::FindSection(std::string_view section) con
     return it->second;
   }
   for (size_t i = 0; i < lines_.size(); ++i) {
-    auto name = SectionName(lines_[i].text);
+    auto name = SectionName(TextOf(lines_[i]));
     if (name && EqualsNoCase(*name, Trim(section))) return i;
   }
   return std::nullopt;
@@ -210,8 +246,9 @@ std::optional<size_t> ProfileDocument::FindKey(std::string_view section, std::st
   auto s = FindSection(section);
   if (!s) return std::nullopt;
   for (size_t i = *s + 1; i < lines_.size(); ++i) {
-    if (SectionName(lines_[i].text)) break;
-    auto kv = SplitKeyValue(lines_[i].text);
+    const std::string_view text = TextOf(lines_[i]);
+    if (SectionName(text)) break;
+    auto kv = SplitKeyValue(text);
     if (kv && EqualsNoCase(kv->key, key)) return i;
   }
   return std::nullopt;
@@ -220,7 +257,7 @@ std::optional<size_t> ProfileDocument::FindKey(std::string_view section, std::st
 std::optional<std::string> ProfileDocument::Get(std::string_view section, std::string_view key) const {
   auto i = FindKey(section, key);
   if (!i) return std::nullopt;
-  return Unquote(SplitKeyValue(lines_[*i].text)->value);
+  return Unquote(SplitKeyValue(TextOf(lines_[*i]))->value);
 }
 
 std::string ProfileDocument::GetString(std::string_view section, std::string_view key, std::string_view def,
@@ -241,59 +278,59 @@ std::vector<std::string> ProfileDocument::Keys(std::string_view section) const {
   if (!s) return out;
   std::unordered_set<std::u16string> seen;
   for (size_t i = *s + 1; i < lines_.size(); ++i) {
-    if (SectionName(lines_[i].text)) break;
-    auto kv = SplitKeyValue(lines_[i].text);
+    const std::string_view text = TextOf(lines_[i]);
+    if (SectionName(text)) break;
+    auto kv = SplitKeyValue(text);
     if (!kv || kv->key.empty()) continue;
     if (seen.insert(Fold(kv->key)).second) out.emplace_back(kv->key);
   }
   return out;
 }
 
-std::string ProfileDocument::DefaultEol() const {
+ProfileDocument::Eol ProfileDocument::DefaultEol() const {
   for (const auto& l : lines_)
-    if (!l.eol.empty()) return l.eol;
-  return "\r\n";
-}
-
-void ProfileDocument::EndLine(Line& line, const std::string& eol) {
-  line.eol = eol;
-  if (!line.changed) line.raw += eol;
+    if (l.eol != Eol::None) return l.eol;
+  return Eol::CrLf;
 }
 
 void ProfileDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
-  const std::string eol = DefaultEol();
-  Line newLine{std::string(Trim(key)) + "=" + std::string(value), eol, {}, true};
+  const Eol eol = DefaultEol();
+  std::string newText = std::string(Trim(key)) + "=" + std::string(value);
+  auto endLine = [&](Line& line) {
+    if (line.eol != Eol::None) return;
+    line.eol = eol;
+    line.endAdded = !line.edited;
+  };
   auto s = FindSection(section);
   if (!s) {
     if (!lines_.empty()) {
-      if (lines_.back().eol.empty()) EndLine(lines_.back(), eol);
-      if (!Trim(lines_.back().text).empty()) lines_.push_back({"", eol, {}, true});
+      endLine(lines_.back());
+      if (!Trim(TextOf(lines_.back())).empty()) lines_.push_back(NewLine("", eol));
     }
-    lines_.push_back({"[" + std::string(Trim(section)) + "]", eol, {}, true});
-    lines_.push_back(std::move(newLine));
+    lines_.push_back(NewLine("[" + std::string(Trim(section)) + "]", eol));
+    lines_.push_back(NewLine(std::move(newText), eol));
     indexed_ = false;  // lookups scan the lines until the next read
     return;
   }
   if (auto k = FindKey(section, key)) {
-    Line& line = lines_[*k];
-    line.text = std::move(newLine.text);
-    line.changed = true;
-    line.raw.clear();
+    const Eol keep = lines_[*k].eol;
+    lines_[*k] = NewLine(std::move(newText), keep);
     return;  // no line moved: the index stays valid
   }
   size_t lastContent = *s;
-  for (size_t i = *s + 1; i < lines_.size() && !SectionName(lines_[i].text); ++i)
-    if (!Trim(lines_[i].text).empty()) lastContent = i;
-  if (lines_[lastContent].eol.empty()) EndLine(lines_[lastContent], eol);
-  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(lastContent + 1), std::move(newLine));
+  for (size_t i = *s + 1; i < lines_.size() && !SectionName(TextOf(lines_[i])); ++i)
+    if (!Trim(TextOf(lines_[i])).empty()) lastContent = i;
+  endLine(lines_[lastContent]);
+  Line added = NewLine(std::move(newText), eol);
+  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(lastContent + 1), added);
   indexed_ = false;  // lines moved: lookups scan the lines until the next read
 }
 
 std::string ProfileDocument::Serialize() const {
   std::string out;
   for (const auto& l : lines_) {
-    out += l.text;
-    out += l.eol;
+    out += TextOf(l);
+    out += EolText(l.eol);
   }
   return out;
 }
@@ -307,19 +344,21 @@ bool ProfileDocument::Save(const std::string& path, std::string* why) const {
     return refuse("the file " + path + " is left as it is: it could not be read whole (" + failure_ + ")");
   std::string out = bom_;
   for (const auto& l : lines_) {
-    if (!l.changed) {
-      out += l.raw;
+    if (!l.edited) {
+      out += RawOf(l);
+      if (l.endAdded) out += EolText(l.eol);
       continue;
     }
+    const std::string_view text = TextOf(l);
     if (codepage_ == Codepage::Utf8) {
-      out += l.text;
-    } else if (auto enc = EncodeFromUtf8(l.text, codepage_)) {
+      out += text;
+    } else if (auto enc = EncodeFromUtf8(text, codepage_)) {
       out += *enc;
     } else {
-      return refuse("\"" + l.text + "\" cannot be written to " + path + ": the file is in code page " +
+      return refuse("\"" + std::string(text) + "\" cannot be written to " + path + ": the file is in code page " +
                     CodepageName(codepage_) + ", which has no such character");
     }
-    out += l.eol;
+    out += EolText(l.eol);
   }
   return WriteFileAtomic(path, out, why);
 }

@@ -75,19 +75,31 @@ class ProfileDocument {
   bool Save(const std::string& path, std::string* why = nullptr) const;
 
  private:
+  enum class Eol : uint8_t { None, Lf, CrLf };
+  // A line is a place in the buffers, so a large file costs a few words a
+  // line: its decoded text (text_, or edits_ once the station changed it)
+  // and the file's bytes of the line and its end (in raw_, or in text_ when
+  // the file was UTF-8 and the two are the same).
   struct Line {
-    std::string text;  // decoded, without its line end
-    std::string eol;   // "\r\n", "\n" or "" (last line without an end)
-    std::string raw;   // the file's bytes of the line and its end, while unchanged
-    bool changed = false;
+    uint32_t textAt = 0, textLength = 0;  // edited: textAt indexes edits_
+    uint32_t rawAt = 0, rawLength = 0;
+    Eol eol = Eol::None;
+    bool edited = false;    // written encoded; no raw bytes
+    bool endAdded = false;  // an unedited last line that was given a line end
   };
-  static ProfileDocument FromLines(std::string_view decoded, std::string_view raw);
+  static ProfileDocument FromText(std::string decoded, std::string raw, bool rawIsText);
+  static std::string_view EolText(Eol eol);
+  std::string_view TextOf(const Line& line) const;
+  std::string_view RawOf(const Line& line) const;
+  Line NewLine(std::string text, Eol eol);
   void BuildIndex();
   std::optional<size_t> FindSection(std::string_view section) const;
   std::optional<size_t> FindKey(std::string_view section, std::string_view key) const;
-  std::string DefaultEol() const;
-  static void EndLine(Line& line, const std::string& eol);
+  Eol DefaultEol() const;
 
+  std::string text_, raw_;
+  bool rawIsText_ = false;
+  std::vector<std::string> edits_;
   std::vector<Line> lines_;
   std::string bom_;  // a byte order mark the file began with
   bool exists_ = false;
