@@ -81,8 +81,8 @@ static void SaveCurrentLang(const std::string& appFolder, uint16_t lang, Languag
 }
 
 uint16_t LoadStartupLanguage(const std::string& appFolder, uint16_t userDefault, LanguageState& state) {
-  uint16_t lang = static_cast<uint16_t>(
-      GetProfileInt(SettingsFilePath(appFolder), "Language", "currentLang", userDefault));
+  const ProfileDocument settings = ProfileDocument::Load(SettingsFilePath(appFolder));
+  const uint16_t lang = static_cast<uint16_t>(settings.GetInt("Language", "currentLang", userDefault));
   if (lang == 0) return 0;
   const LanguageFile* chosen = nullptr;
   std::vector<LanguageFile> files = ListLanguageFiles(appFolder);
@@ -93,7 +93,9 @@ uint16_t LoadStartupLanguage(const std::string& appFolder, uint16_t userDefault,
   if (!chosen) return 0;
   state.lngPath = chosen->path;
   state.languageId = lang;
-  SaveCurrentLang(appFolder, lang, state);
+  // Written only when it changes: a start with a read-only program folder
+  // has nothing to save and nothing to report.
+  if (settings.GetString("Language", "currentLang") != std::to_string(lang)) SaveCurrentLang(appFolder, lang, state);
   state.font = FontOfLanguageFile(chosen->path);
   return lang;
 }

@@ -71,8 +71,9 @@ std::optional<UiFont> FontOfLanguageFile(const std::string& lngPath);
 
 // Start-up: the language of "currentLang" (default: userDefault) among
 // the language files. The first file of the listing with that id becomes
-// active; its id is written back as currentLang and returned. 0 when the
-// id is 0 or no file matches (no language file active, nothing written).
+// active; its id is written back as currentLang (when the file does not
+// hold it already) and returned. 0 when the id is 0 or no file matches (no
+// language file active, nothing written).
 uint16_t LoadStartupLanguage(const std::string& appFolder, uint16_t userDefault, LanguageState& state);
 
 // The language menu: built-in items "简体中文" (32772) and "English"

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/application.h"
 #include "app/startup.h"
@@ -110,6 +111,24 @@ TEST_F(Station, SettingsThatCannotBeReadWholeStopTheStartAndStayAsTheyAre) {
   EXPECT_NE(prompts[0].text.find(home / "downtoolcfg.ini: it is larger than 1 MiB"), std::string::npos) << prompts[0].text;
   EXPECT_NE(prompts[1].text.find(home / "Prtcfg.ini: it is a named pipe"), std::string::npos) << prompts[1].text;
   EXPECT_EQ(prompts[1].text.rfind(std::string(station_text::kSettingsUnreadable.english), 0), 0u);
+}
+
+TEST_F(Station, AFailedSettingsWriteIsSaidNamingTheFile) {
+  // The settings are a link into a folder that is not there: read as
+  // missing, and every write fails.
+  ASSERT_EQ(::symlink("gone/cfg.ini", (home / "downtoolcfg.ini").c_str()), 0);
+  ASSERT_TRUE(WriteWholeFile(home / "English.lng", "[Language]\nLanguage=1033\n"));
+  StartupOptions o = ParseStartupArgs({"commandline", "--home", home.path()});
+  Application app(clock, prompter);
+  ASSERT_EQ(app.BeginStartup(o), kExitOk);
+  ASSERT_EQ(app.FinishStartup(1033), kExitOk);  // stores currentLang: fails
+  EXPECT_FALSE(app.SaveSettingsAndSay());
+  auto prompts = prompter.records();
+  ASSERT_EQ(prompts.size(), 2u);
+  for (const auto& p : prompts) {
+    EXPECT_EQ(p.text.rfind(std::string(station_text::kSettingsNotSaved.english) + ": ", 0), 0u) << p.text;
+    EXPECT_NE(p.text.find(home / "gone/cfg.ini"), std::string::npos) << p.text;
+  }
 }
 
 TEST(Roles, OnlyTheTwoAdministratorNamesGiveTheAdministratorRole) {
