@@ -1,7 +1,5 @@
 #include "platform/files.h"
 
-#include "platform/paths.h"
-
 #include <cerrno>
 #include <cstdio>
 #include <dirent.h>
@@ -13,6 +11,8 @@
 #include <cctype>
 #include <cstring>
 #include <ctime>
+
+#include "platform/paths.h"
 
 namespace flashery {
 

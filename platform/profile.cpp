@@ -118,7 +118,7 @@ ProfileDocument::Line ProfileDocument::NewLine(std::string text, Eol eol) {
 
 // Lines end at '\n'. A line feed is the same byte in every code page read
 // here and never inside a multibyte character, so the decoded text and the
-// raw bytes have the same lines, walked side by side.
+// raw bytes have the same lines, walked side by side. (A '\r' likewise.)
 ProfileDocument ProfileDocument::FromText(std::string decoded, std::string raw, bool rawIsText) {
   ProfileDocument doc;
   doc.text_ = std::move(decoded);
@@ -126,39 +126,45 @@ ProfileDocument ProfileDocument::FromText(std::string decoded, std::string raw, 
   doc.rawIsText_ = rawIsText;
   const std::string_view t = doc.text_;
   const std::string_view r = rawIsText ? doc.text_ : doc.raw_;
-  size_t lines = 0;
-  for (char c : t) lines += c == '\n' ? 1 : 0;
-  doc.lines_.reserve(lines + 1);
+  auto lineFeeds = [](std::string_view v) {
+    size_t n = 0;
+    for (char c : v) n += c == '\n' ? 1 : 0;
+    return n;
+  };
+  const size_t feeds = lineFeeds(t);
+  // Never false with the code pages read here; if it were, every line would
+  // be written from its text rather than from bytes that do not match it.
+  const bool paired = rawIsText || lineFeeds(r) == feeds;
+  doc.lines_.reserve(feeds + 1);
   size_t ti = 0, ri = 0;
   while (ti < t.size()) {
     const size_t tn = t.find('\n', ti);
     const size_t tEnd = tn == std::string_view::npos ? t.size() : tn + 1;
     size_t contentEnd = tEnd;
-    Line line;
+    Eol eol = Eol::None;
     if (tn != std::string_view::npos) {
       contentEnd = tn;
-      line.eol = Eol::Lf;
+      eol = Eol::Lf;
       if (contentEnd > ti && t[contentEnd - 1] == '\r') {
         --contentEnd;
-        line.eol = Eol::CrLf;
+        eol = Eol::CrLf;
       }
     }
-    const size_t rn = ri < r.size() ? r.find('\n', ri) : std::string_view::npos;
-    const size_t rEnd = rn == std::string_view::npos ? r.size() : rn + 1;
-    if ((tn == std::string_view::npos) != (rn == std::string_view::npos)) {
-      // Cannot happen with the code pages read here; the line is then
-      // written from its text rather than from bytes that do not match.
-      Line copy = doc.NewLine(std::string(t.substr(ti, contentEnd - ti)), line.eol);
-      doc.lines_.push_back(copy);
+    if (!paired) {
+      doc.lines_.push_back(doc.NewLine(std::string(t.substr(ti, contentEnd - ti)), eol));
     } else {
+      const size_t rn = r.find('\n', ri);
+      const size_t rEnd = rn == std::string_view::npos ? r.size() : rn + 1;
+      Line line;
       line.textAt = static_cast<uint32_t>(ti);
       line.textLength = static_cast<uint32_t>(contentEnd - ti);
       line.rawAt = static_cast<uint32_t>(ri);
       line.rawLength = static_cast<uint32_t>(rEnd - ri);
+      line.eol = eol;
       doc.lines_.push_back(line);
+      ri = rEnd;
     }
     ti = tEnd;
-    ri = rEnd;
   }
   doc.BuildIndex();
   return doc;
