@@ -21,8 +21,15 @@ int Application::BeginStartup(const StartupOptions& opts) {
   appFolder = *folder;
   commandLineMode = false;
   userRole = UserRole::Operator;
-  LoadSettings(appFolder, selection);
-  modelList = LoadModelList(appFolder);
+  // Only one station runs (the lock above), so a temporary of the settings
+  // is a write of an earlier run that was cut short.
+  RemoveSettingsLeftovers(appFolder);
+  std::string problem;
+  if (!LoadSettings(appFolder, selection, &problem) || !LoadModelList(appFolder, modelList, &problem)) {
+    startupProblem = texts.Get(station_text::kSettingsUnreadable) + ": " + problem;
+    prompter_.Prompt(startupProblem);
+    return kExitCannotStart;
+  }
   commandLineMode = opts.commandLineMode;
   return kExitOk;
 }
@@ -35,7 +42,24 @@ int Application::FinishStartup(uint16_t userDefaultLang) {
   logFilePath = CreateRunLogFile(appFolder, clock_, &unwritable, &error);
   log.Reset(logFilePath, &prompter_, &texts, unwritable, logFilePath.empty() ? ErrorText(error) : std::string());
   if (commandLineMode) texts.Load(language.lngPath);
+  SayLanguageProblems();
   return kExitOk;
+}
+
+void Application::SayLanguageProblems() {
+  std::vector<std::string> unreadable;
+  unreadable.swap(language.unreadable);
+  for (const auto& p : unreadable) prompter_.Prompt(texts.Get(station_text::kFileUnreadable) + ": " + p);
+  if (!language.settingsNotSaved.empty())
+    prompter_.Prompt(texts.Get(station_text::kSettingsNotSaved) + ": " + language.settingsNotSaved);
+  language.settingsNotSaved.clear();
+}
+
+bool Application::SaveSettingsAndSay() {
+  std::string problem;
+  if (SaveSettings(appFolder, selection, &problem)) return true;
+  prompter_.Prompt(texts.Get(station_text::kSettingsNotSaved) + ": " + problem);
+  return false;
 }
 
 UserRole RoleForUserName(const std::string& name) {

@@ -8,6 +8,11 @@
 // BeginStartup (single instance, program folder, settings, mode) and
 // FinishStartup (language, log file, and in the unattended mode the text
 // table).
+//
+// A settings file (downtoolcfg.ini, Prtcfg.ini) that exists but cannot be
+// read whole stops the start: BeginStartup tells the operator which file
+// and why through the Prompter (a message box in the window, stderr when
+// unattended) and returns kExitCannotStart; the file is left as it is.
 #pragma once
 
 #include <atomic>
@@ -43,6 +48,11 @@ class Application {
   int BeginStartup(const StartupOptions& options);
   // userDefaultLang: the LANGID used when the settings hold none.
   int FinishStartup(uint16_t userDefaultLang);
+  // Tells the operator (Prompter) what the language steps left in
+  // LanguageState: files that could not be read, a failed settings write.
+  void SayLanguageProblems();
+  // SaveSettings; a failure is told through the Prompter, naming the file.
+  bool SaveSettingsAndSay();
 
   Clock& clock() { return clock_; }
   Prompter& prompter() { return prompter_; }
@@ -57,6 +67,8 @@ class Application {
   LanguageState language;
   LogFile log;
   StartupOptions options;
+  // Why BeginStartup stopped the station (already told); empty otherwise.
+  std::string startupProblem;
   // Names of files moved aside while staging ("Upgrade_Backup/<n>.dy")
   // count up for the whole process.
   std::atomic<unsigned> backupCounter{0};

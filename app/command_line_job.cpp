@@ -59,7 +59,10 @@ UnattendedResult RunCommandLineJob(Application& app, HandsetBus& bus, LiveOutput
                     JoinPath(app.appFolder, "downtoolcfg.ini"));
   std::string errorText;
   PackageContext packageContext{app.texts, app.prompter()};
-  if (!OpenPackage(*package, packagePath, errorText, packageContext))
+  packageContext.stop = stop.get_token();
+  const bool opened = OpenPackage(*package, packagePath, errorText, packageContext);
+  if (!opened && stop.stop_requested()) return Stop(app, 1, "interrupted while verifying the package " + packagePath);
+  if (!opened)
     return Stop(app, 2, "the package " + packagePath + " was not accepted" + (errorText.empty() ? "" : ": " + errorText));
 
   // 3. Its preset applications, staged.

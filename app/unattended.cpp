@@ -86,6 +86,10 @@ int RunUnattended(const StartupOptions& options) {
   if (int rc = app.BeginStartup(options); rc != kExitOk) return rc;
   app.FinishStartup(UserDefaultLangId());
   prompter.SetLog(&app.log);
+  if (stop.stop_requested()) {  // the start-up reads are bounded and never wait
+    std::fprintf(stderr, "flashery: interrupted while starting\n");
+    return kExitFailed;
+  }
 
   BusChoice choice = ChooseBus(options.sim, std::getenv("FLASHERY_BUS"));
   if (!choice.ok) {

@@ -11,7 +11,7 @@ ShutdownResult RunWindowShutdownSteps(const std::string& appFolder, const Downlo
     RemoveTree(*staging);
     r.stagingRemoved = !PathExists(*staging);
   }
-  r.settingsSaved = SaveSettings(appFolder, sel);
+  r.settingsSaved = SaveSettings(appFolder, sel, &r.settingsProblem);
   return r;
 }
 

@@ -14,6 +14,7 @@ namespace flashery {
 struct ShutdownResult {
   bool stagingRemoved = true;  // false: the folder is still there
   bool settingsSaved = true;
+  std::string settingsProblem;  // why they were not, naming the file
 };
 
 ShutdownResult RunWindowShutdownSteps(const std::string& appFolder, const DownloadSelection& sel);

@@ -1,5 +1,8 @@
 #include "config/settings.h"
 
+#include <optional>
+
+#include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
 
@@ -67,8 +70,22 @@ const PathKey kPaths[] = {
 };
 }  // namespace
 
-void LoadSettings(const std::string& appFolder, DownloadSelection& sel) {
-  ProfileDocument doc = ProfileDocument::Load(DownloadSettingsPath(appFolder));
+namespace {
+
+// The document of a settings file, or nullopt with `*problem` when the file
+// exists but cannot be read whole.
+std::optional<ProfileDocument> LoadSettingsFile(const std::string& path, std::string* problem) {
+  ProfileDocument doc = ProfileDocument::Load(path);
+  if (doc.failure().empty()) return doc;
+  if (problem) *problem = path + ": " + doc.failure();
+  return std::nullopt;
+}
+
+}  // namespace
+
+bool LoadSettings(const std::string& appFolder, DownloadSelection& sel, std::string* problem) {
+  std::optional<ProfileDocument> loaded = LoadSettingsFile(DownloadSettingsPath(appFolder), problem);
+  const ProfileDocument doc = loaded ? std::move(*loaded) : ProfileDocument{};
   sel.currentLang = doc.GetInt("Language", "currentLang", 2052);
   sel.phoneModel = doc.GetString("Project", "phontype", "", 1023);
   for (const auto& f : kFlags) sel.*f.field = doc.GetInt("checkinfo", f.key, 0);
@@ -77,9 +94,10 @@ void LoadSettings(const std::string& appFolder, DownloadSelection& sel) {
     sel.extendCodes[d - 1] = static_cast<uint8_t>(doc.GetInt("ExdFile", "filecode" + std::to_string(d), 0) & 0xFF);
   }
   for (const auto& p : kPaths) sel.*p.field = doc.GetString("FilePath", p.key, "", 1023);
+  return loaded.has_value();
 }
 
-bool SaveSettings(const std::string& appFolder, const DownloadSelection& sel) {
+bool SaveSettings(const std::string& appFolder, const DownloadSelection& sel, std::string* problem) {
   std::string path = DownloadSettingsPath(appFolder);
   ProfileDocument doc = ProfileDocument::Load(path);
   doc.Set("Language", "currentLang", std::to_string(sel.currentLang));
@@ -90,18 +108,29 @@ bool SaveSettings(const std::string& appFolder, const DownloadSelection& sel) {
     doc.Set("ExdFile", "filecode" + std::to_string(d), std::to_string(sel.extendCodes[d - 1]));
   }
   for (const auto& p : kPaths) doc.Set("FilePath", p.key, sel.*p.field);
-  return doc.Save(path);
+  return doc.Save(path, problem);
 }
 
-std::vector<std::string> LoadModelList(const std::string& appFolder) {
-  ProfileDocument doc = ProfileDocument::Load(ModelListPath(appFolder));
-  std::vector<std::string> models;
+bool LoadModelList(const std::string& appFolder, std::vector<std::string>& models, std::string* problem) {
+  models.clear();
+  std::optional<ProfileDocument> doc = LoadSettingsFile(ModelListPath(appFolder), problem);
+  if (!doc) return false;
   for (int n = 0;; ++n) {
-    std::string v = doc.GetString("ProjectType", "Project" + std::to_string(n), "", 1023);
+    std::string v = doc->GetString("ProjectType", "Project" + std::to_string(n), "", 1023);
     if (v.empty()) break;
     models.push_back(std::move(v));
   }
+  return true;
+}
+
+std::vector<std::string> LoadModelList(const std::string& appFolder) {
+  std::vector<std::string> models;
+  LoadModelList(appFolder, models, nullptr);
   return models;
+}
+
+int RemoveSettingsLeftovers(const std::string& appFolder) {
+  return RemoveLeftoverTemporaries(DownloadSettingsPath(appFolder));
 }
 
 }  // namespace flashery

@@ -9,9 +9,15 @@
 //   FilePath/QFMfile, iNandfile, GPSfile, Resfile, quilfile.
 // Prtcfg.ini: ProjectType/Project0, Project1, ... up to the first empty.
 //
-// Loading never fails: a missing file, section or key gives the default
-// (currentLang 2052, every other number 0, every string empty). Saving
-// writes the same keys in the same order and keeps the rest of the file.
+// A missing file, section or key gives the default (currentLang 2052,
+// every other number 0, every string empty). A file that exists but cannot
+// be read whole (larger than 1 MiB, unreadable, not a regular file, not
+// text) is a problem the caller must stop on: the loaders say why, naming
+// the file, and such a file is never written over (Save refuses it).
+// Saving writes the same keys in the same order and keeps every other byte
+// of the file; it goes through a temporary beside the file (a symbolic link
+// is written through to its target), and RemoveSettingsLeftovers removes a
+// temporary that a write cut short left behind.
 //
 // The readiness flags and worker states are not persisted. They are
 // written by configuration workers and read by other threads, so they are
@@ -70,9 +76,18 @@ struct DownloadSelection {
 std::string DownloadSettingsPath(const std::string& appFolder);  // downtoolcfg.ini
 std::string ModelListPath(const std::string& appFolder);         // Prtcfg.ini
 
-void LoadSettings(const std::string& appFolder, DownloadSelection& sel);
-// False only when the file could not be written (callers need not report it).
-bool SaveSettings(const std::string& appFolder, const DownloadSelection& sel);
+// False, with `*problem` ("<file>: <why>"), when downtoolcfg.ini exists but
+// cannot be read whole; `sel` then holds the defaults.
+bool LoadSettings(const std::string& appFolder, DownloadSelection& sel, std::string* problem = nullptr);
+// False, with `*problem` naming the file, when the file could not be
+// written (or was not read whole); the file is then as it was.
+bool SaveSettings(const std::string& appFolder, const DownloadSelection& sel, std::string* problem = nullptr);
+// False, with `*problem`, when Prtcfg.ini exists but cannot be read whole.
+bool LoadModelList(const std::string& appFolder, std::vector<std::string>& models, std::string* problem);
+// The model list, empty when Prtcfg.ini is missing or cannot be read.
 std::vector<std::string> LoadModelList(const std::string& appFolder);
+// Start-up, once the single instance is held: removes the temporaries of
+// downtoolcfg.ini that a write cut short left; returns how many.
+int RemoveSettingsLeftovers(const std::string& appFolder);
 
 }  // namespace flashery

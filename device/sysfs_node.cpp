@@ -22,7 +22,7 @@ constexpr int kMaxWalkUp = 16;
 // sysfs attributes report a size of a whole page whatever they hold, so
 // they are read up to a bound rather than by their size.
 std::string ReadSysfsAttribute(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  int fd = OpenRegularFile(path, nullptr, nullptr, O_NOFOLLOW);
   if (fd < 0) return {};
   char buffer[kAttributeMaxBytes];
   size_t done = 0;

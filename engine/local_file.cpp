@@ -5,17 +5,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/files.h"
+
 namespace flashery {
 
 LocalFile::~LocalFile() { Close(); }
 
 bool LocalFile::Open(const std::string& path, int& error) {
   Close();
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd_ < 0) {
-    error = errno;
-    return false;
-  }
+  fd_ = OpenRegularFile(path, &error);
+  if (fd_ < 0) return false;
   error = 0;
   return true;
 }

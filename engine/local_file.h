@@ -4,8 +4,9 @@
 // position, and several ports may read the same file at once through
 // handles of their own.
 //
-// Opening never blocks: a FIFO or device node found in a file-set folder
-// opens without waiting for a writer and then reports no regular size.
+// Opening never blocks and takes regular files only (OpenRegularFile): a
+// FIFO, socket, device node or folder found in a file's place is refused by
+// Open, without waiting for a writer.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +22,8 @@ class LocalFile {
   LocalFile(const LocalFile&) = delete;
   LocalFile& operator=(const LocalFile&) = delete;
 
-  // False with `error` (errno) when the file cannot be opened.
+  // False with `error` (errno, or a code of platform/files.h) when the file
+  // cannot be opened or is not a regular file.
   bool Open(const std::string& path, int& error);
   bool isOpen() const { return fd_ >= 0; }
   int fd() const { return fd_; }

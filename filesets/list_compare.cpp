@@ -21,17 +21,7 @@ namespace {
 constexpr size_t kComparePiece = 65535;
 
 // Opens a regular file for reading; never blocks on a pipe.
-int OpenRegular(const std::string& path, uint64_t* size) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return -1;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return -1;
-  }
-  *size = static_cast<uint64_t>(st.st_size);
-  return fd;
-}
+int OpenRegular(const std::string& path, uint64_t* size) { return OpenRegularFile(path, nullptr, size); }
 
 bool ReadExactly(int fd, char* buf, size_t n) {
   size_t done = 0;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "package/crc16_tables.h"
+#include "platform/files.h"
 
 namespace flashery {
 
@@ -56,13 +57,14 @@ void SectionCheckBuilder::Add(const uint8_t* data, size_t length) {
   }
 }
 
-std::optional<uint32_t> SectionCheckValue(int fd, uint64_t offset, uint32_t size) {
+std::optional<uint32_t> SectionCheckValue(int fd, uint64_t offset, uint32_t size, const std::stop_token& stop) {
   if (size == 0) return 0u;
   if (fd < 0) return std::nullopt;
   constexpr size_t kReadBytes = 1u << 20;
   std::vector<uint8_t> buffer(size < kReadBytes ? size : kReadBytes);
   SectionCheckBuilder check;
   while (check.bytes() < size) {
+    if (stop.stop_requested()) return std::nullopt;
     uint64_t left = size - check.bytes();
     size_t n = left < buffer.size() ? static_cast<size_t>(left) : buffer.size();
     if (!ReadExactAt(fd, buffer.data(), n, offset + check.bytes())) return std::nullopt;
@@ -73,13 +75,8 @@ std::optional<uint32_t> SectionCheckValue(int fd, uint64_t offset, uint32_t size
 
 uint32_t FileCheckValue(const std::string& path) {
   if (path.empty()) return 0;
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = OpenRegularFile(path);
   if (fd < 0) return 0;
-  struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(fd);
-    return 0;
-  }
   std::array<uint8_t, kFileCheckReadBytes> buffer;
   uint32_t reg = 0;
   bool any = false;

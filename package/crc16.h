@@ -21,6 +21,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <stop_token>
 #include <string>
 
 namespace flashery {
@@ -57,7 +58,8 @@ class SectionCheckBuilder {
 // pread; the file position is not used). nullopt when a read fails or the
 // file ends before offset + size. A size of 0 gives 0. Reads in pieces of at
 // most 1 MiB; the value is still the per-96-MiB-piece sum defined above.
-std::optional<uint32_t> SectionCheckValue(int fd, uint64_t offset, uint32_t size);
+// A stop request ends it between two pieces with nullopt.
+std::optional<uint32_t> SectionCheckValue(int fd, uint64_t offset, uint32_t size, const std::stop_token& stop = {});
 
 // Read size of FileCheckValue.
 inline constexpr size_t kFileCheckReadBytes = 32768;

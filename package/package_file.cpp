@@ -7,21 +7,15 @@
 #include <cerrno>
 #include <utility>
 
+#include "platform/files.h"
+
 namespace flashery {
 
 std::optional<PackageFile> PackageFile::Open(const std::string& path, int* errorCode) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errorCode) *errorCode = errno;
-    return std::nullopt;
-  }
-  struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    if (errorCode) *errorCode = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-    close(fd);
-    return std::nullopt;
-  }
-  return PackageFile(fd, static_cast<uint64_t>(st.st_size));
+  uint64_t size = 0;
+  int fd = OpenRegularFile(path, errorCode, &size);
+  if (fd < 0) return std::nullopt;
+  return PackageFile(fd, size);
 }
 
 PackageFile::PackageFile(PackageFile&& other) noexcept

@@ -12,8 +12,10 @@ namespace flashery {
 
 class PackageFile {
  public:
-  // Opens an existing regular file. nullopt when it cannot be opened or is
-  // not a regular file; *errorCode then receives the system error (errno).
+  // Opens an existing regular file, never waiting on a pipe or a device
+  // (OpenRegularFile). nullopt when it cannot be opened or is not a regular
+  // file; *errorCode then receives errno or a code of platform/files.h
+  // (DescribeReadError words it).
   static std::optional<PackageFile> Open(const std::string& path, int* errorCode = nullptr);
 
   PackageFile(PackageFile&& other) noexcept;

@@ -10,12 +10,12 @@
 namespace flashery {
 namespace {
 
-enum class SectionResult { Passed, ReadFailed, CheckFailed };
+enum class SectionResult { Passed, ReadFailed, CheckFailed, Stopped };
 
-SectionResult CheckSection(const PackageFile& file, const QfmSection& s) {
+SectionResult CheckSection(const PackageFile& file, const QfmSection& s, const std::stop_token& stop) {
   if (!file.Holds(s.offset, s.size)) return SectionResult::ReadFailed;
-  std::optional<uint32_t> value = SectionCheckValue(file.fd(), s.offset, s.size);
-  if (!value) return SectionResult::ReadFailed;
+  std::optional<uint32_t> value = SectionCheckValue(file.fd(), s.offset, s.size, stop);
+  if (!value) return stop.stop_requested() ? SectionResult::Stopped : SectionResult::ReadFailed;
   return *value == s.checkValue ? SectionResult::Passed : SectionResult::CheckFailed;
 }
 
@@ -46,7 +46,9 @@ bool VerifyPackage(const PackageFile& file, const QfmHeader& header, QfmPackage&
     } else if (fromHeader.present != 1) {
       continue;
     }
-    switch (CheckSection(file, fromHeader)) {
+    switch (CheckSection(file, fromHeader, context.stop)) {
+      case SectionResult::Stopped:
+        return false;  // asked to stop: nothing to tell
       case SectionResult::ReadFailed:
         context.prompter.Prompt(SectionReadFailedMessage(key));
         return false;

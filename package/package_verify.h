@@ -17,6 +17,7 @@
 //     "<key>... CRC校验错误!"; either stops the verification with false.
 //     A section that passed has its offset, size, check and name (BL, NK,
 //     system, Extend) copied, and an Extend slot its present flag (1);
+//     A stop request (context.stop) ends it with false and no message box.
 //  5. only when all passed are the present bytes of the eight fixed
 //     sections copied into their present flags, as they stand in the header.
 //

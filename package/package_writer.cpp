@@ -12,6 +12,7 @@
 
 #include "package/crc16.h"
 #include "package/qfm_header.h"
+#include "platform/files.h"
 
 namespace flashery {
 namespace {
@@ -60,21 +61,17 @@ struct Copied {
 };
 std::optional<Copied> CopySection(const std::string& path, int out, uint64_t at, std::vector<uint8_t>& buffer,
                                   std::string& error) {
-  Fd in(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  struct stat st {};
-  if (in.get() < 0 || fstat(in.get(), &st) != 0) {
-    error = SystemError("cannot open", path, errno);
+  int openError = 0;
+  uint64_t size = 0;
+  Fd in(OpenRegularFile(path, &openError, &size));
+  if (in.get() < 0) {
+    error = "cannot read " + path + ": " + DescribeReadError(openError);
     return std::nullopt;
   }
-  if (!S_ISREG(st.st_mode)) {
-    error = "not a regular file: " + path;
-    return std::nullopt;
-  }
-  if (static_cast<uint64_t>(st.st_size) > 0xFFFFFFFFull) {
+  if (size > 0xFFFFFFFFull) {
     error = "larger than 4 GiB - 1 bytes, a section cannot hold it: " + path;
     return std::nullopt;
   }
-  const uint64_t size = static_cast<uint64_t>(st.st_size);
   SectionCheckBuilder check;
   while (check.bytes() < size) {
     size_t want = static_cast<size_t>(std::min<uint64_t>(size - check.bytes(), buffer.size()));

@@ -88,6 +88,39 @@ std::optional<std::string> ConvertCodepage(std::string_view bytes, Codepage from
   return out;
 }
 
+namespace {
+
+// cp1252's characters for bytes 0x80-0x9F; 0xA0-0xFF are U+00A0-U+00FF.
+// The five bytes cp1252 leaves unmapped (0x81 0x8D 0x8F 0x90 0x9D) become
+// the C1 controls of the same value, as Latin-1 has them, so nothing is lost.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+// One pass over the bytes: a table, not a conversion per byte.
+std::string DecodeCp1252(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 2);
+  for (unsigned char c : bytes) {
+    char16_t u = c < 0x80 ? c : c < 0xA0 ? kCp1252High[c - 0x80] : c;
+    if (u < 0x80) {
+      out += static_cast<char>(u);
+    } else if (u < 0x800) {
+      out += static_cast<char>(0xC0 | (u >> 6));
+      out += static_cast<char>(0x80 | (u & 0x3F));
+    } else {
+      out += static_cast<char>(0xE0 | (u >> 12));
+      out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (u & 0x3F));
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
 std::string DecodeToUtf8(std::string_view bytes, Codepage legacy, Codepage* detected) {
   if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
       static_cast<unsigned char>(bytes[1]) == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF)
@@ -96,32 +129,14 @@ std::string DecodeToUtf8(std::string_view bytes, Codepage legacy, Codepage* dete
     if (detected) *detected = Codepage::Utf8;
     return std::string(bytes);
   }
-  if (legacy != Codepage::Utf8) {
+  if (legacy != Codepage::Utf8 && legacy != Codepage::Cp1252) {
     if (auto s = ConvertCodepage(bytes, legacy, Codepage::Utf8)) {
       if (detected) *detected = legacy;
       return *s;
     }
   }
-  if (auto s = ConvertCodepage(bytes, Codepage::Cp1252, Codepage::Utf8)) {
-    if (detected) *detected = Codepage::Cp1252;
-    return *s;
-  }
-  // cp1252 leaves five bytes unmapped (0x81 0x8D 0x8F 0x90 0x9D): map them
-  // to the C1 controls of the same value, as Latin-1 does, so nothing is lost.
-  std::string out;
-  for (unsigned char c : bytes) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (auto one = ConvertCodepage(std::string_view(reinterpret_cast<const char*>(&c), 1),
-                                          Codepage::Cp1252, Codepage::Utf8)) {
-      out += *one;
-    } else {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
   if (detected) *detected = Codepage::Cp1252;
-  return out;
+  return DecodeCp1252(bytes);
 }
 
 std::optional<std::string> EncodeFromUtf8(std::string_view utf8, Codepage cp) {

@@ -1,5 +1,8 @@
 #include "platform/profile.h"
 
+#include <cerrno>
+#include <unordered_set>
+
 #include "platform/files.h"
 #include "platform/paths.h"
 
@@ -76,58 +79,193 @@ int32_t ParseProfileInt(std::string_view v) {
   return static_cast<int32_t>(u);
 }
 
-ProfileDocument ProfileDocument::Parse(std::string_view text) {
-  ProfileDocument doc;
-  size_t i = 0;
-  while (i < text.size()) {
-    size_t nl = text.find('\n', i);
-    Line line;
-    if (nl == std::string_view::npos) {
-      line.text = std::string(text.substr(i));
-      i = text.size();
-    } else {
-      size_t end = nl;
-      line.eol = "\n";
-      if (end > i && text[end - 1] == '\r') {
-        --end;
-        line.eol = "\r\n";
-      }
-      line.text = std::string(text.substr(i, end - i));
-      i = nl + 1;
-    }
-    doc.lines_.push_back(std::move(line));
+namespace {
+
+std::u16string Fold(std::string_view name) {
+  std::u16string u = Utf8ToUtf16(name);
+  for (char16_t& c : u) c = UpcaseUnit(c);
+  return u;
+}
+
+}  // namespace
+
+std::string_view ProfileDocument::EolText(Eol eol) {
+  switch (eol) {
+    case Eol::Lf: return "\n";
+    case Eol::CrLf: return "\r\n";
+    case Eol::None: break;
   }
+  return {};
+}
+
+std::string_view ProfileDocument::TextOf(const Line& line) const {
+  if (line.edited) return edits_[line.textAt];
+  return std::string_view(text_).substr(line.textAt, line.textLength);
+}
+
+std::string_view ProfileDocument::RawOf(const Line& line) const {
+  return std::string_view(rawIsText_ ? text_ : raw_).substr(line.rawAt, line.rawLength);
+}
+
+ProfileDocument::Line ProfileDocument::NewLine(std::string text, Eol eol) {
+  Line line;
+  line.textAt = static_cast<uint32_t>(edits_.size());
+  line.eol = eol;
+  line.edited = true;
+  edits_.push_back(std::move(text));
+  return line;
+}
+
+// Lines end at '\n'. A line feed is the same byte in every code page read
+// here and never inside a multibyte character, so the decoded text and the
+// raw bytes have the same lines, walked side by side. (A '\r' likewise.)
+ProfileDocument ProfileDocument::FromText(std::string decoded, std::string raw, bool rawIsText) {
+  ProfileDocument doc;
+  doc.text_ = std::move(decoded);
+  doc.raw_ = std::move(raw);
+  doc.rawIsText_ = rawIsText;
+  const std::string_view t = doc.text_;
+  const std::string_view r = rawIsText ? doc.text_ : doc.raw_;
+  auto lineFeeds = [](std::string_view v) {
+    size_t n = 0;
+    for (char c : v) n += c == '\n' ? 1 : 0;
+    return n;
+  };
+  const size_t feeds = lineFeeds(t);
+  // Never false with the code pages read here; if it were, every line would
+  // be written from its text rather than from bytes that do not match it.
+  const bool paired = rawIsText || lineFeeds(r) == feeds;
+  doc.lines_.reserve(feeds + 1);
+  size_t ti = 0, ri = 0;
+  while (ti < t.size()) {
+    const size_t tn = t.find('\n', ti);
+    const size_t tEnd = tn == std::string_view::npos ? t.size() : tn + 1;
+    size_t contentEnd = tEnd;
+    Eol eol = Eol::None;
+    if (tn != std::string_view::npos) {
+      contentEnd = tn;
+      eol = Eol::Lf;
+      if (contentEnd > ti && t[contentEnd - 1] == '\r') {
+        --contentEnd;
+        eol = Eol::CrLf;
+      }
+    }
+    if (!paired) {
+      doc.lines_.push_back(doc.NewLine(std::string(t.substr(ti, contentEnd - ti)), eol));
+    } else {
+      const size_t rn = r.find('\n', ri);
+      const size_t rEnd = rn == std::string_view::npos ? r.size() : rn + 1;
+      Line line;
+      line.textAt = static_cast<uint32_t>(ti);
+      line.textLength = static_cast<uint32_t>(contentEnd - ti);
+      line.rawAt = static_cast<uint32_t>(ri);
+      line.rawLength = static_cast<uint32_t>(rEnd - ri);
+      line.eol = eol;
+      doc.lines_.push_back(line);
+      ri = rEnd;
+    }
+    ti = tEnd;
+  }
+  doc.BuildIndex();
   return doc;
 }
 
-ProfileDocument ProfileDocument::Load(const std::string& path, Codepage legacy) {
-  auto bytes = ReadWholeFile(path, 64u << 20);
-  if (!bytes) return ProfileDocument{};
+void ProfileDocument::BuildIndex() {
+  sectionIndex_.clear();
+  keyIndex_.clear();
+  std::u16string current;
+  bool firstOfName = false;
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    const std::string_view text = TextOf(lines_[i]);
+    if (auto name = SectionName(text)) {
+      current = Fold(*name);
+      firstOfName = sectionIndex_.emplace(current, i).second;
+      continue;
+    }
+    if (!firstOfName) continue;  // only the first section of a name is searched
+    auto kv = SplitKeyValue(text);
+    if (!kv) continue;
+    std::u16string composite = current;
+    composite += u'\0';
+    composite += Fold(kv->key);
+    keyIndex_.emplace(std::move(composite), i);
+  }
+  indexed_ = true;
+}
+
+ProfileDocument ProfileDocument::Parse(std::string_view text) { return FromText(std::string(text), {}, true); }
+
+ProfileDocument ProfileDocument::Load(const std::string& path, Codepage legacy, uint64_t maxBytes) {
+  int error = 0;
+  if (maxBytes > 0xFFFFFFFFu / 3) maxBytes = 0xFFFFFFFFu / 3;  // decoded text still fits the line offsets
+  std::optional<std::string> bytes = ReadWholeFile(path, maxBytes, &error);
+  ProfileDocument doc;
+  if (!bytes) {
+    if (error == ENOENT) return doc;
+    doc.exists_ = true;
+    doc.failure_ = DescribeReadError(error, maxBytes);
+    return doc;
+  }
+  if (size_t zero = bytes->find('\0'); zero != std::string::npos) {
+    doc.exists_ = true;
+    doc.failure_ = "it is not a text file (a zero byte at offset " + std::to_string(zero) + ")";
+    return doc;
+  }
+  // DecodeToUtf8 drops exactly one byte order mark; a second one is text
+  // and is written back as it stands.
   Codepage detected = Codepage::Utf8;
-  ProfileDocument doc = Parse(DecodeToUtf8(*bytes, legacy, &detected));
+  std::string decoded = DecodeToUtf8(*bytes, legacy, &detected);
+  std::string bom;
+  if (bytes->compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    bom = bytes->substr(0, 3);
+    bytes->erase(0, 3);
+  }
+  const bool same = detected == Codepage::Utf8;
+  doc = FromText(std::move(decoded), same ? std::string() : std::move(*bytes), same);
+  doc.bom_ = std::move(bom);
   doc.exists_ = true;
   doc.codepage_ = detected;
   return doc;
 }
 
 std::optional<size_t> ProfileDocument::FindSection(std::string_view section) const {
+  if (indexed_) {
+    auto it = sectionIndex_.find(Fold(Trim(section)));
+    if (it == sectionIndex_.end()) return std::nullopt;
+    return it->second;
+  }
   for (size_t i = 0; i < lines_.size(); ++i) {
-    auto name = SectionName(lines_[i].text);
+    auto name = SectionName(TextOf(lines_[i]));
     if (name && EqualsNoCase(*name, Trim(section))) return i;
   }
   return std::nullopt;
 }
 
-std::optional<std::string> ProfileDocument::Get(std::string_view section, std::string_view key) const {
+std::optional<size_t> ProfileDocument::FindKey(std::string_view section, std::string_view key) const {
+  key = Trim(key);
+  if (indexed_) {
+    std::u16string composite = Fold(Trim(section));
+    composite += u'\0';
+    composite += Fold(key);
+    auto it = keyIndex_.find(composite);
+    if (it == keyIndex_.end()) return std::nullopt;
+    return it->second;
+  }
   auto s = FindSection(section);
   if (!s) return std::nullopt;
-  key = Trim(key);
   for (size_t i = *s + 1; i < lines_.size(); ++i) {
-    if (SectionName(lines_[i].text)) break;
-    auto kv = SplitKeyValue(lines_[i].text);
-    if (kv && EqualsNoCase(kv->key, key)) return Unquote(kv->value);
+    const std::string_view text = TextOf(lines_[i]);
+    if (SectionName(text)) break;
+    auto kv = SplitKeyValue(text);
+    if (kv && EqualsNoCase(kv->key, key)) return i;
   }
   return std::nullopt;
+}
+
+std::optional<std::string> ProfileDocument::Get(std::string_view section, std::string_view key) const {
+  auto i = FindKey(section, key);
+  if (!i) return std::nullopt;
+  return Unquote(SplitKeyValue(TextOf(lines_[*i]))->value);
 }
 
 std::string ProfileDocument::GetString(std::string_view section, std::string_view key, std::string_view def,
@@ -146,66 +284,91 @@ std::vector<std::string> ProfileDocument::Keys(std::string_view section) const {
   std::vector<std::string> out;
   auto s = FindSection(section);
   if (!s) return out;
+  std::unordered_set<std::u16string> seen;
   for (size_t i = *s + 1; i < lines_.size(); ++i) {
-    if (SectionName(lines_[i].text)) break;
-    auto kv = SplitKeyValue(lines_[i].text);
+    const std::string_view text = TextOf(lines_[i]);
+    if (SectionName(text)) break;
+    auto kv = SplitKeyValue(text);
     if (!kv || kv->key.empty()) continue;
-    bool seen = false;
-    for (const auto& k : out) seen = seen || EqualsNoCase(k, kv->key);
-    if (!seen) out.emplace_back(kv->key);
+    if (seen.insert(Fold(kv->key)).second) out.emplace_back(kv->key);
   }
   return out;
 }
 
-std::string ProfileDocument::DefaultEol() const {
+ProfileDocument::Eol ProfileDocument::DefaultEol() const {
   for (const auto& l : lines_)
-    if (!l.eol.empty()) return l.eol;
-  return "\r\n";
+    if (l.eol != Eol::None) return l.eol;
+  return Eol::CrLf;
 }
 
 void ProfileDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
-  const std::string eol = DefaultEol();
-  std::string newLine = std::string(Trim(key)) + "=" + std::string(value);
+  const Eol eol = DefaultEol();
+  std::string newText = std::string(Trim(key)) + "=" + std::string(value);
+  auto endLine = [&](Line& line) {
+    if (line.eol != Eol::None) return;
+    line.eol = eol;
+    line.endAdded = !line.edited;
+  };
   auto s = FindSection(section);
   if (!s) {
     if (!lines_.empty()) {
-      if (lines_.back().eol.empty()) lines_.back().eol = eol;
-      if (!Trim(lines_.back().text).empty()) lines_.push_back({"", eol});
+      endLine(lines_.back());
+      if (!Trim(TextOf(lines_.back())).empty()) lines_.push_back(NewLine("", eol));
     }
-    lines_.push_back({"[" + std::string(Trim(section)) + "]", eol});
-    lines_.push_back({newLine, eol});
+    lines_.push_back(NewLine("[" + std::string(Trim(section)) + "]", eol));
+    lines_.push_back(NewLine(std::move(newText), eol));
+    indexed_ = false;  // lookups scan the lines until the next read
     return;
   }
-  size_t lastContent = *s;
-  size_t i = *s + 1;
-  for (; i < lines_.size(); ++i) {
-    if (SectionName(lines_[i].text)) break;
-    auto kv = SplitKeyValue(lines_[i].text);
-    if (kv && EqualsNoCase(kv->key, Trim(key))) {
-      lines_[i].text = newLine;
-      return;
-    }
-    if (!Trim(lines_[i].text).empty()) lastContent = i;
+  if (auto k = FindKey(section, key)) {
+    const Eol keep = lines_[*k].eol;
+    lines_[*k] = NewLine(std::move(newText), keep);
+    return;  // no line moved: the index stays valid
   }
-  if (lines_[lastContent].eol.empty()) lines_[lastContent].eol = eol;
-  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(lastContent + 1), Line{newLine, eol});
+  size_t lastContent = *s;
+  for (size_t i = *s + 1; i < lines_.size() && !SectionName(TextOf(lines_[i])); ++i)
+    if (!Trim(TextOf(lines_[i])).empty()) lastContent = i;
+  endLine(lines_[lastContent]);
+  Line added = NewLine(std::move(newText), eol);
+  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(lastContent + 1), added);
+  indexed_ = false;  // lines moved: lookups scan the lines until the next read
 }
 
 std::string ProfileDocument::Serialize() const {
   std::string out;
   for (const auto& l : lines_) {
-    out += l.text;
-    out += l.eol;
+    out += TextOf(l);
+    out += EolText(l.eol);
   }
   return out;
 }
 
-bool ProfileDocument::Save(const std::string& path) const {
-  std::string text = Serialize();
-  if (codepage_ != Codepage::Utf8) {
-    if (auto enc = EncodeFromUtf8(text, codepage_)) return WriteFileAtomic(path, *enc);
+bool ProfileDocument::Save(const std::string& path, std::string* why) const {
+  auto refuse = [&](const std::string& reason) {
+    if (why) *why = reason;
+    return false;
+  };
+  if (!failure_.empty())
+    return refuse("the file " + path + " is left as it is: it could not be read whole (" + failure_ + ")");
+  std::string out = bom_;
+  for (const auto& l : lines_) {
+    if (!l.edited) {
+      out += RawOf(l);
+      if (l.endAdded) out += EolText(l.eol);
+      continue;
+    }
+    const std::string_view text = TextOf(l);
+    if (codepage_ == Codepage::Utf8) {
+      out += text;
+    } else if (auto enc = EncodeFromUtf8(text, codepage_)) {
+      out += *enc;
+    } else {
+      return refuse("\"" + std::string(text) + "\" cannot be written to " + path + ": the file is in code page " +
+                    CodepageName(codepage_) + ", which has no such character");
+    }
+    out += EolText(l.eol);
   }
-  return WriteFileAtomic(path, text);
+  return WriteFileAtomic(path, out, why);
 }
 
 std::string GetProfileString(const std::string& path, std::string_view section, std::string_view key,
@@ -218,10 +381,10 @@ int32_t GetProfileInt(const std::string& path, std::string_view section, std::st
 }
 
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
-                        std::string_view value) {
+                        std::string_view value, std::string* why) {
   ProfileDocument doc = ProfileDocument::Load(path);
   doc.Set(section, key, value);
-  return doc.Save(path);
+  return doc.Save(path, why);
 }
 
 }  // namespace flashery

@@ -9,21 +9,36 @@
 //   otherwise the value's leading valid part: "55zz" is 55, "zz" is 0,
 //   "0x1F" is 31, "-3" is -3;
 // - a write changes one line (or adds one) and keeps every other byte of
-//   the file: comments, order, blank lines, line ends and its code page.
-//   Files are written to a temporary file and renamed into place.
+//   the file as it was read: comments, order, blank lines, line ends, a
+//   byte order mark and the bytes of every line it did not change. Only the
+//   lines it writes are encoded, in the code page the file was read in; a
+//   value that code page cannot hold is refused (never written as '?').
+//   Files are written through WriteFileAtomic (files.h).
 // Files are decoded as UTF-8 when valid, else from the legacy code page
-// given (GBK unless said otherwise).
+// given (GBK unless said otherwise), else as cp1252 — decided once for the
+// whole file, and in time linear in its size. Lookups go through an index
+// built when the file is read, so reading many keys stays linear too.
+//
+// A file is read only whole: one that exists but cannot be (larger than the
+// bound, 1 MiB unless the caller says otherwise; unreadable; not a regular
+// file; not text, i.e. holding a zero byte) gives a document whose
+// failure() says why. Its values read as defaults, and Save refuses to
+// write over it: nothing the station cannot read whole is written over.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/codepage.h"
 
 namespace flashery {
+
+// Bound of a profile file: no real settings or language file comes near it.
+inline constexpr uint64_t kMaxProfileBytes = 1u << 20;
 
 // The integer value of a profile string as the platform reads it.
 int32_t ParseProfileInt(std::string_view value);
@@ -33,9 +48,12 @@ class ProfileDocument {
   static ProfileDocument Parse(std::string_view utf8Text);
   // Reads and decodes a file; a missing file gives an empty document
   // (exists() false).
-  static ProfileDocument Load(const std::string& path, Codepage legacy = Codepage::Gbk);
+  static ProfileDocument Load(const std::string& path, Codepage legacy = Codepage::Gbk,
+                              uint64_t maxBytes = kMaxProfileBytes);
 
   bool exists() const { return exists_; }
+  // Why an existing file could not be read whole; empty when it was.
+  const std::string& failure() const { return failure_; }
   Codepage codepage() const { return codepage_; }
 
   std::optional<std::string> Get(std::string_view section, std::string_view key) const;
@@ -49,21 +67,48 @@ class ProfileDocument {
 
   void Set(std::string_view section, std::string_view key, std::string_view value);
   std::string Serialize() const;  // UTF-8
-  // Writes the document back in the code page it was read in (UTF-8 when
-  // new, or when a value has no mapping in the legacy code page).
-  bool Save(const std::string& path) const;
+  // Writes the document back: unchanged lines as they were read, changed
+  // and new ones in the file's code page (UTF-8 for a new file). False,
+  // with `*why` naming the file, when the document was not read whole, a
+  // value has no mapping in the code page, or the write failed; the file is
+  // then as it was.
+  bool Save(const std::string& path, std::string* why = nullptr) const;
 
  private:
+  enum class Eol : uint8_t { None, Lf, CrLf };
+  // A line is a place in the buffers, so a large file costs a few words a
+  // line: its decoded text (text_, or edits_ once the station changed it)
+  // and the file's bytes of the line and its end (in raw_, or in text_ when
+  // the file was UTF-8 and the two are the same).
   struct Line {
-    std::string text;  // without its line end
-    std::string eol;   // "\r\n", "\n" or "" (last line without an end)
+    uint32_t textAt = 0, textLength = 0;  // edited: textAt indexes edits_
+    uint32_t rawAt = 0, rawLength = 0;
+    Eol eol = Eol::None;
+    bool edited = false;    // written encoded; no raw bytes
+    bool endAdded = false;  // an unedited last line that was given a line end
   };
+  static ProfileDocument FromText(std::string decoded, std::string raw, bool rawIsText);
+  static std::string_view EolText(Eol eol);
+  std::string_view TextOf(const Line& line) const;
+  std::string_view RawOf(const Line& line) const;
+  Line NewLine(std::string text, Eol eol);
+  void BuildIndex();
   std::optional<size_t> FindSection(std::string_view section) const;
-  std::string DefaultEol() const;
+  std::optional<size_t> FindKey(std::string_view section, std::string_view key) const;
+  Eol DefaultEol() const;
 
+  std::string text_, raw_;
+  bool rawIsText_ = false;
+  std::vector<std::string> edits_;
   std::vector<Line> lines_;
+  std::string bom_;  // a byte order mark the file began with
   bool exists_ = false;
+  std::string failure_;
   Codepage codepage_ = Codepage::Utf8;
+  // Folded section name -> its first header line; folded "section\0key"
+  // -> the key's first line in that section. Dropped when a Set moves lines.
+  std::unordered_map<std::u16string, size_t> sectionIndex_, keyIndex_;
+  bool indexed_ = false;
 };
 
 // One-call reads and writes, as the platform's profile functions do.
@@ -71,6 +116,6 @@ std::string GetProfileString(const std::string& path, std::string_view section, 
                              std::string_view def = {}, size_t maxBytes = 1023);
 int32_t GetProfileInt(const std::string& path, std::string_view section, std::string_view key, int32_t def);
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
-                        std::string_view value);
+                        std::string_view value, std::string* why = nullptr);
 
 }  // namespace flashery

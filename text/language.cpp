@@ -10,12 +10,14 @@
 namespace flashery {
 
 ProfileDocument LoadLanguageDocument(const std::string& path) {
-  auto bytes = ReadWholeFile(path, 16u << 20);
-  if (!bytes) return ProfileDocument{};
-  if (IsValidUtf8(*bytes)) return ProfileDocument::Load(path, Codepage::Utf8);
-  // The language id is plain digits, readable in any of the code pages.
-  int32_t id = ProfileDocument::Parse(DecodeToUtf8(*bytes, Codepage::Cp1252)).GetInt("Language", "Language", 0);
-  return ProfileDocument::Load(path, CodepageForLangId(static_cast<unsigned>(id)));
+  // Read as UTF-8 when it is, else as cp1252 first: the language id is
+  // plain digits, readable in any of the code pages, and names the code
+  // page the rest is in.
+  ProfileDocument doc = ProfileDocument::Load(path, Codepage::Cp1252, kMaxLanguageFileBytes);
+  if (!doc.failure().empty() || doc.codepage() == Codepage::Utf8) return doc;
+  Codepage own = CodepageForLangId(static_cast<unsigned>(doc.GetInt("Language", "Language", 0)));
+  if (own == Codepage::Cp1252) return doc;
+  return ProfileDocument::Load(path, own, kMaxLanguageFileBytes);
 }
 
 uint16_t LangIdFromLocale(const char* localeName) {
@@ -44,11 +46,13 @@ uint16_t UserDefaultLangId() {
 std::vector<LanguageFile> ListLanguageFiles(const std::string& appFolder) {
   std::vector<LanguageFile> out;
   for (const auto& e : ListFolder(appFolder)) {
-    if (e.isDir || !MatchesWildcard(e.name, "*.lng")) continue;
+    if (!MatchesWildcard(e.name, "*.lng")) continue;  // a folder of that name is reported, not skipped
     LanguageFile f;
     f.name = e.name.substr(0, e.name.size() - 4);
     f.path = JoinPath(appFolder, e.name);
-    f.langId = static_cast<uint16_t>(LoadLanguageDocument(f.path).GetInt("Language", "Language", 0));
+    ProfileDocument doc = LoadLanguageDocument(f.path);
+    f.langId = static_cast<uint16_t>(doc.GetInt("Language", "Language", 0));
+    f.failure = doc.failure();
     out.push_back(std::move(f));
   }
   return out;
@@ -70,23 +74,30 @@ std::optional<UiFont> FontOfLanguageFile(const std::string& lngPath) {
   return font;
 }
 
-static void SaveCurrentLang(const std::string& appFolder, uint16_t lang) {
-  WriteProfileString(SettingsFilePath(appFolder), "Language", "currentLang", std::to_string(lang));
+static void SaveCurrentLang(const std::string& appFolder, uint16_t lang, LanguageState& state) {
+  std::string why;
+  if (!WriteProfileString(SettingsFilePath(appFolder), "Language", "currentLang", std::to_string(lang), &why))
+    state.settingsNotSaved = why;
 }
 
 uint16_t LoadStartupLanguage(const std::string& appFolder, uint16_t userDefault, LanguageState& state) {
-  uint16_t lang = static_cast<uint16_t>(
-      GetProfileInt(SettingsFilePath(appFolder), "Language", "currentLang", userDefault));
+  const ProfileDocument settings = ProfileDocument::Load(SettingsFilePath(appFolder));
+  const uint16_t lang = static_cast<uint16_t>(settings.GetInt("Language", "currentLang", userDefault));
   if (lang == 0) return 0;
-  for (const auto& f : ListLanguageFiles(appFolder)) {
-    if (f.langId != lang) continue;
-    state.lngPath = f.path;
-    state.languageId = lang;
-    SaveCurrentLang(appFolder, lang);
-    state.font = FontOfLanguageFile(f.path);
-    return lang;
+  const LanguageFile* chosen = nullptr;
+  std::vector<LanguageFile> files = ListLanguageFiles(appFolder);
+  for (const auto& f : files) {
+    if (!f.failure.empty()) state.unreadable.push_back(f.path + ": " + f.failure);
+    if (!chosen && f.langId == lang) chosen = &f;
   }
-  return 0;
+  if (!chosen) return 0;
+  state.lngPath = chosen->path;
+  state.languageId = lang;
+  // Written only when it changes: a start with a read-only program folder
+  // has nothing to save and nothing to report.
+  if (settings.GetString("Language", "currentLang") != std::to_string(lang)) SaveCurrentLang(appFolder, lang, state);
+  state.font = FontOfLanguageFile(chosen->path);
+  return lang;
 }
 
 LanguageMenu BuildLanguageMenu(const std::string& appFolder) {
@@ -130,7 +141,7 @@ uint32_t SelectLanguageFromMenu(const std::string& appFolder, LanguageMenu& menu
     menu.selectedId = kFirstLanguageCommand;
   }
   state.languageId = lang;
-  SaveCurrentLang(appFolder, lang);
+  SaveCurrentLang(appFolder, lang, state);
   state.font = FontOfLanguageFile(state.lngPath);
   return menu.selectedId;
 }

@@ -11,6 +11,11 @@
 //
 // The current language is kept as "currentLang" in section "Language" of
 // downtoolcfg.ini in the program folder.
+//
+// A language file is read whole or not at all: one larger than 1 MiB (the
+// shipped ones hold about 10 KiB), unreadable, not a regular file (a pipe,
+// a socket, a device, a folder named "*.lng") or not text counts as
+// invalid, and the reason is kept for the operator (LanguageState::unreadable).
 #pragma once
 
 #include <cstdint>
@@ -22,6 +27,9 @@
 
 namespace flashery {
 
+inline constexpr uint64_t kMaxLanguageFileBytes = 1u << 20;
+
+// The document of a language file; failure() tells why one could not be read.
 ProfileDocument LoadLanguageDocument(const std::string& path);
 
 // The LANGID of a POSIX locale name such as "zh_CN.UTF-8" (2052),
@@ -34,6 +42,7 @@ struct LanguageFile {
   std::string name;  // file name without ".lng"
   std::string path;
   uint16_t langId = 0;  // 0: invalid file
+  std::string failure;  // why it could not be read; empty when it was
 };
 
 // Every "*.lng" file of the folder in listing order, valid or not.
@@ -48,6 +57,11 @@ struct LanguageState {
   std::string lngPath;          // active language file, empty when none
   std::optional<UiFont> font;   // dialog font of the active file
   uint16_t languageId = 0;
+  // What the operator is to be told (the caller says it and clears it):
+  // language files that could not be read, and why a write of currentLang
+  // to the settings failed.
+  std::vector<std::string> unreadable;
+  std::string settingsNotSaved;
 };
 
 std::string SettingsFilePath(const std::string& appFolder);  // .../downtoolcfg.ini
@@ -57,8 +71,9 @@ std::optional<UiFont> FontOfLanguageFile(const std::string& lngPath);
 
 // Start-up: the language of "currentLang" (default: userDefault) among
 // the language files. The first file of the listing with that id becomes
-// active; its id is written back as currentLang and returned. 0 when the
-// id is 0 or no file matches (no language file active, nothing written).
+// active; its id is written back as currentLang (when the file does not
+// hold it already) and returned. 0 when the id is 0 or no file matches (no
+// language file active, nothing written).
 uint16_t LoadStartupLanguage(const std::string& appFolder, uint16_t userDefault, LanguageState& state);
 
 // The language menu: built-in items "简体中文" (32772) and "English"

@@ -30,6 +30,15 @@ inline constexpr StationText kStoppedByOperator{"stoppedByOperator", "Stopped by
 // the system's reason follow.
 inline constexpr StationText kRecordIncomplete{"recordIncomplete", "This record could not be written completely:"};
 
+// Start-up stops on a settings file it cannot read whole (the reason and
+// the file follow after ": "); the file is never written over.
+inline constexpr StationText kSettingsUnreadable{
+    "settingsUnreadable", "The station cannot start: a settings file cannot be read whole and is left as it is"};
+// A settings write failed (the file and the reason follow after ": ").
+inline constexpr StationText kSettingsNotSaved{"settingsNotSaved", "The settings were not saved"};
+// A file the station reads could not be read (the file and the reason follow).
+inline constexpr StationText kFileUnreadable{"fileUnreadable", "A file cannot be read"};
+
 }  // namespace station_text
 
 // Every station text, for the language file checks.
@@ -37,6 +46,9 @@ inline constexpr std::array kAllStationTexts{
     station_text::kPackageChanged,
     station_text::kStoppedByOperator,
     station_text::kRecordIncomplete,
+    station_text::kSettingsUnreadable,
+    station_text::kSettingsNotSaved,
+    station_text::kFileUnreadable,
 };
 
 }  // namespace flashery

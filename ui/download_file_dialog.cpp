@@ -240,7 +240,7 @@ bool DownloadFileDialog::RefuseWhileChecking() {
 void DownloadFileDialog::accept() {
   if (RefuseWhileChecking()) return;
   model_.ApplyOk();
-  SaveSettings(app_.appFolder, app_.selection);
+  app_.SaveSettingsAndSay();
   QDialog::accept();
 }
 

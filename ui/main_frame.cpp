@@ -136,6 +136,7 @@ void MainFrame::OnCommand(uint32_t commandId) {
 void MainFrame::OnLanguageCommand(uint32_t commandId) {
   std::string name = MenuTextOfCommand(menu_, commandId);
   uint32_t selected = SelectLanguageFromMenu(app_.appFolder, languages_, commandId, name, app_.language);
+  app_.SayLanguageProblems();
   app_.selection.currentLang = app_.language.languageId;
   CheckLanguageItem(menu_, selected);
   RetitleMenuFromFile(menu_, app_.language.lngPath);
@@ -182,7 +183,8 @@ void MainFrame::FinishClosing() {
   if (closer_.joinable()) closer_.join();
   app_.log.Sync();  // a log that cannot be flushed is said now, while boxes still show
   if (onWorkersStopped) onWorkersStopped();
-  RunWindowShutdownSteps(app_.appFolder, app_.selection);
+  ShutdownResult steps = RunWindowShutdownSteps(app_.appFolder, app_.selection);
+  if (!steps.settingsSaved) app_.prompter().Prompt(app_.texts.Get(station_text::kSettingsNotSaved) + ": " + steps.settingsProblem);
   closed_ = true;
   close();
   emit closedForGood();

@@ -38,7 +38,7 @@ int RunWindowMode(int argc, char** argv, const StartupOptions& options) {
     LoginDialog login(app.selection.currentLang, ReadAdminPasswordSetting(app.appFolder), prompter);
     login.onAccepted = [&](int languageId) {
       app.selection.currentLang = languageId;
-      SaveSettings(app.appFolder, app.selection);
+      app.SaveSettingsAndSay();
     };
     if (login.exec() != QDialog::Accepted) return kExitOk;
     app.userRole = RoleForUserName(login.chosenUser());

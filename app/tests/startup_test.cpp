@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/application.h"
 #include "app/startup.h"
@@ -82,6 +84,51 @@ TEST_F(Station, UnattendedStartReadsSettingsLanguageAndCreatesTheLog) {
   EXPECT_EQ(second.BeginStartup(o), kExitCannotStart);
   ASSERT_EQ(prompter.records().size(), 1u);
   EXPECT_EQ(prompter.records()[0].text, "Flashery is running！");
+}
+
+TEST_F(Station, SettingsThatCannotBeReadWholeStopTheStartAndStayAsTheyAre) {
+  // A temporary left by a write that was cut short goes first.
+  ASSERT_TRUE(WriteWholeFile(home / ".downtoolcfg.ini.tmp-x1Y2z3", "half"));
+  const std::string settings = "[FilePath]\r\nQFMfile=/a.QFM\r\n" + std::string(2u << 20, ' ');
+  ASSERT_TRUE(WriteWholeFile(home / "downtoolcfg.ini", settings));
+  StartupOptions o = ParseStartupArgs({"commandline", "--home", home.path()});
+  {
+    Application app(clock, prompter);
+    EXPECT_EQ(app.BeginStartup(o), kExitCannotStart);
+  }
+  EXPECT_FALSE(PathExists(home / ".downtoolcfg.ini.tmp-x1Y2z3"));
+  EXPECT_TRUE(*ReadWholeFile(home / "downtoolcfg.ini") == settings);
+
+  // Prtcfg.ini a named pipe: refused at once, named in the message.
+  ASSERT_TRUE(WriteWholeFile(home / "downtoolcfg.ini", "[Language]\r\ncurrentLang=1033\r\n"));
+  ASSERT_EQ(::mkfifo((home / "Prtcfg.ini").c_str(), 0644), 0);
+  {
+    Application app(clock, prompter);
+    EXPECT_EQ(app.BeginStartup(o), kExitCannotStart);
+  }
+  auto prompts = prompter.records();
+  ASSERT_EQ(prompts.size(), 2u);
+  EXPECT_NE(prompts[0].text.find(home / "downtoolcfg.ini: it is larger than 1 MiB"), std::string::npos) << prompts[0].text;
+  EXPECT_NE(prompts[1].text.find(home / "Prtcfg.ini: it is a named pipe"), std::string::npos) << prompts[1].text;
+  EXPECT_EQ(prompts[1].text.rfind(std::string(station_text::kSettingsUnreadable.english), 0), 0u);
+}
+
+TEST_F(Station, AFailedSettingsWriteIsSaidNamingTheFile) {
+  // The settings are a link into a folder that is not there: read as
+  // missing, and every write fails.
+  ASSERT_EQ(::symlink("gone/cfg.ini", (home / "downtoolcfg.ini").c_str()), 0);
+  ASSERT_TRUE(WriteWholeFile(home / "English.lng", "[Language]\nLanguage=1033\n"));
+  StartupOptions o = ParseStartupArgs({"commandline", "--home", home.path()});
+  Application app(clock, prompter);
+  ASSERT_EQ(app.BeginStartup(o), kExitOk);
+  ASSERT_EQ(app.FinishStartup(1033), kExitOk);  // stores currentLang: fails
+  EXPECT_FALSE(app.SaveSettingsAndSay());
+  auto prompts = prompter.records();
+  ASSERT_EQ(prompts.size(), 2u);
+  for (const auto& p : prompts) {
+    EXPECT_EQ(p.text.rfind(std::string(station_text::kSettingsNotSaved.english) + ": ", 0), 0u) << p.text;
+    EXPECT_NE(p.text.find(home / "gone/cfg.ini"), std::string::npos) << p.text;
+  }
 }
 
 TEST(Roles, OnlyTheTwoAdministratorNamesGiveTheAdministratorRole) {

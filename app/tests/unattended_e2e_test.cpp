@@ -3,6 +3,7 @@
 // each handset stored is compared with the package byte for byte.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -328,6 +329,34 @@ TEST_F(Unattended, AnInterruptedEightPortRunSaysStoppedForEachPortAndNothingFals
   std::string json = ReadWholeFile(dir / "run.json").value_or("");
   EXPECT_EQ(Count(json, "\"text\":\"Stopped by the operator "), 8u) << json;
   EXPECT_NE(json.find("{\"type\":\"end\",\"status\":1,\"reason\":\"interrupted\"}"), std::string::npos) << json;
+}
+
+TEST_F(Unattended, APipeInAFilesPlaceIsNamedAtOnceAndNeverWaitedOn) {
+  MakePackage();
+  struct Case {
+    const char* pipe;       // made a named pipe, with no writer
+    const char* package;    // QFMfile
+    const char* words;      // on stderr
+  } cases[] = {
+      {"home/Prtcfg.ini", "res/release.QFM", "Prtcfg.ini: it is a named pipe, not a file"},
+      {"home/downtoolcfg.ini", "res/release.QFM", "downtoolcfg.ini: it is a named pipe, not a file"},
+      {"res/pipe.QFM", "res/pipe.QFM", "pipe.QFM was not accepted"},
+      {"home/Pipe.lng", "res/release.QFM", "Pipe.lng: it is a named pipe, not a file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.pipe);
+    Configure(dir / c.package);
+    ASSERT_TRUE(RemoveTree(dir / c.pipe));
+    ASSERT_EQ(::mkfifo((dir / c.pipe).c_str(), 0644), 0);
+    // Killed after 60 s should it ever wait on the pipe again.
+    RunOutput r = RunCommand(dir / "run", std::string("FLASHERY_TIME_SCALE=") + kScale + " FLASHERY_RUNTIME_DIR=" +
+                                              dir.path() + " timeout -s KILL 60",
+                             {BinPath("flashery"), "commandline", "--home", dir / "home", "--sim", dir / "sim",
+                              "--wait-s", "1"});
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find(c.words), std::string::npos) << r.err;
+    ASSERT_TRUE(RemoveTree(dir / c.pipe));
+  }
 }
 
 }  // namespace

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+
 #include "config/settings.h"
 #include "platform/files.h"
 #include "platform/profile.h"
@@ -91,6 +96,74 @@ TEST(Settings, ASnapshotCopiesEverythingIncludingReadiness) {
   EXPECT_EQ(copy.packagePath, "/p.QFM");
   EXPECT_EQ(copy.packageReady.load(), 1);
   EXPECT_EQ(copy.gpsJob.load(), 3);
+}
+
+
+TEST(Settings, AFileThatCannotBeReadWholeIsReportedAndNeverWrittenOver) {
+  testing::TempDir dir;
+  const std::string oversized = "[FilePath]\r\nQFMfile=/res/a.QFM\r\n" + std::string(kMaxProfileBytes, 'x');
+  const std::string binaryTail = "[FilePath]\r\nQFMfile=/res/a.QFM\r\n" + std::string("\x7F" "ELF\0\0\x01", 7);
+  struct Case {
+    const char* what;
+    std::function<bool(const std::string&)> make;
+    const char* why;
+  } cases[] = {
+      {"oversized", [&](const std::string& p) { return WriteWholeFile(p, oversized); }, "larger than 1 MiB"},
+      {"binary tail", [&](const std::string& p) { return WriteWholeFile(p, binaryTail); }, "not a text file"},
+      {"pipe", [](const std::string& p) { return ::mkfifo(p.c_str(), 0644) == 0; }, "named pipe"},
+      {"folder", [](const std::string& p) { return MakeDirectories(p); }, "folder"},
+      {"device", [](const std::string& p) { return ::symlink("/dev/null", p.c_str()) == 0; }, "device"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const char* name : {"downtoolcfg.ini", "Prtcfg.ini"}) RemoveTree(dir / name);
+    ASSERT_TRUE(c.make(dir / "downtoolcfg.ini"));
+    ASSERT_TRUE(c.make(dir / "Prtcfg.ini"));
+    DownloadSelection s;
+    std::string problem;
+    EXPECT_FALSE(LoadSettings(dir.path(), s, &problem));
+    EXPECT_EQ(problem.rfind(dir / "downtoolcfg.ini: ", 0), 0u) << problem;
+    EXPECT_NE(problem.find(c.why), std::string::npos) << problem;
+    EXPECT_TRUE(s.packagePath.empty());
+    std::vector<std::string> models{"stale"};
+    problem.clear();
+    EXPECT_FALSE(LoadModelList(dir.path(), models, &problem));
+    EXPECT_NE(problem.find(dir / "Prtcfg.ini"), std::string::npos) << problem;
+    EXPECT_TRUE(models.empty());
+
+    s.packagePath = "/other.QFM";
+    EXPECT_FALSE(SaveSettings(dir.path(), s, &problem));
+    EXPECT_NE(problem.find("left as it is"), std::string::npos) << problem;
+  }
+  // The regular ones survive byte for byte.
+  for (const auto* kept : {&oversized, &binaryTail}) {
+    RemoveTree(dir / "downtoolcfg.ini");
+    ASSERT_TRUE(WriteWholeFile(dir / "downtoolcfg.ini", *kept));
+    SaveSettings(dir.path(), DownloadSelection{});
+    EXPECT_TRUE(*ReadWholeFile(dir / "downtoolcfg.ini") == *kept);
+  }
+}
+
+TEST(Settings, ASymbolicLinkIsWrittenThroughAndStaysALink) {
+  testing::TempDir dir;
+  ASSERT_TRUE(MakeDirectories(dir / "shared"));
+  ASSERT_TRUE(WriteWholeFile(dir / "shared/station.ini", "[FilePath]\r\nQFMfile=/a.QFM\r\n"));
+  ASSERT_EQ(::symlink("shared/station.ini", (dir / "downtoolcfg.ini").c_str()), 0);
+  DownloadSelection s;
+  ASSERT_TRUE(LoadSettings(dir.path(), s));
+  EXPECT_EQ(s.packagePath, "/a.QFM");
+  s.packagePath = "/b.QFM";
+  std::string problem;
+  ASSERT_TRUE(SaveSettings(dir.path(), s, &problem)) << problem;
+  struct stat st {};
+  ASSERT_EQ(::lstat((dir / "downtoolcfg.ini").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_NE(ReadWholeFile(dir / "shared/station.ini")->find("QFMfile=/b.QFM\r\n"), std::string::npos);
+
+  // A temporary a cut-short write left beside the target goes at the next start.
+  ASSERT_TRUE(WriteWholeFile(dir / "shared/.station.ini.tmp-Ab12Cd", "half"));
+  EXPECT_EQ(RemoveSettingsLeftovers(dir.path()), 1);
+  EXPECT_FALSE(PathExists(dir / "shared/.station.ini.tmp-Ab12Cd"));
 }
 
 }  // namespace

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <stop_token>
+
 #include "package/crc16.h"
+#include "package/package_messages.h"
 #include "package/package_open.h"
 #include "package/tests/package_fixture.h"
 
@@ -257,6 +262,30 @@ TEST_F(OpenPackageTest, HeaderTextsAreBoundedAndDecoded) {
   ASSERT_TRUE(Open(path)) << error_;
   EXPECT_EQ(package_.productName, "T745 型号");
   EXPECT_EQ(package_.versionName, std::string(qfm::kVersionNameBytes, 'V'));
+}
+
+
+TEST_F(OpenPackageTest, AStopEndsTheVerificationSilentlyAndAPipeIsRefusedAtOnce) {
+  const std::string path = FullPackage(1);
+  std::stop_source stop;
+  stop.request_stop();
+  context_.stop = stop.get_token();
+  EXPECT_FALSE(Open(path));
+  EXPECT_TRUE(Prompts().empty());  // asked to stop: no read failure is claimed
+  EXPECT_TRUE(package_.packagePath.empty());
+  std::optional<PackageFile> file = PackageFile::Open(path);
+  ASSERT_TRUE(file);
+  EXPECT_FALSE(SectionCheckValue(file->fd(), 0, 1000, stop.get_token()));
+  EXPECT_TRUE(SectionCheckValue(file->fd(), 0, 1000));
+
+  context_.stop = {};
+  const std::string pipe = dir_ / "pipe.qfm";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+  EXPECT_FALSE(Open(pipe));
+  EXPECT_EQ(error_, texts_.Get(package_text::kCannotOpen));
+  int error = 0;
+  EXPECT_FALSE(PackageFile::Open(pipe, &error));
+  EXPECT_EQ(error, kReadErrorPipe);
 }
 
 }  // namespace

@@ -42,5 +42,18 @@ TEST(Codepage, DetectsUtf8AndDecodesLegacyPagesStrictly) {
   EXPECT_EQ(CodepageForLangId(1033), Codepage::Cp1252);
 }
 
+
+TEST(Codepage, Cp1252IsDecodedByTableAsTheConverterDoesEveryByte) {
+  for (int b = 0x80; b <= 0xFF; ++b) {
+    const std::string byte(1, static_cast<char>(b));
+    auto converted = ConvertCodepage(byte, Codepage::Cp1252, Codepage::Utf8);
+    // The five bytes cp1252 leaves undefined become C1 controls.
+    const std::string want = converted ? *converted : std::string{static_cast<char>(0xC2), static_cast<char>(b)};
+    Codepage used = Codepage::Utf8;
+    EXPECT_EQ(DecodeToUtf8("a" + byte, Codepage::Cp1252, &used), "a" + want) << b;
+    EXPECT_EQ(used, Codepage::Cp1252);
+  }
+}
+
 }  // namespace
 }  // namespace flashery

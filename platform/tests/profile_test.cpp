@@ -107,5 +107,68 @@ TEST(ProfileFile, RoundTripsThroughDiskKeepingTheLegacyCodePage) {
   EXPECT_EQ(*ReadWholeFile(path), "[Project]\r\nphontype=\xB2\xE2\xCA\xD4\r\nother=\xBB\xFA\r\n");
 }
 
+
+TEST(ProfileFile, WritingBackKeepsEveryByteItDidNotChange) {
+  testing::TempDir dir;
+  std::string path = dir / "downtoolcfg.ini";
+  struct Case {
+    const char* what;
+    std::string before, after;  // after setting [Project] phontype=T746
+  } cases[] = {
+      {"byte order mark and UTF-8", "\xEF\xBB\xBF[Project]\r\nphontype=T745\r\nname=机\r\n",
+       "\xEF\xBB\xBF[Project]\r\nphontype=T746\r\nname=机\r\n"},
+      // Bytes cp1252 leaves undefined (0x81, 0x9D) once made the whole file
+      // be rewritten as UTF-8.
+      {"cp1252 with undefined bytes", "[Project]\nphontype=T745\nnote=caf\xE9 \x81\x9D\n",
+       "[Project]\nphontype=T746\nnote=caf\xE9 \x81\x9D\n"},
+      {"GBK with a binary tail", "[Project]\r\nphontype=\xB2\xE2\r\n\xFF\xFE\x80\x01junk",
+       "[Project]\r\nphontype=T746\r\n\xFF\xFE\x80\x01junk"},
+      {"no last line end, key added", "[Project]\nmodel=1", "[Project]\nmodel=1\nphontype=T746\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(WriteWholeFile(path, c.before));
+    std::string why;
+    ASSERT_TRUE(WriteProfileString(path, "project", "phontype", "T746", &why)) << why;
+    EXPECT_EQ(*ReadWholeFile(path), c.after);
+  }
+
+  // A value the file's code page cannot hold is refused; the file stays.
+  const std::string gbk = "[Project]\r\nphontype=\xB2\xE2\r\n";
+  ASSERT_TRUE(WriteWholeFile(path, gbk));
+  ProfileDocument doc = ProfileDocument::Load(path);
+  ASSERT_EQ(doc.codepage(), Codepage::Gbk);
+  doc.Set("Project", "phontype", "T745 \xF0\x9F\x93\xB1");  // a handset emoji
+  EXPECT_EQ(doc.GetString("project", "PHONTYPE"), "T745 \xF0\x9F\x93\xB1");
+  std::string why;
+  EXPECT_FALSE(doc.Save(path, &why));
+  EXPECT_NE(why.find("GBK"), std::string::npos) << why;
+  EXPECT_EQ(*ReadWholeFile(path), gbk);
+
+  // A file that was not read whole is never written over.
+  const std::string big = "[Project]\r\nphontype=T745\r\n" + std::string(kMaxProfileBytes, ';');
+  ASSERT_TRUE(WriteWholeFile(path, big));
+  EXPECT_FALSE(WriteProfileString(path, "Project", "phontype", "T746", &why));
+  EXPECT_NE(why.find("larger than 1 MiB"), std::string::npos) << why;
+  EXPECT_TRUE(*ReadWholeFile(path) == big);
+}
+
+TEST(ProfileDocument, LookupsAgreeBeforeAndAfterLinesMove) {
+  // The index built on reading and the scan used after an insert give the
+  // same answers: first section of a name, first key in it, any case.
+  auto doc = ProfileDocument::Parse("[A]\nk=1\nK=2\n[b]\nx=3\n[a]\nk=4\nonly=5\n");
+  auto check = [&](const char* when) {
+    SCOPED_TRACE(when);
+    EXPECT_EQ(doc.GetInt("a", "K", 0), 1);
+    EXPECT_EQ(doc.GetInt("B", "X", 0), 3);
+    EXPECT_FALSE(doc.Get("a", "only"));
+    EXPECT_EQ(doc.Keys("a"), (std::vector<std::string>{"k"}));
+  };
+  check("read");
+  doc.Set("b", "y", "6");  // inserted: lines move
+  check("after an insert");
+  EXPECT_EQ(doc.GetInt("b", "Y", 0), 6);
+}
+
 }  // namespace
 }  // namespace flashery

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "platform/tests/test_dir.h"
@@ -76,6 +79,23 @@ TEST_F(LanguageFolder, StartupTakesTheFirstFileOfTheLanguageAndStoresIt) {
   // currentLang 0 never picks the invalid file.
   ASSERT_TRUE(WriteProfileString(SettingsFilePath(dir.path()), "Language", "currentLang", "0"));
   EXPECT_EQ(LoadStartupLanguage(dir.path(), 1033, none), 0);
+}
+
+TEST_F(LanguageFolder, FilesThatCannotBeReadWholeAreNamedAndPassedOver) {
+  ASSERT_EQ(::mkfifo((dir / "a-pipe.lng").c_str(), 0644), 0);
+  ASSERT_EQ(::symlink("/dev/null", (dir / "b-device.lng").c_str()), 0);
+  ASSERT_TRUE(MakeDirectories(dir / "c-folder.lng"));
+  Write("d-big.lng", 1033, std::string(kMaxLanguageFileBytes, ';'));
+  Write("e-english.lng", 1033);
+  LanguageState st;
+  EXPECT_EQ(LoadStartupLanguage(dir.path(), 1033, st), 1033);
+  EXPECT_EQ(st.lngPath, dir / "e-english.lng");
+  const std::vector<std::string> want = {
+      dir / "a-pipe.lng: it is a named pipe, not a file", dir / "b-device.lng: it is a device, not a file",
+      dir / "c-folder.lng: it is a folder, not a file", dir / "d-big.lng: it is larger than 1 MiB"};
+  EXPECT_EQ(st.unreadable, want);
+  EXPECT_TRUE(st.settingsNotSaved.empty());
+  EXPECT_EQ(BuildLanguageMenu(dir.path()).appended.size(), 1u);  // only e-english
 }
 
 TEST_F(LanguageFolder, MenuGivesBuiltInIdsAndSkipsInvalidFiles) {
