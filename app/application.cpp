@@ -1,5 +1,6 @@
 #include "app/application.h"
 
+#include "config/station_codepage.h"
 #include "platform/program_folder.h"
 
 namespace flashery {
@@ -21,6 +22,7 @@ int Application::BeginStartup(const StartupOptions& opts) {
   commandLineMode = false;
   userRole = UserRole::Operator;
   LoadSettings(appFolder, selection);
+  codepage = StationCodepage(appFolder);
   modelList = LoadModelList(appFolder);
   commandLineMode = opts.commandLineMode;
   return kExitOk;

@@ -41,6 +41,7 @@
 #include "device/transport.h"
 #include "engine/job_plan.h"
 #include "package/qfm_package.h"
+#include "platform/codepage.h"
 
 namespace flashery {
 
@@ -69,6 +70,7 @@ struct PortJobContext {
   PortView* view = nullptr;         // window mode: end notifications and status
   StatusListener* listener = nullptr;
   LogFile* log = nullptr;
+  Codepage codepage = Codepage::Gbk;  // the station's legacy code page (file-set names)
 };
 
 // What the job reads from its snapshots.

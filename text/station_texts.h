@@ -25,11 +25,18 @@ namespace station_text {
 inline constexpr StationText kPackageChanged{
     "packageChanged", "The package file changed after it was verified; nothing more is written from it"};
 
+inline constexpr StationText kHeaderTextUndecodable{
+    "headerTextUndecodable", "A text of the package header is not valid in the station's code page"};
+inline constexpr StationText kNameNotListable{
+    "nameNotListable", "A name cannot stand in a list in the station's code page"};
+
 }  // namespace station_text
 
 // Every station text, for the language file checks.
 inline constexpr std::array kAllStationTexts{
     station_text::kPackageChanged,
+    station_text::kHeaderTextUndecodable,
+    station_text::kNameNotListable,
 };
 
 }  // namespace flashery

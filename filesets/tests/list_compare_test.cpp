@@ -177,20 +177,13 @@ TEST(ExamineList, ProbesTheReferenceListInItsCodePage) {
   ListProbe p = ExamineList(t / "gbk.txt", "图片收藏");
   EXPECT_TRUE(p.ok && !p.noThumbs && p.hasChecks && p.hasMarker);
   EXPECT_EQ(p.codepage, Codepage::Gbk);
-  WriteWholeFile(t / "utf8.txt", "QUILMAP\\我.bin;3BYTE\n");
+  WriteWholeFile(t / "utf8.txt", "\xEF\xBB\xBFQUILMAP\\我.bin;3BYTE\n");
   p = ExamineList(t / "utf8.txt", "quilmap\\");
   EXPECT_TRUE(p.ok && p.noThumbs && !p.hasChecks && p.hasMarker);
   EXPECT_EQ(p.codepage, Codepage::Utf8);
   ASSERT_EQ(::mkfifo((t / "pipe").c_str(), 0600), 0);
   EXPECT_FALSE(ExamineList(t / "pipe", "x").ok);  // never blocks
   EXPECT_FALSE(ExamineList(t / "absent.txt", "x").ok);
-}
-
-TEST(ListCodepage, EncodesNamesForTheList) {
-  EXPECT_EQ(EncodeForList("a😀b", Codepage::Gbk), "a?b");
-  EXPECT_EQ(EncodeForList("\xB8\xE8", Codepage::Gbk), "\xB8\xE8");  // already GBK
-  EXPECT_EQ(EncodeForList("\xFF" "a", Codepage::Utf8), "?a");
-  EXPECT_EQ(DetectListCodepage("abc", Codepage::Big5), Codepage::Big5);
 }
 
 }  // namespace

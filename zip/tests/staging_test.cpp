@@ -276,6 +276,10 @@ TEST_F(StagingTest, RefusedArchivesSayWhyAndWriteNothing) {
        {FormatString(staging_text::kNameClash, "quillon\\a.txt"), staging_text::kArchiveFailed}},
       {R"({"entries": [)" + a + R"(, {"name": "quillon/bell\u0007", "data": "b"}]})",
        {FormatString(staging_text::kBadEntryName, "quillon/bell\\x07"), staging_text::kArchiveFailed}},
+      {R"({"entries": [)" + a + R"(, {"name": "quillon/emoji😀.txt", "utf8_flag": true, "data": "b"}]})",
+       {FormatString(staging_text::kBadEntryName, "quillon/emoji😀.txt"), staging_text::kArchiveFailed}},
+      {R"({"entries": [)" + a + R"(, {"name_hex": "7175696c6c6f6e2fffff2e747874", "data": "b"}]})",
+       {FormatString(staging_text::kBadEntryName, "quillon/\\xFF\\xFF.txt"), staging_text::kArchiveFailed}},
       {R"({"end_shadow": true, "entries": [)" + a + R"(, {"name": "quillon/b.txt", "data": "b"}]})",
        {staging_text::kEndRecordsDisagree, staging_text::kSizeScanFailed}},
       {R"({"central_gap": 3, "entries": [)" + a + R"(, {"name": "quillon/b.txt", "data": "b"}]})",
@@ -346,6 +350,21 @@ TEST_F(StagingTest, UnreadablePackagesShowTheStationsMessages) {
   WriteBytes(t / "short.QFM", "QF\x01\x02 too short");
   EXPECT_EQ(Stage(t / "short.QFM"), 0);
   EXPECT_EQ(Prompts().back(), staging_text::kHeaderFailed);
+}
+
+TEST_F(StagingTest, UnflaggedNamesAreStagedInTheCodePageEvenWhenTheyLookLikeUtf8) {
+  // quillon/系统.txt and quillon/系统设置.txt in GBK (the first is valid
+  // UTF-8 too), and quillon/名字.txt flagged as UTF-8, side by side.
+  std::string zip = t / "names.zip";
+  ASSERT_TRUE(test::MakeZip(R"({"entries": [{"name_hex": "7175696c6c6f6e2fcfb5cdb32e747874", "data": "a"},)"
+                            R"({"name_hex": "7175696c6c6f6e2fcfb5cdb3c9e8d6c32e747874", "data": "b"},)"
+                            R"({"name": "quillon/名字.txt", "utf8_flag": true, "data": "c"}]})",
+                            zip, t.path()));
+  ASSERT_EQ(Stage(Package({{"apps.zip", zip}})), 1) << ::testing::PrintToString(Prompts());
+  EXPECT_EQ(test::ReadBytes(app + "/quillon/系统.txt"), "a");
+  EXPECT_EQ(test::ReadBytes(app + "/quillon/系统设置.txt"), "b");
+  EXPECT_EQ(test::ReadBytes(app + "/quillon/名字.txt"), "c");
+  EXPECT_EQ(ListFolder(app + "/quillon").size(), 3u);
 }
 
 }  // namespace
