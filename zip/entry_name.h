@@ -1,10 +1,11 @@
 // Entry names of an archive, turned into the folder components an entry is
 // written under.
 //
-// The encoding is decided by the archive alone: the stored bytes are UTF-8
-// when flags bit 11 is set, else they are in the station's legacy code page
-// (a setting, GBK by default) - whether or not they also happen to be valid
-// UTF-8. They are decoded before any separator is looked at, so a GBK trail
+// The encoding is decided by the archive alone (CentralRecord::NameIsUtf8):
+// the stored bytes are UTF-8 when flags bit 11 is set or the archive was
+// made on a Unix host, else they are in the station's legacy code page (a
+// setting, GBK by default) - whether or not they also happen to be valid
+// UTF-8 - unless an Info-ZIP Unicode Path field gives the name in UTF-8. They are decoded before any separator is looked at, so a GBK trail
 // byte 0x5C is never taken for a backslash. A name that is not valid in its
 // encoding, or holds a character the station's code page cannot hold (the
 // name could then not stand in a list file), is refused. "/" and "\" both

@@ -69,7 +69,8 @@ int ZipReader::ReadDirectory(std::vector<ZipEntry>& entries) {
     return false;
   };
   auto shown = [&](const CentralRecord& r) {
-    return Readable(r.rawName, (r.flags & zipfmt::kFlagUtf8Name) != 0 ? Codepage::Utf8 : legacy_);
+    if (!r.NameIsUtf8() && r.hasDeclaredUtf8Name) return Readable(r.declaredUtf8Name, Codepage::Utf8);
+    return Readable(r.rawName, r.NameIsUtf8() ? Codepage::Utf8 : legacy_);
   };
   uint64_t next = centralDirOffset_;
   WalkResult walked = WalkCentralDirectory(reader, centralDirOffset_, [&](const CentralRecord& r) {
@@ -79,7 +80,12 @@ int ZipReader::ReadDirectory(std::vector<ZipEntry>& entries) {
       return stop(DirectoryRefusal::Layout, {}, "more directory records than a zip archive can hold");
     if (r.IsSymbolicLink()) return stop(DirectoryRefusal::SymbolicLink, shown(r), "symbolic link entry: " + shown(r));
     std::string why;
-    auto name = ParseEntryName(r.rawName, (r.flags & zipfmt::kFlagUtf8Name) != 0, legacy_, &why);
+    // The archive declares each name's encoding (CentralRecord::NameIsUtf8);
+    // a name in the code page may carry its UTF-8 form in an Info-ZIP
+    // Unicode Path field.
+    bool utf8 = r.NameIsUtf8();
+    auto name = !utf8 && r.hasDeclaredUtf8Name ? ParseEntryName(r.declaredUtf8Name, true, legacy_, &why)
+                                                 : ParseEntryName(r.rawName, utf8, legacy_, &why);
     if (!name) return stop(DirectoryRefusal::BadName, shown(r), why + ": " + shown(r));
     ZipEntry e;
     for (size_t i = 0; i + 1 < name->components.size(); ++i) {

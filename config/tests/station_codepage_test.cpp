@@ -24,7 +24,9 @@ TEST(StationCodepage, ReadsTheSettingAndFallsBackToGbk) {
   };
   for (const Case& c : cases) {
     testing::TempDir dir;
-    if (c.file) ASSERT_TRUE(WriteWholeFile(dir / "downtoolcfg.ini", c.file));
+    if (c.file) {
+      ASSERT_TRUE(WriteWholeFile(dir / "downtoolcfg.ini", c.file));
+    }
     EXPECT_EQ(StationCodepage(dir.path()), c.expected) << (c.file ? c.file : "(none)");
   }
 }

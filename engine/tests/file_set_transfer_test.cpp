@@ -127,7 +127,7 @@ TEST(FileSetTransfer, NamesTheSetsListCannotHoldFailTheSetByName) {
     bool sent;
     std::string handsetName;
   } cases[] = {
-      {"\xCF\xB5\xCD\xB3.dat", Codepage::Gbk, true, "系统.dat"},  // GBK bytes, unpacked from an old archive
+      {"\xB8\xE8.dat", Codepage::Gbk, true, "歌.dat"},  // GBK bytes, unpacked from an old archive
       {"系統.dat", Codepage::Big5, true, "系統.dat"},
       {"emoji😀.dat", Codepage::Gbk, false, ""},
       {"a\\b.dat", Codepage::Gbk, false, ""},
