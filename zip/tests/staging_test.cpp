@@ -18,6 +18,7 @@
 #include "text/status.h"
 #include "text/prompter.h"
 #include "text/text_table.h"
+#include "zip/crc32.h"
 #include "zip/staging.h"
 #include "zip/staging_messages.h"
 #include "zip/tests/zip_test_support.h"
@@ -365,6 +366,24 @@ TEST_F(StagingTest, UnflaggedNamesAreStagedInTheCodePageEvenWhenTheyLookLikeUtf8
   EXPECT_EQ(test::ReadBytes(app + "/quillon/系统设置.txt"), "b");
   EXPECT_EQ(test::ReadBytes(app + "/quillon/名字.txt"), "c");
   EXPECT_EQ(ListFolder(app + "/quillon").size(), 3u);
+
+  // An Info-ZIP Unicode Path field declares the UTF-8 form of a name in the
+  // code page; one whose CRC-32 does not match the stored name is stale.
+  const std::string raw = "quillon/\xCF\xB5\xCD\xB3.txt", utf8 = "quillon/丁丁.txt";
+  uint32_t crc = Crc32(reinterpret_cast<const uint8_t*>(raw.data()), raw.size());
+  auto field = [&](uint32_t check) {
+    std::string body = "\x01" + std::string(reinterpret_cast<const char*>(&check), 4) + utf8;
+    return test::HexOf(std::string("\x75\x70", 2) + static_cast<char>(body.size()) + '\0' + body);
+  };
+  for (uint32_t check : {crc, crc ^ 1u}) {
+    RemoveTree(app + "/quillon");
+    std::string z = t / ("u" + std::to_string(check) + ".zip");
+    ASSERT_TRUE(test::MakeZip(R"({"entries": [{"name_hex": ")" + test::HexOf(raw) + R"(", "local_extra_hex": ")" +
+                                  field(check) + R"(", "data": "u"}]})",
+                              z, t.path()));
+    ASSERT_EQ(Stage(Package({{"apps.zip", z}})), 1) << ::testing::PrintToString(Prompts());
+    EXPECT_EQ(test::ReadBytes(app + (check == crc ? "/quillon/丁丁.txt" : "/quillon/系统.txt")), "u");
+  }
 }
 
 }  // namespace
