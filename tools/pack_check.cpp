@@ -123,7 +123,7 @@ int RunCheck(const std::vector<std::string>& args) {
 
 }  // namespace
 
-FLASHERY_PACK_COMMAND({kName, "DIR [--sets package,resources,gps] [--home APPDIR] [--answer ok|cancel]",
+FLASHERY_PACK_COMMAND({kName, "DIR [--sets package,resources,gps] [--home APPDIR] [--answer ok|cancel] [--codepage N]",
                        "check a whole resource folder as the station's scan does",
                        "Runs the station's checks over the resource folder DIR and prints their\n"
                        "messages: the package (exactly one *.QFM, verified, its application\n"

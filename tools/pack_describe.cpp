@@ -55,7 +55,7 @@ int RunInspect(const std::vector<std::string>& args) {
 
 }  // namespace
 
-FLASHERY_PACK_COMMAND({kName, "PKG", "print a package's header, sections and info line",
+FLASHERY_PACK_COMMAND({kName, "PKG [--codepage N]", "print a package's header, sections and info line",
                        "Prints the header fields of the package PKG (product, version, stored size,\n"
                        "header check against the one computed), the info line the station shows\n"
                        "and every section's present byte, offset, size, stored check and name as\n"

@@ -114,7 +114,7 @@ int RunExtract(const std::vector<std::string>& args) {
 
 }  // namespace
 
-FLASHERY_PACK_COMMAND({kName, "PKG SECTION OUT", "copy one section of a package into a file",
+FLASHERY_PACK_COMMAND({kName, "PKG SECTION OUT [--codepage N]", "copy one section of a package into a file",
                        "Copies the section SECTION of the package PKG into the file OUT. SECTION\n"
                        "is BL, NK, MLO, userdata, system, Env, cache, Recovery, Extend1..Extend5\n"
                        "(any case) or the name of an Extend section. The section's check value is\n"

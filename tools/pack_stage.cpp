@@ -69,7 +69,7 @@ int RunStage(const std::vector<std::string>& args) {
 
 }  // namespace
 
-FLASHERY_PACK_COMMAND({kName, "PKG DIR", "unpack a package's preset application archives as the station does",
+FLASHERY_PACK_COMMAND({kName, "PKG DIR [--codepage N]", "unpack a package's preset application archives as the station does",
                        "Unpacks the application archives of the package PKG into the folder DIR as\n"
                        "the station unpacks them into its program folder: DIR/quillon is deleted\n"
                        "first, then every Extend section whose name contains \"zip\" is unpacked\n"

@@ -65,7 +65,7 @@ int RunVerify(const std::vector<std::string>& args) {
 
 }  // namespace
 
-FLASHERY_PACK_COMMAND({kName, "PKG [--settings downtoolcfg.ini]", "accept or reject a package as the station does",
+FLASHERY_PACK_COMMAND({kName, "PKG [--settings downtoolcfg.ini] [--codepage N]", "accept or reject a package as the station does",
                        "Opens and verifies PKG as the station's package check does: header, header\n"
                        "check, then every present section's check value in the station's order.\n"
                        "The station's messages are printed. With --settings, every Extend section\n"
