@@ -1,5 +1,6 @@
 #include "app/application.h"
 
+#include "config/station_codepage.h"
 #include "platform/program_folder.h"
 #include "text/record_file.h"
 
@@ -30,6 +31,7 @@ int Application::BeginStartup(const StartupOptions& opts) {
     prompter_.Prompt(startupProblem);
     return kExitCannotStart;
   }
+  codepage = StationCodepage(appFolder);
   commandLineMode = opts.commandLineMode;
   return kExitOk;
 }

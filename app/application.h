@@ -23,6 +23,7 @@
 
 #include "app/startup.h"
 #include "config/settings.h"
+#include "platform/codepage.h"
 #include "platform/clock.h"
 #include "platform/single_instance.h"
 #include "text/language.h"
@@ -72,6 +73,8 @@ class Application {
   // Names of files moved aside while staging ("Upgrade_Backup/<n>.dy")
   // count up for the whole process.
   std::atomic<unsigned> backupCounter{0};
+  // The station's legacy code page (codePage in [Station]), read at startup.
+  Codepage codepage = Codepage::Gbk;
 
  private:
   Clock& clock_;

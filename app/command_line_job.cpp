@@ -58,7 +58,7 @@ UnattendedResult RunCommandLineJob(Application& app, HandsetBus& bus, LiveOutput
                 "no package is configured: set QFMfile in section [FilePath] of " +
                     JoinPath(app.appFolder, "downtoolcfg.ini"));
   std::string errorText;
-  PackageContext packageContext{app.texts, app.prompter()};
+  PackageContext packageContext{app.texts, app.prompter(), app.codepage};
   packageContext.stop = stop.get_token();
   const bool opened = OpenPackage(*package, packagePath, errorText, packageContext);
   if (!opened && stop.stop_requested()) return Stop(app, 1, "interrupted while verifying the package " + packagePath);
@@ -66,7 +66,7 @@ UnattendedResult RunCommandLineJob(Application& app, HandsetBus& bus, LiveOutput
     return Stop(app, 2, "the package " + packagePath + " was not accepted" + (errorText.empty() ? "" : ": " + errorText));
 
   // 3. Its preset applications, staged.
-  StagingContext stagingContext{app.texts, app.prompter(), app.backupCounter};
+  StagingContext stagingContext{app.texts, app.prompter(), app.backupCounter, app.codepage};
   if (StageAppPackages(*package, package->packagePath, app.appFolder, stagingContext) == 0)
     return Stop(app, 2, "the preset applications of " + packagePath + " could not be staged");
 
@@ -135,6 +135,7 @@ UnattendedResult RunCommandLineJob(Application& app, HandsetBus& bus, LiveOutput
     context.startTimeMs = clock.NowMs();
     context.listener = &live;
     context.log = &app.log;
+    context.codepage = app.codepage;
     bool ok = PortJob(context);
     results[static_cast<size_t>(port)] = ok ? 1 : 0;
     live.Finish(port, ok);

@@ -67,6 +67,7 @@ PortJobThreads::Body WindowStation::MakeJob(int port) {
     context.startTimeMs = startMs;
     context.view = view_;
     context.log = &app_.log;
+    context.codepage = app_.codepage;
     PortJob(context);
   };
 }

@@ -13,7 +13,9 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "text/station_texts.h"
 #include "text/text_ids.h"
+#include "text/text_table.h"
 
 namespace flashery {
 
@@ -42,10 +44,22 @@ std::string ShortName(const std::string& path) {
 }
 
 std::optional<std::string> MapName(PortDevice& dev, const std::string& setFolder,
-                                   const std::string& localPath, const std::string& root) {
-  auto name = MapToHandsetName(setFolder, localPath, root);
+                                   const std::string& localPath, const std::string& root, Codepage codepage) {
+  auto name = MapToHandsetName(setFolder, localPath, root, codepage);
   if (!name && !root.empty()) ReportMessage(dev.out, T(dev, kTextOutsideFileSets) + localPath);
   return name;
+}
+
+// Whether the entry's name can stand in the set's list (see the header);
+// when not, the message names the file and the set fails.
+bool NameCanBeSent(PortDevice& dev, const std::string& path, const std::string& name, Codepage codepage) {
+  std::optional<std::string> decoded = DiskNameToUtf8(name, codepage);
+  const char* fault = decoded ? ListNameFault(*decoded, codepage)
+                              : "the name is valid neither in UTF-8 nor in the station's code page";
+  if (!fault) return true;
+  std::string shown = IsValidUtf8(path) ? path : DirName(path) + "/" + decoded.value_or("?");
+  ReportMessage(dev.out, dev.texts().Get(station_text::kNameNotListable) + ": " + shown + " (" + fault + ")");
+  return false;
 }
 
 bool PrepareForSet(PortDevice& dev, const FileSetProfile& p) {
@@ -57,7 +71,8 @@ bool PrepareForSet(PortDevice& dev, const FileSetProfile& p) {
 
 }  // namespace
 
-bool TransferFileSet(PortDevice& dev, FileSetKind kind, const std::string& folder, int formatMode) {
+bool TransferFileSet(PortDevice& dev, FileSetKind kind, const std::string& folder, int formatMode,
+                     Codepage codepage) {
   const FileSetProfile& p = FileSetProfileFor(kind);
   const std::string label = T(dev, p.labelTextId);
   if (folder.size() < kMinFolderLength) {
@@ -75,7 +90,7 @@ bool TransferFileSet(PortDevice& dev, FileSetKind kind, const std::string& folde
   WriteLogText(dev.out, p.beginLogText);
   WriteLogText(dev.out, "\r\n");
   if (p.beginOnStatusLine) ShowStatusText(dev.out, p.beginLogText);
-  if (!CopyFolderToHandset(dev, folder, folder, p.handsetRoot)) {
+  if (!CopyFolderToHandset(dev, folder, folder, p.handsetRoot, codepage)) {
     ReportMessage(dev.out, label + T(dev, kTextTransferFailed));
     return false;
   }
@@ -85,28 +100,29 @@ bool TransferFileSet(PortDevice& dev, FileSetKind kind, const std::string& folde
 }
 
 bool CopyFolderToHandset(PortDevice& dev, const std::string& setFolder, const std::string& folder,
-                         const std::string& root) {
+                         const std::string& root, Codepage codepage) {
   if (!IsDirectory(folder)) return true;
   bool listed = false;
   std::vector<DirEntry> entries = ListFolder(folder, &listed);
   if (!listed) return false;
   for (const DirEntry& e : entries) {
     std::string path = JoinPath(folder, e.name);
+    if (!e.isDir && IsSkippedListFile(path)) continue;
+    if (!NameCanBeSent(dev, path, e.name, codepage)) return false;
     if (e.isDir) {
       bool created = false;
-      for (int i = 0; i < kAttempts && !created; ++i) created = CreateHandsetFolder(dev, setFolder, path, root);
+      for (int i = 0; i < kAttempts && !created; ++i) created = CreateHandsetFolder(dev, setFolder, path, root, codepage);
       if (!created) {
         ReportMessage(dev.out, T(dev, kTextFolderFailedTooOften));
         dev.clock().SleepMs(kGiveUpPauseMs);
         return false;
       }
-      if (!CopyFolderToHandset(dev, setFolder, path, root)) return false;
+      if (!CopyFolderToHandset(dev, setFolder, path, root, codepage)) return false;
       continue;
     }
-    if (IsSkippedListFile(path)) continue;
     bool copied = false;
     for (int i = 0; i < kAttempts && !copied; ++i) {
-      bool created = CreateHandsetFile(dev, setFolder, path, root);
+      bool created = CreateHandsetFile(dev, setFolder, path, root, codepage);
       bool sent = created && SendFileContent(dev, path);
       bool committed = CommitHandsetFile(dev);
       copied = created && sent && committed;
@@ -122,12 +138,12 @@ bool CopyFolderToHandset(PortDevice& dev, const std::string& setFolder, const st
 }
 
 bool CreateHandsetFolder(PortDevice& dev, const std::string& setFolder, const std::string& localPath,
-                         const std::string& root) {
+                         const std::string& root, Codepage codepage) {
   if (localPath.empty() || root.empty()) {
     ReportMessage(dev.out, T(dev, kTextEmptyPathOrRoot));
     return false;
   }
-  auto name = MapName(dev, setFolder, localPath, root);
+  auto name = MapName(dev, setFolder, localPath, root, codepage);
   if (!name) {
     ReportMessage(dev.out, T(dev, kTextOutsideFileSets) + localPath);
     return false;
@@ -142,9 +158,9 @@ bool CreateHandsetFolder(PortDevice& dev, const std::string& setFolder, const st
 }
 
 bool CreateHandsetFile(PortDevice& dev, const std::string& setFolder, const std::string& localPath,
-                       const std::string& root) {
+                       const std::string& root, Codepage codepage) {
   ProbeAlive(dev);
-  auto name = MapName(dev, setFolder, localPath, root);
+  auto name = MapName(dev, setFolder, localPath, root, codepage);
   if (!name) {
     ReportMessage(dev.out, T(dev, kTextOutsideFileSets) + localPath);
     return false;

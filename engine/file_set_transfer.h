@@ -21,6 +21,7 @@
 #include <string>
 
 #include "engine/file_set_profile.h"
+#include "platform/codepage.h"
 
 namespace flashery {
 
@@ -28,17 +29,18 @@ class PortDevice;
 
 // The whole set: its storage preparation when formatMode is 0, the walk,
 // its milestone and final message.
-bool TransferFileSet(PortDevice& dev, FileSetKind kind, const std::string& folder, int formatMode);
+bool TransferFileSet(PortDevice& dev, FileSetKind kind, const std::string& folder, int formatMode,
+                     Codepage codepage = Codepage::Gbk);
 
 // Copies the tree of `folder` (inside the set folder `setFolder`) under
 // the handset root `root`.
 bool CopyFolderToHandset(PortDevice& dev, const std::string& setFolder, const std::string& folder,
-                         const std::string& root);
+                         const std::string& root, Codepage codepage = Codepage::Gbk);
 
 bool CreateHandsetFolder(PortDevice& dev, const std::string& setFolder, const std::string& localPath,
-                         const std::string& root);
+                         const std::string& root, Codepage codepage = Codepage::Gbk);
 bool CreateHandsetFile(PortDevice& dev, const std::string& setFolder, const std::string& localPath,
-                       const std::string& root);
+                       const std::string& root, Codepage codepage = Codepage::Gbk);
 // Sends the file's bytes; sets dev.fileSize and accumulates dev.fileCheck.
 bool SendFileContent(PortDevice& dev, const std::string& localPath);
 // EndFile with dev.fileSize and dev.fileCheck (both 0 afterwards).

@@ -53,7 +53,7 @@ bool ContainsNoCase(std::string_view hay, std::string_view needle) {
 }  // namespace
 
 std::optional<std::string> MapToHandsetName(std::string_view setFolder, std::string_view localPath,
-                                            std::string_view root) {
+                                            std::string_view root, Codepage codepage) {
   std::vector<std::string_view> path = Components(localPath);
   std::vector<std::string_view> set = Components(setFolder);
   // Where the search starts: the set's own marker folder, else below the set.
@@ -82,9 +82,10 @@ std::optional<std::string> MapToHandsetName(std::string_view setFolder, std::str
   std::string name(root);
   for (size_t i = found + 1; i < path.size(); ++i) {
     if (i > found + 1) name += "//";
-    name += path[i];
+    std::optional<std::string> component = DiskNameToUtf8(path[i], codepage);
+    if (!component) return std::nullopt;
+    name += *component;
   }
-  if (!IsValidUtf8(name)) name = DecodeToUtf8(name);
   if (name.size() > kHandsetNameMaxBytes) return std::nullopt;
   return name;
 }

@@ -26,15 +26,19 @@
 #include <string>
 #include <string_view>
 
+#include "platform/codepage.h"
+
 namespace flashery {
 
 constexpr size_t kHandsetNameMaxBytes = 259;
 
 // The handset name of `localPath` (a path inside `setFolder`) under `root`;
-// nullopt when no marker folder is found, the root is empty or the name
-// would be too long.
+// nullopt when no marker folder is found, the root is empty, the name
+// would be too long or a component is valid neither in UTF-8 nor in
+// `codepage` (a name on this disk that is not UTF-8 was written in the
+// station's code page and is decoded from it, component by component).
 std::optional<std::string> MapToHandsetName(std::string_view setFolder, std::string_view localPath,
-                                            std::string_view root);
+                                            std::string_view root, Codepage codepage = Codepage::Gbk);
 
 // A local file that is never copied: its full path contains
 // "quilfile_pc.txt" or "resfile_pc.txt" (the sets' reference lists; the

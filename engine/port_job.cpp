@@ -261,7 +261,7 @@ void Job::FileSetsAndCompletion() {
   }
   if (fileSetsWanted_ && in_.brandSelected && ok_) {
     Sleep(kFileSetPauseMs);
-    ok_ = TransferFileSet(dev(), FileSetKind::Brand, sel_->brandFolder, formatMode);
+    ok_ = TransferFileSet(dev(), FileSetKind::Brand, sel_->brandFolder, formatMode, c_.codepage);
   } else if (formatMode == 0 && ok_ && isT745_) {
     bool prepared = PrepareStorageArea(dev(), 4);
     if (prepared) {
@@ -280,12 +280,12 @@ void Job::FileSetsAndCompletion() {
   }
   if (in_.resourcesSelected && ok_) {
     Sleep(kFileSetPauseMs);
-    ok_ = TransferFileSet(dev(), FileSetKind::Resources, sel_->resourcesFolder, formatMode);
+    ok_ = TransferFileSet(dev(), FileSetKind::Resources, sel_->resourcesFolder, formatMode, c_.codepage);
   }
   if (in_.gpsSelected) {
     if (!ok_) return;
     Sleep(kFileSetPauseMs);
-    ok_ = TransferFileSet(dev(), FileSetKind::Gps, sel_->gpsFolder, formatMode);
+    ok_ = TransferFileSet(dev(), FileSetKind::Gps, sel_->gpsFolder, formatMode, c_.codepage);
   }
   if (!ok_) return;
   Sleep(kFileSetPauseMs);

@@ -53,6 +53,7 @@
 #include "device/transport.h"
 #include "engine/job_plan.h"
 #include "package/qfm_package.h"
+#include "platform/codepage.h"
 
 namespace flashery {
 
@@ -83,6 +84,7 @@ struct PortJobContext {
   LogFile* log = nullptr;
   std::stop_token stopped{};        // the operator's stop, in effect
   Clock* stationClock = nullptr;    // start and elapsed times; null: clock
+  Codepage codepage = Codepage::Gbk;  // the station's legacy code page (file-set names)
 };
 
 // What the job reads from its snapshots.

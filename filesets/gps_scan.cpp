@@ -26,6 +26,8 @@ SetScanResult GpsScanJob(const ScanContext& ctx) {
   auto ref = ResolvePathNoCase(*gps, std::string(kQuilmapFolderName) + "/" + kGpsReferenceList);
   if (!ref) return FailScan(ctx, kSet, {kTextGpsListMissing, {}});
   ListProbe probe = ExamineList(*ref, kGpsMarker, ctx.systemCodepage);
+  if (probe.undecodable)
+    return FailScan(ctx, kSet, {kTextGpsListingFailed, UndecodableListDetail(*ref, probe.codepage)});
   if (!probe.ok) return FailScan(ctx, kSet, {kTextGpsListMissing, {}});
 
   std::string missing;
@@ -36,9 +38,11 @@ SetScanResult GpsScanJob(const ScanContext& ctx) {
   std::string quilmap = DirName(*ref);
   std::string logical = std::string("\\") + kGpsFolderName + "\\" + kQuilmapFolderName;
   ListOptions options = CurrentListOptions(probe, kGpsReferenceList, kGpsCurrentList, kGpsAnchor, logical);
-  switch (ListAndCompare(quilmap, *ref, JoinPath(quilmap, kGpsCurrentList), options, ctx.systemCodepage)) {
+  ListRefusal refused;
+  switch (ListAndCompare(quilmap, *ref, JoinPath(quilmap, kGpsCurrentList), options, ctx.systemCodepage, &refused)) {
     case SetListing::Matches: break;
-    case SetListing::ListFailed: return FailScan(ctx, kSet, {kTextGpsListingFailed, {}});
+    case SetListing::ListFailed:
+      return FailScan(ctx, kSet, {kTextGpsListingFailed, RefusedNameDetail(ctx.texts, refused)});
     case SetListing::Differs: return FailScan(ctx, kSet, {kTextGpsMismatch, {}});
   }
 

@@ -14,68 +14,51 @@ size_t SequenceLength(std::string_view s, size_t i) {
   return IsValidUtf8(s.substr(i, len)) ? len : 0;
 }
 
-// Valid UTF-8 with every malformed byte replaced by '?'.
-std::string SanitizeUtf8(std::string_view s) {
-  std::string out;
-  out.reserve(s.size());
-  for (size_t i = 0; i < s.size();) {
-    size_t len = SequenceLength(s, i);
-    if (len == 0) {
-      out += '?';
-      ++i;
-    } else {
-      out.append(s.substr(i, len));
-      i += len;
-    }
-  }
-  return out;
-}
-
-// One character (a well-formed UTF-8 sequence) in `cp`, or "?".
-std::string EncodeCharacter(std::string_view ch, Codepage cp) {
-  if (ch.size() == 1) return std::string(ch);
-  if (auto e = EncodeFromUtf8(ch, cp)) return *e;
-  return "?";
-}
-
-// Valid UTF-8 text in `cp`, character by character when the whole text
-// does not convert.
-std::string EncodeValidUtf8(std::string_view s, Codepage cp) {
-  if (cp == Codepage::Utf8 || IsAscii(s)) return std::string(s);
-  if (auto e = EncodeFromUtf8(s, cp)) return *e;
-  std::string out;
-  for (size_t i = 0; i < s.size();) {
-    size_t len = SequenceLength(s, i);
-    out += EncodeCharacter(s.substr(i, len), cp);
-    i += len;
-  }
-  return out;
+// The bytes of one character (a well-formed UTF-8 sequence) in `cp`; a
+// character `cp` cannot hold counts as one byte, as the original's 8-bit
+// functions give it.
+size_t CharacterBytes(std::string_view ch, Codepage cp) {
+  if (ch.size() == 1 || cp == Codepage::Utf8) return ch.size();
+  if (auto e = EncodeFromUtf8(ch, cp)) return e->size();
+  return 1;
 }
 
 }  // namespace
 
 Codepage DetectListCodepage(std::string_view bytes, Codepage system) {
-  if (!IsAscii(bytes) && IsValidUtf8(bytes)) return Codepage::Utf8;
-  return system;
+  return HasUtf8Bom(bytes) ? Codepage::Utf8 : system;
 }
 
-std::string EncodeForList(std::string_view name, Codepage cp) {
-  if (IsValidUtf8(name)) return EncodeValidUtf8(name, cp);
-  // Not UTF-8: a name already in the legacy code page (for example one
-  // unpacked from an archive made on the original platform) is kept.
-  if (cp != Codepage::Utf8 && ConvertCodepage(name, cp, Codepage::Utf8)) return std::string(name);
-  return EncodeValidUtf8(SanitizeUtf8(name), cp);
+std::optional<std::string> DecodeListText(std::string_view bytes, Codepage system) {
+  if (HasUtf8Bom(bytes)) return DecodeStrict(bytes.substr(kUtf8Bom.size()), Codepage::Utf8);
+  return DecodeStrict(bytes, system);
+}
+
+std::optional<std::string> EncodeForList(std::string_view name, Codepage cp) {
+  if (!IsValidUtf8(name)) return std::nullopt;
+  if (cp == Codepage::Utf8 || IsAscii(name)) return std::string(name);
+  return EncodeFromUtf8(name, cp);
 }
 
 size_t SystemLength(std::string_view text, Codepage system) {
   if (IsAscii(text)) return text.size();
-  return EncodeForList(text, system).size();
+  if (auto e = EncodeForList(text, system)) return e->size();
+  size_t bytes = 0;
+  for (size_t i = 0; i < text.size();) {
+    size_t len = SequenceLength(text, i);
+    if (len == 0) len = 1;  // a stray byte counts as itself
+    bytes += CharacterBytes(text.substr(i, len), system);
+    i += len;
+  }
+  return bytes;
 }
 
 std::vector<std::string> ReadListRecords(std::string_view bytes, Codepage system, size_t maxBytes) {
   std::vector<std::string> records;
   if (maxBytes < 2) maxBytes = 2;
-  std::string text = FromTextMode(DecodeToUtf8(bytes, system));
+  std::optional<std::string> decoded = DecodeListText(bytes, system);
+  if (!decoded) return {std::string(1, '\0')};
+  std::string text = FromTextMode(*decoded);
   size_t pos = 0;
   while (pos < text.size()) {
     size_t end = text.find('\n', pos);
@@ -95,7 +78,7 @@ std::vector<std::string> ReadListRecords(std::string_view bytes, Codepage system
       size_t len = SequenceLength(line, i);
       if (len == 0) len = 1;  // cannot happen after decoding; keeps the loop moving
       std::string_view ch = line.substr(i, len);
-      size_t chBytes = len == 1 ? 1 : EncodeCharacter(ch, system).size();
+      size_t chBytes = CharacterBytes(ch, system);
       if (pieceBytes + chBytes > maxBytes) {
         records.push_back(std::move(piece));
         piece.clear();

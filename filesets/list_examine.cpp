@@ -13,7 +13,12 @@ ListProbe ExamineList(const std::string& listPath, const std::string& marker, Co
   auto bytes = ReadWholeFile(listPath, kMaxListBytes);
   if (!bytes) return probe;
   probe.codepage = DetectListCodepage(*bytes, system);
-  std::string text = DecodeToUtf8(*bytes, system);
+  std::optional<std::string> decoded = DecodeListText(*bytes, system);
+  if (!decoded) {
+    probe.undecodable = true;
+    return probe;
+  }
+  std::string text = std::move(*decoded);
   for (char& c : text)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   probe.ok = true;

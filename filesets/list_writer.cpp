@@ -5,6 +5,7 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <optional>
 
 #include "filesets/list_codepage.h"
 #include "package/crc16.h"
@@ -43,32 +44,56 @@ std::string ToStationPath(const std::string& path) {
 
 namespace {
 
-// A name as the list may carry it. Names on this disk may hold characters
-// the original platform never allows in a name: a line break would split
-// one entry into several lines (a name could forge an entry), a '\' would
-// pose as a path separator. Those characters are written as '?', which no
-// name of the original platform holds either. A name that is not UTF-8 is
-// read as the legacy code page when it is valid there.
-std::string SafeName(const std::string& name, Codepage listCodepage) {
-  std::string out = name;
-  if (!IsValidUtf8(out)) {
-    Codepage legacy = listCodepage == Codepage::Utf8 ? Codepage::Gbk : listCodepage;
-    out = DecodeToUtf8(out, legacy);
-  }
-  for (char& c : out) {
-    unsigned char u = static_cast<unsigned char>(c);
-    if (u < 0x20 || u == 0x7F || c == '\\') c = '?';
+// A name found on the disk as the operator can read it in a message: bytes
+// that are not valid UTF-8 outside printable ASCII as \xNN.
+std::string Readable(const std::string& name) {
+  if (IsValidUtf8(name)) return name;
+  std::string out;
+  for (unsigned char c : name) {
+    if (c >= 0x20 && c < 0x7F) {
+      out += static_cast<char>(c);
+    } else {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02X", c);
+      out += buf;
+    }
   }
   return out;
 }
 
 struct Walk {
   const ListOptions& options;
+  ListRefusal* refused;
   std::string out;  // the list text of this call, LF line ends, list code page
 
-  void Line(const std::string& utf8Line) {
-    out += EncodeForList(utf8Line, options.codepage);
+  bool Refuse(const std::string& name, const char* reason) {
+    if (refused) *refused = {name, reason};
+    return false;
+  }
+
+  bool Line(const std::string& utf8Line) {
+    std::optional<std::string> encoded = EncodeForList(utf8Line, options.codepage);
+    if (!encoded) return Refuse(utf8Line, "the line cannot be written in the list's code page");
+    out += *encoded;
     out += '\n';
+    return true;
+  }
+
+  // The name of a listed entry as UTF-8, or nullopt (refused) when the list
+  // cannot hold it: see ListNameFault.
+  std::optional<std::string> ListableName(const std::string& diskName, const std::string& logicalFolder) {
+    std::string shown = logicalFolder;
+    if (shown.empty() || shown.back() != '\\') shown += '\\';
+    std::optional<std::string> name = DiskNameToUtf8(diskName, options.codepage);
+    if (!name) {
+      Refuse(shown + Readable(diskName), "the name is valid neither in UTF-8 nor in the list's code page");
+      return std::nullopt;
+    }
+    if (const char* fault = ListNameFault(*name, options.codepage)) {
+      Refuse(shown + *name, fault);
+      return std::nullopt;
+    }
+    return name;
   }
 
   // Own name in plain naming, the path below the anchor in relative naming.
@@ -83,14 +108,15 @@ struct Walk {
     if (!readable) return false;
     for (const auto& e : entries) {
       std::string full = JoinPath(folder, e.name);
-      std::string safe = SafeName(e.name, options.codepage);
       std::string logical = logicalFolder;
       if (logical.empty() || logical.back() != '\\') logical += '\\';
-      logical += safe;
       if (e.isDir) {
         if (e.isLink || options.filter.ExcludesFolder(e.name)) continue;
-        std::string name = EntryName(safe, logical);
-        if (!name.empty()) Line(FolderHeaderLine(name));
+        std::optional<std::string> safe = ListableName(e.name, logicalFolder);
+        if (!safe) return false;
+        logical += *safe;
+        std::string name = EntryName(*safe, logical);
+        if (!name.empty() && !Line(FolderHeaderLine(name))) return false;
         if (!Folder(full, logical, depth + 1)) return false;
         continue;
       }
@@ -100,10 +126,13 @@ struct Walk {
         if (options.filter.removeThumbnails && IsThumbnailCache(e.name)) ::unlink(full.c_str());
         continue;
       }
-      std::string name = EntryName(safe, logical);
+      std::optional<std::string> safe = ListableName(e.name, logicalFolder);
+      if (!safe) return false;
+      logical += *safe;
+      std::string name = EntryName(*safe, logical);
       if (name.empty()) continue;
       uint32_t check = options.withCheck ? FileCheckValue(full) : 0;
-      Line(FileListLine(name, static_cast<uint64_t>(st.st_size), options.withCheck, check));
+      if (!Line(FileListLine(name, static_cast<uint64_t>(st.st_size), options.withCheck, check))) return false;
     }
     return true;
   }
@@ -111,13 +140,18 @@ struct Walk {
 
 }  // namespace
 
-bool WriteList(const std::string& folder, const std::string& listPath, const ListOptions& options) {
+bool WriteList(const std::string& folder, const std::string& listPath, const ListOptions& options,
+               ListRefusal* refused) {
+  if (refused) *refused = {};
   if (folder.empty() || listPath.empty()) return false;
   std::string logical = options.naming.logicalFolder.empty() ? ToStationPath(folder) : options.naming.logicalFolder;
-  Walk walk{options, {}};
+  Walk walk{options, refused, {}};
   if (!walk.Folder(folder, logical, 0)) return false;
   std::string bytes;
-  bytes.reserve(walk.out.size() + walk.out.size() / 16);
+  bytes.reserve(walk.out.size() + walk.out.size() / 16 + kUtf8Bom.size());
+  struct stat listed {};
+  bool listEmpty = ::stat(listPath.c_str(), &listed) != 0 || listed.st_size == 0;
+  if (options.codepage == Codepage::Utf8 && listEmpty) bytes += kUtf8Bom;
   for (char c : walk.out) {
     if (c == '\n') bytes += '\r';
     bytes += c;

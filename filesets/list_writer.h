@@ -5,7 +5,17 @@
 // header. Files are listed as "<name>;<size>byte;0x<check>" (eight lower-case
 // hexadecimal digits of FileCheckValue) or "<name>;<size>byte", the size as
 // a signed 32-bit decimal number. Lines end in CR LF (text mode) and names
-// are written in the list's code page with '\' between path components.
+// are written in the list's code page with '\' between path components; a
+// UTF-8 list begins with the UTF-8 byte order mark (written when the list
+// file is still empty), which is how a list declares UTF-8.
+//
+// Names on this disk are UTF-8; one that is not valid UTF-8 is read in the
+// list's code page (a tool of the original platform wrote it). A listed
+// name the list cannot hold - a character its code page has no mapping for,
+// a '\' (which would pose as a path separator), CR, LF, TAB or another
+// control character (a line break would forge an entry) - is never written
+// as '?': the listing fails and says which name it refused, since two
+// different files would otherwise give the same list line.
 //
 // Naming: plain naming uses an entry's own name; relative naming its path
 // below the anchor. The path is the station's name of the entry - the listed
@@ -44,10 +54,19 @@ struct ListOptions {
   Codepage codepage = Codepage::Gbk;  // encoding of the names in the list
 };
 
+// A name the listing refused: its station path (the logical folder and the
+// name) and why, in English.
+struct ListRefusal {
+  std::string name;
+  std::string reason;
+};
+
 // Appends the listing of `folder` to `listPath` (the caller empties the list
 // first). False for an empty folder or list path, an unreadable folder, a
-// listing nested deeper than kMaxListDepth, or a failed write.
-bool WriteList(const std::string& folder, const std::string& listPath, const ListOptions& options);
+// listing nested deeper than kMaxListDepth, a refused name (then *refused,
+// when given, names it; otherwise it stays empty) or a failed write.
+bool WriteList(const std::string& folder, const std::string& listPath, const ListOptions& options,
+               ListRefusal* refused = nullptr);
 
 inline constexpr int kMaxListDepth = 64;
 

@@ -15,6 +15,7 @@ std::optional<ScanText> CheckResourcesLayout(const ScanContext& ctx, const std::
   auto ref = ResolveNoCase(folder, kResourcesReferenceList);
   if (!ref) return ScanText{kTextResourcesListMissing, {}};
   ListProbe probe = ExamineList(*ref, kResourcesMarker, ctx.systemCodepage);
+  if (probe.undecodable) return ScanText{kTextResourcesListingFailed, UndecodableListDetail(*ref, probe.codepage)};
   if (!probe.ok) return ScanText{kTextResourcesListMissing, {}};
 
   std::string missing;
@@ -24,9 +25,11 @@ std::optional<ScanText> CheckResourcesLayout(const ScanContext& ctx, const std::
 
   ListOptions options =
       CurrentListOptions(probe, kResourcesReferenceList, kResourcesCurrentList, anchor, logicalFolder);
-  switch (ListAndCompare(folder, *ref, JoinPath(folder, kResourcesCurrentList), options, ctx.systemCodepage)) {
+  ListRefusal refused;
+  switch (ListAndCompare(folder, *ref, JoinPath(folder, kResourcesCurrentList), options, ctx.systemCodepage,
+                         &refused)) {
     case SetListing::Matches: return std::nullopt;
-    case SetListing::ListFailed: return ScanText{kTextResourcesListingFailed, {}};
+    case SetListing::ListFailed: return ScanText{kTextResourcesListingFailed, RefusedNameDetail(ctx.texts, refused)};
     case SetListing::Differs: break;
   }
   return ScanText{kTextResourcesMismatch, {}};

@@ -6,6 +6,8 @@
 #include "filesets/list_compare.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "text/station_texts.h"
+#include "text/text_table.h"
 
 namespace flashery {
 
@@ -21,16 +23,28 @@ ListOptions CurrentListOptions(const ListProbe& probe, const std::string& refere
 }
 
 SetListing ListAndCompare(const std::string& folder, const std::string& referencePath,
-                          const std::string& currentPath, const ListOptions& options, Codepage system) {
+                          const std::string& currentPath, const ListOptions& options, Codepage system,
+                          ListRefusal* refused) {
+  if (refused) *refused = {};
   if (PathExists(currentPath) && !IsDirectory(currentPath)) ::unlink(currentPath.c_str());
   if (!WriteWholeFile(currentPath, "")) return SetListing::ListFailed;
   SetListing result = SetListing::Matches;
-  if (!WriteList(folder, currentPath, options))
+  if (!WriteList(folder, currentPath, options, refused))
     result = SetListing::ListFailed;
   else if (!CompareLists(referencePath, currentPath, system).accepted)
     result = SetListing::Differs;
   ::unlink(currentPath.c_str());
   return result;
+}
+
+std::string RefusedNameDetail(const TextTable& texts, const ListRefusal& refused) {
+  if (refused.name.empty()) return {};
+  return " " + texts.Get(station_text::kNameNotListable) + ": " + refused.name + " (" + refused.reason + ")";
+}
+
+std::string UndecodableListDetail(const std::string& listPath, Codepage codepage) {
+  return std::string(" ") + listPath + " (not valid " + (codepage == Codepage::Utf8 ? "UTF-8" : CodepageName(codepage)) +
+         " text)";
 }
 
 const char* AnchorOf(SetKind kind) {

@@ -14,6 +14,8 @@
 
 namespace flashery {
 
+class TextTable;
+
 ListOptions CurrentListOptions(const ListProbe& probe, const std::string& referenceName,
                                const std::string& currentName, const std::string& anchor,
                                const std::string& logicalFolder);
@@ -24,8 +26,16 @@ enum class SetListing { Matches, ListFailed, Differs };
 // name removed so a link cannot redirect the write), lists `folder` into it,
 // compares it with the reference list and deletes it again, whatever the
 // outcome.
+// ListFailed because of a name the list cannot hold: *refused (when given)
+// names it.
 SetListing ListAndCompare(const std::string& folder, const std::string& referencePath,
-                          const std::string& currentPath, const ListOptions& options, Codepage system);
+                          const std::string& currentPath, const ListOptions& options, Codepage system,
+                          ListRefusal* refused = nullptr);
+
+// The detail a set's check shows after its failure text: the name the
+// listing refused and why; an undecodable reference list named by its path.
+std::string RefusedNameDetail(const TextTable& texts, const ListRefusal& refused);
+std::string UndecodableListDetail(const std::string& listPath, Codepage codepage);
 
 // The three kinds of set and the anchor of their relative names.
 enum class SetKind { Resources, Gps, Backup };

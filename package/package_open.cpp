@@ -3,6 +3,7 @@
 #include "package/package_identity.h"
 #include "package/package_messages.h"
 #include "package/package_verify.h"
+#include "text/station_texts.h"
 #include "text/prompter.h"
 #include "text/text_table.h"
 
@@ -16,6 +17,10 @@ bool ReadPackageHeader(const PackageFile& file, QfmHeader& header, const Package
   }
   if (!read.HasMagic()) {
     context.prompter.Prompt(context.texts.Get(package_text::kNotAPackage));
+    return false;
+  }
+  if (auto field = read.UndecodableText(context.legacy)) {
+    context.prompter.Prompt(context.texts.Get(station_text::kHeaderTextUndecodable) + ": " + *field);
     return false;
   }
   header = read;

@@ -1,6 +1,7 @@
 #include "package/qfm_header.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "package/crc16.h"
@@ -26,8 +27,37 @@ std::string QfmHeader::RawText(size_t at, size_t fieldBytes) const {
   return std::string(begin, end);
 }
 
+std::optional<std::string> QfmHeader::DecodedText(size_t at, size_t fieldBytes, Codepage legacy) const {
+  std::string raw = RawText(at, fieldBytes);
+  if (HasUtf8Bom(raw)) return DecodeStrict(std::string_view(raw).substr(kUtf8Bom.size()), Codepage::Utf8);
+  return DecodeStrict(raw, legacy);
+}
+
 std::string QfmHeader::Text(size_t at, size_t fieldBytes, Codepage legacy) const {
-  return DecodeToUtf8(RawText(at, fieldBytes), legacy);
+  if (auto text = DecodedText(at, fieldBytes, legacy)) return *text;
+  std::string out;
+  for (unsigned char c : RawText(at, fieldBytes)) {
+    if (c >= 0x20 && c < 0x7F) {
+      out += static_cast<char>(c);
+    } else {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02X", c);
+      out += buf;
+    }
+  }
+  return out;
+}
+
+std::optional<std::string> QfmHeader::UndecodableText(Codepage legacy) const {
+  if (!DecodedText(qfm::kProductName, qfm::kProductNameBytes, legacy)) return std::string("product name");
+  if (!DecodedText(qfm::kVersionName, qfm::kVersionNameBytes, legacy)) return std::string("version name");
+  for (QfmSectionKey key : kQfmCheckOrder) {
+    QfmSectionLayout l = QfmLayoutOf(key);
+    if (l.nameBytes != 0 && !DecodedText(l.nameAt, l.nameBytes, legacy))
+      return std::string(l.keyName) + (ExtendSlotOf(key) ? " " + std::to_string(ExtendSlotOf(key)) : "") +
+             " section name";
+  }
+  return std::nullopt;
 }
 
 std::string QfmHeader::ProductName(Codepage legacy) const {

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,9 +28,19 @@ struct QfmHeader {
   // The bytes of a text field up to its first zero byte (the whole field
   // when it has none).
   std::string RawText(size_t at, size_t fieldBytes) const;
-  // The same text as UTF-8: kept when it is valid UTF-8, else decoded from
-  // `legacy`.
+  // The same text as UTF-8. A header text is in the station's legacy code
+  // page, whether or not its bytes also happen to be valid UTF-8, unless
+  // the field declares UTF-8 by beginning with a UTF-8 byte order mark
+  // (which is dropped). nullopt when the bytes are not valid in that
+  // encoding.
+  std::optional<std::string> DecodedText(size_t at, size_t fieldBytes, Codepage legacy = Codepage::Gbk) const;
+  // DecodedText for display; a text that cannot be decoded shows every byte
+  // outside printable ASCII as \xNN (ReadPackageHeader refuses such a
+  // header, so an accepted package never shows one).
   std::string Text(size_t at, size_t fieldBytes, Codepage legacy = Codepage::Gbk) const;
+  // The name of the first text field that cannot be decoded ("product
+  // name", "version name", a section's key name), or nullopt.
+  std::optional<std::string> UndecodableText(Codepage legacy) const;
 
   std::string ProductName(Codepage legacy = Codepage::Gbk) const;
   std::string VersionName(Codepage legacy = Codepage::Gbk) const;

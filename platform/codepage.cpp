@@ -120,6 +120,38 @@ std::string DecodeCp1252(std::string_view bytes) {
 }
 
 }  // namespace
+std::optional<std::string> DecodeStrict(std::string_view bytes, Codepage cp) {
+  if (cp == Codepage::Utf8 || IsAscii(bytes)) {
+    if (!IsValidUtf8(bytes)) return std::nullopt;
+    return std::string(bytes);
+  }
+  return ConvertCodepage(bytes, cp, Codepage::Utf8);
+}
+
+bool HasUtf8Bom(std::string_view bytes) { return bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom; }
+
+bool CodepageHolds(std::string_view utf8, Codepage cp) {
+  if (IsAscii(utf8)) return true;
+  if (!IsValidUtf8(utf8)) return false;
+  return cp == Codepage::Utf8 || EncodeFromUtf8(utf8, cp).has_value();
+}
+
+const char* ListNameFault(std::string_view utf8Name, Codepage cp) {
+  for (unsigned char c : utf8Name) {
+    if (c == '\\') return "the name holds a '\\', the separator of list paths";
+    if (c == '\r' || c == '\n') return "the name holds a line break";
+    if (c == '\t') return "the name holds a tab";
+    if (c < 0x20 || c == 0x7F) return "the name holds a control character";
+  }
+  if (!CodepageHolds(utf8Name, cp)) return "the name holds a character the station's code page cannot hold";
+  return nullptr;
+}
+
+std::optional<std::string> DiskNameToUtf8(std::string_view name, Codepage cp) {
+  if (IsValidUtf8(name)) return std::string(name);
+  if (cp == Codepage::Utf8) return std::nullopt;
+  return ConvertCodepage(name, cp, Codepage::Utf8);
+}
 
 std::string DecodeToUtf8(std::string_view bytes, Codepage legacy, Codepage* detected) {
   if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&

@@ -1,10 +1,14 @@
 // Code pages. Every string inside the station is UTF-8. Files made on the
 // original platform may be in a legacy code page: GBK (Simplified Chinese),
 // Big5 (Traditional Chinese) or cp1252 (English). Readers take valid UTF-8
-// as it is and otherwise decode the legacy code page; writers of a file that
-// must match an existing one encode in that file's code page. Conversion is
-// done with iconv and is strict: a byte sequence that is not valid in the
-// code page fails instead of being replaced silently.
+// The station's legacy code page is a setting (config/station_codepage.h).
+// An encoding is decided once per source, never by trying each string: a zip
+// entry name by its UTF-8 flag, a package header or a list file by a UTF-8
+// byte order mark (else the code page). Writers of a file that must match an
+// existing one encode in that file's code page. Conversion is done with iconv
+// and is strict: a byte sequence that is not valid in the code page fails
+// instead of being replaced silently, and a character the code page cannot
+// hold is never written as '?'.
 #pragma once
 
 #include <optional>
@@ -25,7 +29,30 @@ bool IsAscii(std::string_view bytes);
 // `from` or cannot be represented in `to`.
 std::optional<std::string> ConvertCodepage(std::string_view bytes, Codepage from, Codepage to);
 
-// Text read from a file: a UTF-8 byte order mark is dropped; valid UTF-8 is
+// Bytes whose encoding is known, as UTF-8; nullopt when they are not valid
+// in `cp`. Never guesses and never replaces a byte.
+std::optional<std::string> DecodeStrict(std::string_view bytes, Codepage cp);
+
+// Whether the bytes begin with the UTF-8 byte order mark EF BB BF.
+bool HasUtf8Bom(std::string_view bytes);
+inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// Whether every character of the UTF-8 text has a mapping in `cp`.
+bool CodepageHolds(std::string_view utf8, Codepage cp);
+
+// Why a name (UTF-8) cannot stand as one entry of a list file in `cp`:
+// a character the code page cannot hold, a '\' (the list's path separator),
+// CR, LF, TAB or another control character; nullptr when it can.
+const char* ListNameFault(std::string_view utf8Name, Codepage cp);
+
+// A name found on this disk as UTF-8. The file system's names are UTF-8; a
+// name that is not valid UTF-8 was written in the legacy code page by a tool
+// of the original platform and is decoded strictly from `cp`. nullopt when
+// it is valid in neither.
+std::optional<std::string> DiskNameToUtf8(std::string_view name, Codepage cp);
+
+// Settings and language files only (their encoding is decided for the whole
+// file by what it is): a UTF-8 byte order mark is dropped; valid UTF-8 is
 // returned unchanged; otherwise the bytes are decoded from `legacy` and, if
 // they are not valid there either, from cp1252, which takes every byte
 // (the five it leaves undefined become the C1 controls of their value).

@@ -39,6 +39,11 @@ inline constexpr StationText kSettingsNotSaved{"settingsNotSaved", "The settings
 // A file the station reads could not be read (the file and the reason follow).
 inline constexpr StationText kFileUnreadable{"fileUnreadable", "A file cannot be read"};
 
+inline constexpr StationText kHeaderTextUndecodable{
+    "headerTextUndecodable", "A text of the package header is not valid in the station's code page"};
+inline constexpr StationText kNameNotListable{
+    "nameNotListable", "A name cannot stand in a list in the station's code page"};
+
 }  // namespace station_text
 
 // Every station text, for the language file checks.
@@ -49,6 +54,8 @@ inline constexpr std::array kAllStationTexts{
     station_text::kSettingsUnreadable,
     station_text::kSettingsNotSaved,
     station_text::kFileUnreadable,
+    station_text::kHeaderTextUndecodable,
+    station_text::kNameNotListable,
 };
 
 }  // namespace flashery

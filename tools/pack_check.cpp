@@ -57,7 +57,7 @@ bool ParseSets(const std::string& text, Sets& sets) {
 }
 
 int RunCheck(const std::vector<std::string>& args) {
-  ParsedArgs a = ParseArgs(args, {"sets", "home", "answer"});
+  ParsedArgs a = ParseArgs(args, {"sets", "home", "answer", "codepage"});
   if (!a.error.empty()) return Fail(kName, a.error, kUsage);
   if (a.positional.size() != 1) return Fail(kName, "expects one resource folder (see --help)", kUsage);
   const std::string& root = a.positional[0];
@@ -78,13 +78,16 @@ int RunCheck(const std::vector<std::string>& args) {
     return Fail(kName, "not a folder: " + home, kUsage);
   }
 
+  std::string cpError;
+  std::optional<Codepage> codepage = CommandCodepage(a, cpError, a.Get("home").value_or(""));
+  if (!codepage) return Fail(kName, cpError, kUsage);
   DownloadSelection selection;
   LoadSettings(home, selection);
   selection.resourceFolder = root;
   TextTable texts = StationTexts();
   AnsweringPrompter prompter(answer == "ok" ? kAnswerOk : kAnswerCancel);
   ConsoleScanReporter reporter(stdout, texts);
-  ScanContext ctx{root, home, texts, prompter, reporter};
+  ScanContext ctx{root, home, texts, prompter, reporter, *codepage};
 
   bool allOk = true;
   if (sets.package) {
@@ -120,7 +123,7 @@ int RunCheck(const std::vector<std::string>& args) {
 
 }  // namespace
 
-FLASHERY_PACK_COMMAND({kName, "DIR [--sets package,resources,gps] [--home APPDIR] [--answer ok|cancel]",
+FLASHERY_PACK_COMMAND({kName, "DIR [--sets package,resources,gps] [--home APPDIR] [--answer ok|cancel] [--codepage N]",
                        "check a whole resource folder as the station's scan does",
                        "Runs the station's checks over the resource folder DIR and prints their\n"
                        "messages: the package (exactly one *.QFM, verified, its application\n"

@@ -13,15 +13,18 @@ namespace {
 constexpr const char* kName = "compare";
 
 int RunCompare(const std::vector<std::string>& args) {
-  ParsedArgs a = ParseArgs(args, {});
+  ParsedArgs a = ParseArgs(args, {"codepage"});
   if (!a.error.empty()) return Fail(kName, a.error, kUsage);
+  std::string cpError;
+  std::optional<Codepage> codepage = CommandCodepage(a, cpError);
+  if (!codepage) return Fail(kName, cpError, kUsage);
   if (a.positional.size() != 2) return Fail(kName, "expects REF and CUR (see --help)", kUsage);
   const std::string& ref = a.positional[0];
   const std::string& cur = a.positional[1];
   for (const auto& p : {ref, cur})
     if (!IsRegularFile(p)) return Fail(kName, "cannot read " + p, kUsage);
 
-  ListComparison c = CompareLists(ref, cur);
+  ListComparison c = CompareLists(ref, cur, *codepage);
   switch (c.verdict) {
     case ListVerdict::Identical: std::printf("accepted: the lists are identical\n"); return kGood;
     case ListVerdict::Accepted: std::printf("accepted: every entry of %s is in %s\n", ref.c_str(), cur.c_str()); return kGood;
@@ -43,7 +46,7 @@ int RunCompare(const std::vector<std::string>& args) {
 
 }  // namespace
 
-FLASHERY_PACK_COMMAND({kName, "REF CUR", "accept or refuse a current list against a reference list",
+FLASHERY_PACK_COMMAND({kName, "REF CUR [--codepage N]", "accept or refuse a current list against a reference list",
                        "Compares the current list CUR with the reference list REF as the station's\n"
                        "check does: identical bytes pass at once; otherwise every line of REF must\n"
                        "be in CUR (case aside) - in step, or anywhere after the point where the\n"

@@ -26,12 +26,15 @@ std::string BaseName(const std::string& path) {
 int RunCreate(const std::vector<std::string>& args) {
   const std::vector<std::string> known = {"product", "version", "bl", "nk", "mlo", "system", "userdata",
                                           "cache", "recovery", "env", "extend", "system-name", "bl-name",
-                                          "nk-name"};
+                                          "nk-name", "codepage"};
   ParsedArgs a = ParseArgs(args, known, {"extend"});
   if (!a.error.empty()) return Fail(kName, a.error, kUsage);
   if (a.positional.size() != 1) return Fail(kName, "expects one output path (see --help)", kUsage);
   std::optional<std::string> product = a.Get("product"), version = a.Get("version");
   if (!product || !version) return Fail(kName, "--product and --version are required", kUsage);
+  std::string cpError;
+  std::optional<Codepage> codepage = CommandCodepage(a, cpError);
+  if (!codepage) return Fail(kName, cpError, kUsage);
 
   PackageContents contents{*product, *version, {}};
   struct Fixed {
@@ -65,14 +68,14 @@ int RunCreate(const std::vector<std::string>& args) {
   }
 
   const std::string& out = a.positional[0];
-  PackageWriteResult written = WritePackage(out, contents);
+  PackageWriteResult written = WritePackage(out, contents, *codepage);
   if (!written.ok) return Fail(kName, written.error, kUsage);
 
   TextTable texts = StationTexts();
   ConsolePrompter prompter;
   QfmPackage package;
   std::string error;
-  if (!OpenPackage(package, out, error, PackageContext{texts, prompter})) {
+  if (!OpenPackage(package, out, error, PackageContext{texts, prompter, *codepage})) {
     return Fail(kName, "the written package is not accepted: " + error, kRejected);
   }
   std::printf("%s: %llu bytes, %zu sections\n", out.c_str(), static_cast<unsigned long long>(written.fileSize),
@@ -86,7 +89,7 @@ int RunCreate(const std::vector<std::string>& args) {
 FLASHERY_PACK_COMMAND({kName,
                        "OUT --product P --version V [--bl F] [--nk F] [--mlo F] [--system F] [--userdata F] "
                        "[--cache F] [--recovery F] [--env F] [--extend NAME=F]... [--system-name N] "
-                       "[--bl-name N] [--nk-name N]",
+                       "[--bl-name N] [--nk-name N] [--codepage N]",
                        "write a QFM package from image files, check values computed",
                        "Writes the package OUT: the 828-byte header, then each given file as its\n"
                        "section in the order BL, NK, MLO, userdata, system, Env, Extend 1..5, cache,\n"
@@ -94,9 +97,11 @@ FLASHERY_PACK_COMMAND({kName,
                        "section (at most five) under NAME; the station binds it to the code its\n"
                        "settings give NAME, or stages it when it is an application archive. The\n"
                        "names of the BL, NK and system sections default to their file names.\n"
-                       "Texts are stored in GBK and must fit their fields: product 33 bytes, version\n"
-                       "53, section names 31, Extend names 29. The finished package is opened as the\n"
-                       "station opens it.\n"
+                       "Texts are stored in the station's code page (--codepage 936 GBK, 950 Big5 or\n"
+                       "1252; default: the program folder's setting, else 936), as the original tools\n"
+                       "store them, and must fit their fields: product 33 bytes, version 53, section\n"
+                       "names 31, Extend names 29. A text the code page cannot hold is refused. The\n"
+                       "finished package is opened as the station opens it.\n"
                        "Exit status: 0 written and accepted, 2 bad arguments or unreadable input.",
                        &RunCreate});
 

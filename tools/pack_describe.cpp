@@ -17,31 +17,34 @@ namespace {
 constexpr const char* kName = "inspect";
 
 int RunInspect(const std::vector<std::string>& args) {
-  ParsedArgs a = ParseArgs(args, {});
+  ParsedArgs a = ParseArgs(args, {"codepage"});
   if (!a.error.empty()) return Fail(kName, a.error, kUsage);
   if (a.positional.size() != 1) return Fail(kName, "expects one package path (see --help)", kUsage);
   const std::string& path = a.positional[0];
+  std::string cpError;
+  std::optional<Codepage> codepage = CommandCodepage(a, cpError);
+  if (!codepage) return Fail(kName, cpError, kUsage);
   std::optional<PackageFile> file = PackageFile::Open(path);
   TextTable texts = StationTexts();
   if (!file) return Fail(kName, StationText(texts, package_text::kCannotOpen) + ": " + path, kUsage);
   ConsolePrompter prompter;
-  PackageContext context{texts, prompter};
+  PackageContext context{texts, prompter, *codepage};
   QfmHeader h;
   if (!ReadPackageHeader(*file, h, context)) {
     return Fail(kName, StationText(texts, package_text::kHeaderUnreadable) + ": " + path, kUsage);
   }
   const uint32_t computed = h.ComputeHeaderCheck();
   std::printf("package       %s\n", path.c_str());
-  std::printf("product       %s\n", h.ProductName().c_str());
-  std::printf("version       %s\n", h.VersionName().c_str());
+  std::printf("product       %s\n", h.ProductName(*codepage).c_str());
+  std::printf("version       %s\n", h.VersionName(*codepage).c_str());
   std::printf("package size  %" PRIu32 " (file %" PRIu64 ")\n", h.PackageSize(), file->size());
   std::printf("header check  0x%08" PRIX32 " (computed 0x%08" PRIX32 ", %s)\n", h.HeaderCheck(), computed,
               computed == h.HeaderCheck() ? "good" : "MISMATCH");
   std::printf("info          %s\n\n",
-              BuildInfoText(texts, h.VersionName(), h.SystemName()).c_str());
+              BuildInfoText(texts, h.VersionName(*codepage), h.SystemName(*codepage)).c_str());
   std::printf("%-9s %-7s %-10s %-10s %-10s %s\n", "section", "present", "offset", "size", "check", "name");
   for (QfmSectionKey key : kQfmCheckOrder) {
-    QfmSection s = SectionFromHeader(h, key);
+    QfmSection s = SectionFromHeader(h, key, *codepage);
     const bool inFile = file->Holds(s.offset, s.size);
     std::printf("%-9s %-7d 0x%08" PRIX32 " %-10" PRIu32 " 0x%08" PRIX32 " %s%s\n", SectionLabel(key).c_str(),
                 s.present, s.offset, s.size, s.checkValue, s.name.c_str(),
@@ -52,7 +55,7 @@ int RunInspect(const std::vector<std::string>& args) {
 
 }  // namespace
 
-FLASHERY_PACK_COMMAND({kName, "PKG", "print a package's header, sections and info line",
+FLASHERY_PACK_COMMAND({kName, "PKG [--codepage N]", "print a package's header, sections and info line",
                        "Prints the header fields of the package PKG (product, version, stored size,\n"
                        "header check against the one computed), the info line the station shows\n"
                        "and every section's present byte, offset, size, stored check and name as\n"

@@ -25,10 +25,10 @@ constexpr const char* kName = "extract";
 
 // The key of SECTION: a section name, or the name of one of the package's
 // Extend sections.
-std::optional<QfmSectionKey> FindSection(const QfmHeader& h, const std::string& text) {
+std::optional<QfmSectionKey> FindSection(const QfmHeader& h, const std::string& text, Codepage codepage) {
   if (auto key = ParseSectionKey(text)) return key;
   for (int k = 1; k <= kQfmExtendSlots; ++k) {
-    if (SectionFromHeader(h, ExtendKey(k)).name == text) return ExtendKey(k);
+    if (SectionFromHeader(h, ExtendKey(k), codepage).name == text) return ExtendKey(k);
   }
   return std::nullopt;
 }
@@ -56,22 +56,25 @@ bool WriteAll(int fd, const uint8_t* data, size_t n) {
 }
 
 int RunExtract(const std::vector<std::string>& args) {
-  ParsedArgs a = ParseArgs(args, {});
+  ParsedArgs a = ParseArgs(args, {"codepage"});
   if (!a.error.empty()) return Fail(kName, a.error, kUsage);
   if (a.positional.size() != 3) return Fail(kName, "expects PKG SECTION OUT (see --help)", kUsage);
   const std::string &path = a.positional[0], &wanted = a.positional[1], &out = a.positional[2];
 
+  std::string cpError;
+  std::optional<Codepage> codepage = CommandCodepage(a, cpError);
+  if (!codepage) return Fail(kName, cpError, kUsage);
   TextTable texts = StationTexts();
   std::optional<PackageFile> file = PackageFile::Open(path);
   if (!file) return Fail(kName, StationText(texts, package_text::kCannotOpen) + ": " + path, kUsage);
   ConsolePrompter prompter;
   QfmHeader h;
-  if (!ReadPackageHeader(*file, h, PackageContext{texts, prompter})) {
+  if (!ReadPackageHeader(*file, h, PackageContext{texts, prompter, *codepage})) {
     return Fail(kName, StationText(texts, package_text::kHeaderUnreadable) + ": " + path, kUsage);
   }
   if (h.ComputeHeaderCheck() != h.HeaderCheck())
     return Fail(kName, StationText(texts, package_text::kRejected), kRejected);
-  std::optional<QfmSectionKey> key = FindSection(h, wanted);
+  std::optional<QfmSectionKey> key = FindSection(h, wanted, *codepage);
   if (!key) return Fail(kName, "no section named '" + wanted + "'", kUsage);
   if (!PartOfPackage(h, *key)) return Fail(kName, SectionLabel(*key) + " is not present in " + path, kRejected);
   const QfmSection s = SectionFromHeader(h, *key);
@@ -111,7 +114,7 @@ int RunExtract(const std::vector<std::string>& args) {
 
 }  // namespace
 
-FLASHERY_PACK_COMMAND({kName, "PKG SECTION OUT", "copy one section of a package into a file",
+FLASHERY_PACK_COMMAND({kName, "PKG SECTION OUT [--codepage N]", "copy one section of a package into a file",
                        "Copies the section SECTION of the package PKG into the file OUT. SECTION\n"
                        "is BL, NK, MLO, userdata, system, Env, cache, Recovery, Extend1..Extend5\n"
                        "(any case) or the name of an Extend section. The section's check value is\n"

@@ -1,7 +1,10 @@
 // flashery-pack list: lists a folder into a list file the way the station
 // lists a set, so a reference list made here is the list the station makes
-// of the same folder. Names are written in GBK unless --encoding says
-// otherwise; the original platform's thumbnail caches are left out (not
+// of the same folder. Names are written in the station's code page
+// (--codepage, else the program folder's setting, else GBK) unless
+// --encoding utf-8 asks for UTF-8 (with a byte order mark, which is how a
+// list declares UTF-8); a name the list cannot hold is refused (exit 1),
+// never written as '?'. The original platform's thumbnail caches are left out (not
 // deleted) unless --keep-thumbs, and so is the list file itself, with its
 // partner when it bears one of the station's list names.
 #include <unistd.h>
@@ -56,7 +59,7 @@ int RunList(const std::vector<std::string>& arguments) {
   std::vector<std::string> args = arguments;
   bool withCheck = TakeFlag(args, "--check");
   bool keepThumbs = TakeFlag(args, "--keep-thumbs");
-  ParsedArgs a = ParseArgs(args, {"relative", "encoding"});
+  ParsedArgs a = ParseArgs(args, {"relative", "encoding", "codepage"});
   if (!a.error.empty()) return Fail(kName, a.error, kUsage);
   if (a.positional.size() != 2) return Fail(kName, "expects FOLDER and OUT (see --help)", kUsage);
   std::string folder = Absolute(a.positional[0]);
@@ -66,10 +69,14 @@ int RunList(const std::vector<std::string>& arguments) {
   ListOptions options;
   options.withCheck = withCheck;
   options.filter = ToolFilter(BaseName(out), keepThumbs);
-  std::string encoding = a.Get("encoding").value_or("gbk");
-  if (EqualsNoCase(encoding, "gbk")) options.codepage = Codepage::Gbk;
+  std::string cpError;
+  std::optional<Codepage> codepage = CommandCodepage(a, cpError);
+  if (!codepage) return Fail(kName, cpError, kUsage);
+  options.codepage = *codepage;
+  std::string encoding = a.Get("encoding").value_or("codepage");
+  if (EqualsNoCase(encoding, "gbk")) options.codepage = Codepage::Gbk;  // the code page 936, as before
   else if (EqualsNoCase(encoding, "utf-8") || EqualsNoCase(encoding, "utf8")) options.codepage = Codepage::Utf8;
-  else return Fail(kName, "--encoding is gbk or utf-8", kUsage);
+  else if (!EqualsNoCase(encoding, "codepage")) return Fail(kName, "--encoding is codepage, gbk or utf-8", kUsage);
 
   if (auto relative = a.Get("relative")) {
     SetKind kind;
@@ -83,8 +90,10 @@ int RunList(const std::vector<std::string>& arguments) {
   }
 
   if (!WriteWholeFile(out, "")) return Fail(kName, "cannot write " + out, kUsage);
-  if (!WriteList(folder, out, options)) {
+  ListRefusal refused;
+  if (!WriteList(folder, out, options, &refused)) {
     ::unlink(out.c_str());
+    if (!refused.name.empty()) return Fail(kName, "refused " + refused.name + ": " + refused.reason, kRejected);
     return Fail(kName, "cannot list " + folder, kUsage);
   }
   std::printf("%s: listed %s\n", out.c_str(), folder.c_str());
@@ -93,13 +102,17 @@ int RunList(const std::vector<std::string>& arguments) {
 
 }  // namespace
 
-FLASHERY_PACK_COMMAND({kName, "FOLDER OUT [--check] [--relative gps|resources|backup] [--encoding gbk|utf-8] "
-                              "[--keep-thumbs]",
+FLASHERY_PACK_COMMAND({kName, "FOLDER OUT [--check] [--relative gps|resources|backup] [--codepage N] "
+                              "[--encoding codepage|gbk|utf-8] [--keep-thumbs]",
                        "list a folder into a list file as the station lists a set",
                        "Writes OUT, the listing of FOLDER and everything below it in the original\n"
                        "file system's order: \"FILE: <folder>\" before each folder's entries, then\n"
                        "\"<name>;<size>byte\" per file, or \"<name>;<size>byte;0x<check>\" with --check.\n"
-                       "Lines end in CR LF; names use '\\' and are written in GBK (or UTF-8).\n"
+                       "Lines end in CR LF; names use '\\' and are written in the station's code\n"
+                       "page: --codepage 936 (GBK), 950 (Big5) or 1252, default the program folder's\n"
+                       "setting, else 936; --encoding gbk is code page 936, utf-8 writes UTF-8 with a\n"
+                       "byte order mark. A name the list cannot hold - a character the code page\n"
+                       "lacks, '\\', CR, LF or TAB - is refused and named, never written as '?'.\n"
                        "--relative names every entry by its path below the set folder, as the\n"
                        "station does when a reference list holds the set's marker: gps (below GPS,\n"
                        "for GPS/QUILMAP), resources (below 内置资源), backup (below udisk_bak).\n"
@@ -107,7 +120,8 @@ FLASHERY_PACK_COMMAND({kName, "FOLDER OUT [--check] [--relative gps|resources|ba
                        "list that names them makes the station keep them); OUT itself is left out,\n"
                        "with its partner list when it is named resfile_pc.txt, quilfile_pc.txt or\n"
                        "their _cur.txt forms.\n"
-                       "Exit status: 0 written, 2 usage error or a folder that cannot be listed.",
+                       "Exit status: 0 written, 1 a name refused, 2 usage error or a folder that\n"
+                       "cannot be listed.",
                        &RunList});
 
 }  // namespace flashery::pack

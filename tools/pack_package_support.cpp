@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
+#include "config/station_codepage.h"
 #include "platform/paths.h"
 #include "platform/program_folder.h"
 #include "text/language.h"
@@ -97,6 +99,20 @@ TextTable StationTexts() {
 std::string StationText(const TextTable& texts, int id) {
   std::string t = texts.Get(id);
   return t.empty() ? "(text " + std::to_string(id) + ")" : t;
+}
+
+std::optional<Codepage> CommandCodepage(const ParsedArgs& args, std::string& error, const std::string& home) {
+  if (std::optional<std::string> given = args.Get("codepage")) {
+    char* end = nullptr;
+    long number = std::strtol(given->c_str(), &end, 10);
+    std::optional<Codepage> cp;
+    if (!given->empty() && end && *end == '\0' && number > 0 && number < 100000)
+      cp = CodepageOfNumber(static_cast<int32_t>(number));
+    if (!cp) error = "--codepage is 936, 950 or 1252";
+    return cp;
+  }
+  std::optional<std::string> folder = home.empty() ? ProgramFolder("") : std::optional<std::string>(home);
+  return folder ? StationCodepage(*folder) : Codepage::Gbk;
 }
 
 int Fail(const char* command, const std::string& message, int status) {

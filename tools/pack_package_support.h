@@ -10,6 +10,7 @@
 
 #include "package/qfm_layout.h"
 #include "package/qfm_package.h"
+#include "platform/codepage.h"
 #include "text/text_table.h"
 
 namespace flashery::pack {
@@ -42,6 +43,13 @@ std::string SectionLabel(QfmSectionKey key);
 TextTable StationTexts();
 // A text of the table, or "(text N)" when the table has none.
 std::string StationText(const TextTable& texts, int id);
+
+// The station's legacy code page for a command: --codepage N (936 GBK, 950
+// Big5 or 1252; any other value is a usage error: nullopt and *error set),
+// else the setting codePage of section [Station] in the downtoolcfg.ini of
+// `home` (the program folder - FLASHERY_HOME or the tool's folder - when
+// empty), else 936.
+std::optional<Codepage> CommandCodepage(const ParsedArgs& args, std::string& error, const std::string& home = "");
 
 // Writes "flashery-pack CMD: message" to stderr and returns `status`.
 int Fail(const char* command, const std::string& message, int status);

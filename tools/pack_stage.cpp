@@ -27,17 +27,20 @@ constexpr const char* kName = "stage";
 constexpr const char* kStagingFolderName = "quillon";
 
 int RunStage(const std::vector<std::string>& args) {
-  ParsedArgs a = ParseArgs(args, {});
+  ParsedArgs a = ParseArgs(args, {"codepage"});
   if (!a.error.empty()) return Fail(kName, a.error, kUsage);
   if (a.positional.size() != 2) return Fail(kName, "expects PKG DIR (see --help)", kUsage);
   const std::string &pkg = a.positional[0], &dir = a.positional[1];
 
+  std::string cpError;
+  std::optional<Codepage> codepage = CommandCodepage(a, cpError);
+  if (!codepage) return Fail(kName, cpError, kUsage);
   TextTable texts = StationTexts();
   std::optional<PackageFile> file = PackageFile::Open(pkg);
   if (!file) return Fail(kName, StationText(texts, package_text::kCannotOpen) + ": " + pkg, kUsage);
   ConsolePrompter prompter;
   QfmHeader header;
-  if (!ReadPackageHeader(*file, header, PackageContext{texts, prompter}))
+  if (!ReadPackageHeader(*file, header, PackageContext{texts, prompter, *codepage}))
     return Fail(kName, StationText(texts, package_text::kHeaderUnreadable) + ": " + pkg, kRejected);
   if (header.ComputeHeaderCheck() != header.HeaderCheck())
     return Fail(kName, StationText(texts, package_text::kRejected), kRejected);
@@ -47,7 +50,7 @@ int RunStage(const std::vector<std::string>& args) {
   if (IsDirectory(staging) && !RemoveTree(staging)) return Fail(kName, "cannot delete " + staging, kUsage);
 
   std::atomic<unsigned> backupCounter{0};
-  StagingContext context{texts, prompter, backupCounter};
+  StagingContext context{texts, prompter, backupCounter, *codepage};
   QfmPackage package;
   StagingReport report;
   int staged = StageAppPackages(package, pkg, dir, context, &report);
@@ -66,7 +69,7 @@ int RunStage(const std::vector<std::string>& args) {
 
 }  // namespace
 
-FLASHERY_PACK_COMMAND({kName, "PKG DIR", "unpack a package's preset application archives as the station does",
+FLASHERY_PACK_COMMAND({kName, "PKG DIR [--codepage N]", "unpack a package's preset application archives as the station does",
                        "Unpacks the application archives of the package PKG into the folder DIR as\n"
                        "the station unpacks them into its program folder: DIR/quillon is deleted\n"
                        "first, then every Extend section whose name contains \"zip\" is unpacked\n"

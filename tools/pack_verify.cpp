@@ -30,19 +30,22 @@ QfmExtensionTable ReadExtensionTable(const ProfileDocument& doc) {
 }
 
 int RunVerify(const std::vector<std::string>& args) {
-  ParsedArgs a = ParseArgs(args, {"settings"});
+  ParsedArgs a = ParseArgs(args, {"settings", "codepage"});
   if (!a.error.empty()) return Fail(kName, a.error, kUsage);
   if (a.positional.size() != 1) return Fail(kName, "expects one package path (see --help)", kUsage);
   const std::string& path = a.positional[0];
   std::optional<std::string> settings = a.Get("settings");
   if (settings && !IsRegularFile(*settings)) return Fail(kName, "cannot read " + *settings, kUsage);
 
+  std::string cpError;
+  std::optional<Codepage> codepage = CommandCodepage(a, cpError);
+  if (!codepage) return Fail(kName, cpError, kUsage);
   TextTable texts = StationTexts();
   ConsolePrompter prompter;
   QfmPackage package;
   std::string error;
   if (!IsRegularFile(path)) return Fail(kName, StationText(texts, package_text::kCannotOpen) + ": " + path, kUsage);
-  if (!OpenPackage(package, path, error, PackageContext{texts, prompter})) {
+  if (!OpenPackage(package, path, error, PackageContext{texts, prompter, *codepage})) {
     return Fail(kName, error.empty() ? StationText(texts, package_text::kRejected) : error, kRejected);
   }
   if (settings) {
@@ -62,7 +65,7 @@ int RunVerify(const std::vector<std::string>& args) {
 
 }  // namespace
 
-FLASHERY_PACK_COMMAND({kName, "PKG [--settings downtoolcfg.ini]", "accept or reject a package as the station does",
+FLASHERY_PACK_COMMAND({kName, "PKG [--settings downtoolcfg.ini] [--codepage N]", "accept or reject a package as the station does",
                        "Opens and verifies PKG as the station's package check does: header, header\n"
                        "check, then every present section's check value in the station's order.\n"
                        "The station's messages are printed. With --settings, every Extend section\n"

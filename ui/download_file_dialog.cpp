@@ -207,7 +207,7 @@ void DownloadFileDialog::StartCheck(ConfigPart part) {
     table.codes[static_cast<size_t>(d)] = app_.selection.extendCodes[static_cast<size_t>(d)];
   }
   worker = std::jthread([this, part, root, appFolder, table] {
-    ScanContext ctx{root, appFolder, app_.texts, app_.prompter(), reporter_};
+    ScanContext ctx{root, appFolder, app_.texts, app_.prompter(), reporter_, app_.codepage};
     if (part == ConfigPart::Package) {
       auto result = std::make_shared<PackageCheckResult>(PackageCheckJob(ctx, table, app_.backupCounter));
       reporter_.Post([this, result] {

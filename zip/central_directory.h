@@ -32,9 +32,21 @@ struct CentralRecord {
   uint32_t localHeaderOffset = 0;  // relative to the archive's start
   std::string rawName;             // the name's bytes as stored
   uint32_t recordBytes = 0;        // the whole record: fixed part, name, extra field, comment
+  // The name the archive declares as UTF-8 in an Info-ZIP Unicode Path
+  // extra field (0x7075, version 1) whose CRC-32 matches rawName - how
+  // Info-ZIP on Unix declares a UTF-8 name without setting flags bit 11.
+  // Empty when the record has none (or a stale one).
+  std::string declaredUtf8Name;
+  bool hasDeclaredUtf8Name = false;
 
   // A symbolic link stored by a Unix archiver.
   bool IsSymbolicLink() const;
+  // Whether rawName is declared UTF-8: flags bit 11, or an archive made on
+  // a Unix host (version made by), whose archivers store the file system's
+  // name bytes - UTF-8 on this platform - without setting the flag. Names of
+  // archives made on the original platform (FAT/NTFS hosts) without the
+  // flag are in its code page.
+  bool NameIsUtf8() const;
 };
 
 enum class WalkResult { Done, Stopped, ReadFailed };

@@ -25,15 +25,17 @@ std::optional<EntryName> ParseEntryName(std::string_view raw, bool utf8Flag, Cod
       return std::nullopt;
     }
   }
-  std::string text;
-  if (IsValidUtf8(raw)) {
-    text.assign(raw);
-  } else if (utf8Flag) {
-    Refuse(why, "entry name marked UTF-8 is not valid UTF-8");
+  std::optional<std::string> decoded = DecodeStrict(raw, utf8Flag ? Codepage::Utf8 : legacy);
+  if (!decoded) {
+    Refuse(why, utf8Flag ? "entry name marked UTF-8 is not valid UTF-8"
+                         : "entry name is not valid in the station's code page");
     return std::nullopt;
-  } else {
-    text = DecodeToUtf8(raw, legacy);
   }
+  if (!CodepageHolds(*decoded, legacy)) {
+    Refuse(why, "entry name holds a character the station's code page cannot hold");
+    return std::nullopt;
+  }
+  std::string text = std::move(*decoded);
   if (text.empty()) {
     Refuse(why, "empty entry name");
     return std::nullopt;

@@ -1,11 +1,15 @@
 // Entry names of an archive, turned into the folder components an entry is
 // written under.
 //
-// The stored bytes are taken as UTF-8 when the archive says so (flags bit
-// 11) or when they are valid UTF-8; otherwise they are decoded from the
-// legacy code page of the station (GBK), before any separator is looked
-// at, so a GBK trail byte 0x5C is never taken for a backslash. "/" and "\"
-// both separate components; a trailing separator marks a folder.
+// The encoding is decided by the archive alone (CentralRecord::NameIsUtf8):
+// the stored bytes are UTF-8 when flags bit 11 is set or the archive was
+// made on a Unix host, else they are in the station's legacy code page (a
+// setting, GBK by default) - whether or not they also happen to be valid
+// UTF-8 - unless an Info-ZIP Unicode Path field gives the name in UTF-8. They are decoded before any separator is looked at, so a GBK trail
+// byte 0x5C is never taken for a backslash. A name that is not valid in its
+// encoding, or holds a character the station's code page cannot hold (the
+// name could then not stand in a list file), is refused. "/" and "\" both
+// separate components; a trailing separator marks a folder.
 //
 // A name may never leave the folder it is unpacked into: absolute names,
 // drive letters, ".." components, components longer than a file name may

@@ -24,13 +24,16 @@ std::string Ratio(uint32_t compressed, uint32_t uncompressed) {
 // A method number the reader does not know, whatever its low byte says.
 constexpr uint8_t kUnknownMethod = 0xFF;
 
-// A stored name as the operator can read it: UTF-8 (decoded from the
-// legacy code page when it is not UTF-8), control characters as \xNN.
-std::string Readable(const std::string& raw, Codepage legacy) {
-  std::string text = IsValidUtf8(raw) ? raw : DecodeToUtf8(raw, legacy);
+// A stored name as the operator can read it: decoded from its declared
+// encoding (`cp`: UTF-8 for a flagged name, else the legacy code page);
+// when it is not valid there every byte outside printable ASCII is shown as
+// \xNN. Control characters are always shown as \xNN.
+std::string Readable(const std::string& raw, Codepage cp) {
+  std::optional<std::string> decoded = DecodeStrict(raw, cp);
+  std::string text = decoded.value_or(raw);
   std::string out;
   for (unsigned char c : text) {
-    if (c < 0x20 || c == 0x7F) {
+    if (c < 0x20 || c == 0x7F || (!decoded && c >= 0x80)) {
       char buf[8];
       std::snprintf(buf, sizeof buf, "\\x%02X", c);
       out += buf;
@@ -43,10 +46,11 @@ std::string Readable(const std::string& raw, Codepage legacy) {
 
 }  // namespace
 
+// `name` and `text` are UTF-8 already (names made readable by Readable).
 int ZipReader::Refuse(DirectoryRefusal why, std::string name, std::string text) {
   refusal_ = why;
-  refusedName_ = Readable(name, legacy_);
-  return Fail(-1, Readable(text, legacy_));
+  refusedName_ = Readable(name, Codepage::Utf8);
+  return Fail(-1, Readable(text, Codepage::Utf8));
 }
 
 int ZipReader::ReadDirectory(std::vector<ZipEntry>& entries) {
@@ -64,16 +68,25 @@ int ZipReader::ReadDirectory(std::vector<ZipEntry>& entries) {
     refusal_text = std::move(text);
     return false;
   };
+  auto shown = [&](const CentralRecord& r) {
+    if (!r.NameIsUtf8() && r.hasDeclaredUtf8Name) return Readable(r.declaredUtf8Name, Codepage::Utf8);
+    return Readable(r.rawName, r.NameIsUtf8() ? Codepage::Utf8 : legacy_);
+  };
   uint64_t next = centralDirOffset_;
   WalkResult walked = WalkCentralDirectory(reader, centralDirOffset_, [&](const CentralRecord& r) {
     if (r.position != next) return stop(DirectoryRefusal::Layout, {}, "bytes between directory records");
     next += r.recordBytes;
     if (entries.size() >= kMaxDirectoryRecords)
       return stop(DirectoryRefusal::Layout, {}, "more directory records than a zip archive can hold");
-    if (r.IsSymbolicLink()) return stop(DirectoryRefusal::SymbolicLink, r.rawName, "symbolic link entry: " + r.rawName);
+    if (r.IsSymbolicLink()) return stop(DirectoryRefusal::SymbolicLink, shown(r), "symbolic link entry: " + shown(r));
     std::string why;
-    auto name = ParseEntryName(r.rawName, (r.flags & zipfmt::kFlagUtf8Name) != 0, legacy_, &why);
-    if (!name) return stop(DirectoryRefusal::BadName, r.rawName, why + ": " + r.rawName);
+    // The archive declares each name's encoding (CentralRecord::NameIsUtf8);
+    // a name in the code page may carry its UTF-8 form in an Info-ZIP
+    // Unicode Path field.
+    bool utf8 = r.NameIsUtf8();
+    auto name = !utf8 && r.hasDeclaredUtf8Name ? ParseEntryName(r.declaredUtf8Name, true, legacy_, &why)
+                                                 : ParseEntryName(r.rawName, utf8, legacy_, &why);
+    if (!name) return stop(DirectoryRefusal::BadName, shown(r), why + ": " + shown(r));
     ZipEntry e;
     for (size_t i = 0; i + 1 < name->components.size(); ++i) {
       if (i) e.path += '\\';
@@ -113,12 +126,12 @@ int ZipReader::ReadDirectory(std::vector<ZipEntry>& entries) {
     std::string why;
     spans[i].record = i;
     LocalCheck c = CheckLocalHeader(locals, records[i], archiveStart_, centralDirOffset_, spans[i], &why);
-    if (c == LocalCheck::Unreadable) return refuse(DirectoryRefusal::Unreadable, records[i].rawName, why);
-    if (c == LocalCheck::OutsideData) return refuse(DirectoryRefusal::SharedBytes, records[i].rawName, why);
-    if (c != LocalCheck::Good) return refuse(DirectoryRefusal::LocalHeader, records[i].rawName, why + ": " + records[i].rawName);
+    if (c == LocalCheck::Unreadable) return refuse(DirectoryRefusal::Unreadable, shown(records[i]), why);
+    if (c == LocalCheck::OutsideData) return refuse(DirectoryRefusal::SharedBytes, shown(records[i]), why);
+    if (c != LocalCheck::Good) return refuse(DirectoryRefusal::LocalHeader, shown(records[i]), why + ": " + shown(records[i]));
   }
   if (long i = FindOverlap(spans); i >= 0) {
-    const std::string& name = records[static_cast<size_t>(i)].rawName;
+    const std::string name = shown(records[static_cast<size_t>(i)]);
     return refuse(DirectoryRefusal::SharedBytes, name, "entry shares bytes with another: " + name);
   }
 

@@ -120,5 +120,35 @@ TEST(StorageProcedures, PreparationIsRepeatedAndPolled) {
   EXPECT_EQ(st.handset(0).Report().prepared, std::vector<int>{1});
 }
 
+TEST(FileSetTransfer, NamesTheSetsListCannotHoldFailTheSetByName) {
+  struct Case {
+    std::string name;  // as stored on this disk
+    Codepage cp;
+    bool sent;
+    std::string handsetName;
+  } cases[] = {
+      {"\xB8\xE8.dat", Codepage::Gbk, true, "歌.dat"},  // GBK bytes, unpacked from an old archive
+      {"系統.dat", Codepage::Big5, true, "系統.dat"},
+      {"emoji😀.dat", Codepage::Gbk, false, ""},
+      {"a\\b.dat", Codepage::Gbk, false, ""},
+      {"tab\t.dat", Codepage::Gbk, false, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.handsetName);
+    Station st;
+    std::string gps = st.dir / "r/GPS";
+    Write(gps + "/QUILMAP/" + c.name, 10, 1);
+    auto dev = StorageDevice(st);
+    EXPECT_EQ(TransferFileSet(*dev, FileSetKind::Gps, gps, 1, c.cp), c.sent);
+    auto report = st.handset(0).Report();
+    if (c.sent) {
+      EXPECT_TRUE(ReadBytes(st.handset(0).folder() + "/storage/gpsdata/QUILMAP/" + c.handsetName) == TestBytes(10, 1));
+    } else {
+      EXPECT_EQ(TraceCount(report, "BeginFile"), 0u);
+      EXPECT_GE(st.Count(c.name), 1u);  // the message names it
+    }
+  }
+}
+
 }  // namespace
 }  // namespace flashery::test

@@ -118,40 +118,73 @@ TEST(ListWriter, NamesInTheListsCodePage) {
   TempDir t;
   std::string set = t / "内置资源";
   PutFile(set, "我的音乐/歌.mp3", "abc");
-  PutFile(set, "emoji😀.txt", "A");
+  PutFile(set, "系统.txt", "A");  // GBK CF B5 CD B3, which is valid UTF-8 as well
   ListOptions o;
   o.naming = {true, "\\内置资源\\", "\\内置资源"};
   o.codepage = Codepage::Gbk;
-  // The emoji has no GBK form: it is written as '?', as the original's
-  // 8-bit names give it.
-  EXPECT_EQ(List(set, t / "gbk.txt", o), Crlf("emoji?.txt;1byte\n" + Gbk("FILE: 我的音乐\n我的音乐\\歌.mp3;3byte\n")));
+  EXPECT_EQ(List(set, t / "gbk.txt", o), Crlf(Gbk("FILE: 我的音乐\n我的音乐\\歌.mp3;3byte\n系统.txt;1byte\n")));
+  // A UTF-8 list declares itself by its byte order mark, written once.
   o.codepage = Codepage::Utf8;
-  EXPECT_EQ(List(set, t / "utf8.txt", o), Crlf("emoji😀.txt;1byte\nFILE: 我的音乐\n我的音乐\\歌.mp3;3byte\n"));
+  EXPECT_EQ(List(set, t / "utf8.txt", o),
+            "\xEF\xBB\xBF" + Crlf("FILE: 我的音乐\n我的音乐\\歌.mp3;3byte\n系统.txt;1byte\n"));
+  o.codepage = Codepage::Big5;
+  EXPECT_EQ(List(set + "/我的音乐", t / "big5.txt", o).substr(0, 2), "\xBA\x71");  // 歌 in Big5
 
   // A name stored on this disk in GBK bytes (unpacked from an archive made
   // on the original platform) is the same name.
   TempDir u;
   PutFile(u.path(), Gbk("歌.mp3"), "abc");
   ListOptions g;
-  g.codepage = Codepage::Utf8;
-  EXPECT_EQ(List(u.path(), t / "raw.txt", g), Crlf("歌.mp3;3byte\n"));
+  g.codepage = Codepage::Gbk;
+  EXPECT_EQ(List(u.path(), t / "raw.txt", g), Crlf(Gbk("歌.mp3;3byte\n")));
+}
+
+TEST(ListWriter, RefusesNamesTheListCannotHoldAndSaysWhich) {
+  struct Row {
+    std::string name;
+    Codepage cp;
+    bool folder;
+  } rows[] = {
+      {"emoji😀.txt", Codepage::Gbk, false},
+      {"emoji😀", Codepage::Gbk, true},
+      {"系统.txt", Codepage::Cp1252, false},
+      {"a\\b.txt", Codepage::Utf8, false},
+      {"junk\nforged.bin;3byte", Codepage::Gbk, false},
+      {"cr\r.txt", Codepage::Gbk, false},
+      {"tab\t.txt", Codepage::Gbk, false},
+      {"\xFF\xFE.txt", Codepage::Gbk, false},  // neither UTF-8 nor GBK
+  };
+  for (const Row& r : rows) {
+    TempDir t;
+    std::string set = t / "set";
+    PutFile(set, "a.txt", "abc");
+    if (r.folder)
+      PutFile(set, r.name + "/inner.txt", "A");
+    else
+      PutFile(set, r.name, "A");
+    ListOptions o;
+    o.codepage = r.cp;
+    WriteWholeFile(t / "l.txt", "");
+    ListRefusal refused;
+    EXPECT_FALSE(WriteList(set, t / "l.txt", o, &refused)) << r.name;
+    EXPECT_NE(refused.name.find("\\set\\"), std::string::npos) << refused.name;
+    EXPECT_FALSE(refused.reason.empty());
+    if (IsValidUtf8(r.name)) {
+      EXPECT_EQ(refused.name.substr(refused.name.size() - r.name.size()), r.name);
+    }
+  }
 }
 
 TEST(ListWriter, HostileEntriesCannotForgeOrHang) {
   TempDir t;
   std::string set = t / "set";
   PutFile(set, "real.txt", "abc");
-  // A name with a line break would otherwise write a second, forged line.
-  PutFile(set, "junk\nforged.bin;3byte", "A");
-  PutFile(set, "a\\b.txt", "A");
   ASSERT_EQ(::mkfifo((set + "/pipe").c_str(), 0600), 0);
   ASSERT_EQ(::symlink(set.c_str(), (set + "/loop").c_str()), 0);
   ASSERT_EQ(::symlink((set + "/real.txt").c_str(), (set + "/link.txt").c_str()), 0);
   ListOptions o;
   o.withCheck = true;
-  EXPECT_EQ(List(set, t / "l.txt", o), Crlf("a?b.txt;1byte;0x000058e5\n"
-                                           "junk?forged.bin;3byte;1byte;0x000058e5\n"
-                                           "link.txt;3byte;0x7c749dd6\n"
+  EXPECT_EQ(List(set, t / "l.txt", o), Crlf("link.txt;3byte;0x7c749dd6\n"
                                            "real.txt;3byte;0x7c749dd6\n"));
 }
 

@@ -6,6 +6,7 @@
 
 #include "package/crc16.h"
 #include "package/package_messages.h"
+#include "package/extend_binding.h"
 #include "package/package_open.h"
 #include "package/tests/package_fixture.h"
 
@@ -286,6 +287,42 @@ TEST_F(OpenPackageTest, AStopEndsTheVerificationSilentlyAndAPipeIsRefusedAtOnce)
   int error = 0;
   EXPECT_FALSE(PackageFile::Open(pipe, &error));
   EXPECT_EQ(error, kReadErrorPipe);
+}
+
+TEST_F(OpenPackageTest, HeaderTextsAreInTheCodePageUnlessTheyDeclareUtf8) {
+  // 系统 in GBK (CF B5 CD B3) is also valid UTF-8 (ϵͳ): the code page decides.
+  struct Case {
+    Codepage cp;
+    const char* systemBytes;  // the system name as stored
+  } cases[] = {{Codepage::Gbk, "\xCF\xB5\xCD\xB3.img"}, {Codepage::Big5, "\xA8\x74\xB2\xCE.img"}};
+  for (const Case& c : cases) {
+    std::string name = c.cp == Codepage::Gbk ? "系统" : "系統";
+    PackageContents contents{"T745", "V1", {}};
+    contents.inputs.push_back({K::System, Input("s.img", "abc"), name + ".img"});
+    contents.inputs.push_back({ExtendKey(1), Input("e.img", "def"), name});
+    std::string path = dir_ / "cp.qfm";
+    ASSERT_TRUE(WritePackage(path, contents, c.cp).ok);
+    EXPECT_EQ(ReadWholeFile(path)->substr(QfmLayoutOf(K::System).nameAt, 8), c.systemBytes);
+    PackageContext context{texts_, prompter_, c.cp};
+    ASSERT_TRUE(OpenPackage(package_, path, error_, context)) << error_;
+    EXPECT_NE(package_.infoText.find(name + ".img"), std::string::npos) << package_.infoText;
+    // The Extend section binds to the settings' name of the same text.
+    package_.extensionTable.names = {name};
+    package_.extensionTable.codes = {21};
+    std::string bindError;
+    EXPECT_TRUE(BindExtendSections(package_, bindError, texts_)) << bindError;
+    EXPECT_EQ(package_.extend(1).name, name);
+  }
+  // A field may declare UTF-8 by a byte order mark; bytes that are not valid
+  // in their encoding refuse the package, naming the field.
+  std::string path = FullPackage(1);
+  Patch(path, [](QfmHeader& h) { h.SetText(qfm::kVersionName, qfm::kVersionNameBytes, "\xEF\xBB\xBF系统"); });
+  ASSERT_TRUE(Open(path)) << error_;
+  EXPECT_EQ(package_.versionName, "系统");
+  Patch(path, [](QfmHeader& h) { h.SetText(QfmLayoutOf(ExtendKey(1)).nameAt, qfm::kExtendNameBytes, "\xFF\xFF"); });
+  EXPECT_FALSE(Open(path));
+  ASSERT_FALSE(Prompts().empty());
+  EXPECT_NE(Prompts().back().find("Extend 1 section name"), std::string::npos) << Prompts().back();
 }
 
 }  // namespace

@@ -55,5 +55,54 @@ TEST(Codepage, Cp1252IsDecodedByTableAsTheConverterDoesEveryByte) {
   }
 }
 
+TEST(Codepage, DecodesOneDeclaredEncodingAndNamesWhatAListCannotHold) {
+  // 系统 in GBK (CF B5 CD B3) is also valid UTF-8 (ϵͳ): the declared
+  // encoding decides, never a try.
+  struct Decode {
+    const char* bytes;
+    Codepage cp;
+    const char* expected;  // nullptr: refused
+  } decodes[] = {
+      {"\xCF\xB5\xCD\xB3", Codepage::Gbk, "系统"},
+      {"\xCF\xB5\xCD\xB3", Codepage::Utf8, "ϵͳ"},
+      {"\xE4\xB8\x81\xE4\xB8\x81", Codepage::Gbk, "涓佷竵"},
+      {"\xE4\xB8\x81\xE4\xB8\x81", Codepage::Utf8, "丁丁"},
+      {"\xD5\x5C.txt", Codepage::Gbk, "誠.txt"},  // trail byte 0x5C
+      {"\xA5\x4E\xB8\xD5", Codepage::Big5, "代試"},
+      {"caf\xE9", Codepage::Cp1252, "café"},
+      {"caf\xE9", Codepage::Utf8, nullptr},
+      {"\xB2\xE2\xCA", Codepage::Gbk, nullptr},  // cut inside a character
+      {"\xFF\xFF", Codepage::Gbk, nullptr},
+      {"plain", Codepage::Big5, "plain"},
+  };
+  for (const Decode& d : decodes) {
+    auto got = DecodeStrict(d.bytes, d.cp);
+    if (d.expected) {
+      EXPECT_EQ(got, std::optional<std::string>(d.expected)) << d.bytes;
+    } else {
+      EXPECT_FALSE(got) << d.bytes;
+    }
+  }
+  struct Name {
+    const char* name;
+    Codepage cp;
+    bool listable;
+  } names[] = {
+      {"系统.txt", Codepage::Gbk, true},     {"系統.txt", Codepage::Big5, true},
+      {"emoji😀.txt", Codepage::Gbk, false}, {"emoji😀.txt", Codepage::Utf8, true},
+      {"系统.txt", Codepage::Cp1252, false}, {"a\\b.txt", Codepage::Utf8, false},
+      {"a\rb", Codepage::Gbk, false},        {"a\nb", Codepage::Gbk, false},
+      {"a\tb", Codepage::Gbk, false},        {"a\x7F", Codepage::Gbk, false},
+      {"a;b c.txt", Codepage::Gbk, true},
+  };
+  for (const Name& n : names) EXPECT_EQ(ListNameFault(n.name, n.cp) == nullptr, n.listable) << n.name;
+  // Disk names: UTF-8 as it is, otherwise the code page, otherwise refused.
+  EXPECT_EQ(DiskNameToUtf8("系统", Codepage::Gbk), std::optional<std::string>("系统"));
+  EXPECT_EQ(DiskNameToUtf8("\xB8\xE8", Codepage::Gbk), std::optional<std::string>("歌"));
+  EXPECT_FALSE(DiskNameToUtf8("\xFF", Codepage::Gbk));
+  EXPECT_FALSE(DiskNameToUtf8("\xB8\xE8", Codepage::Utf8));
+  EXPECT_TRUE(HasUtf8Bom("\xEF\xBB\xBFx") && !HasUtf8Bom("\xEF\xBB"));
+}
+
 }  // namespace
 }  // namespace flashery

@@ -1,5 +1,7 @@
 // flashery-pack list / compare / check, run as whoever prepares a resource
 // folder runs them.
+#include <unistd.h>
+
 #include "platform/codepage.h"
 #include "tools/tests/pack_runner.h"
 
@@ -9,6 +11,12 @@ namespace {
 using ToolRun = testing::RunOutput;
 
 std::string Gbk(const std::string& s) { return EncodeFromUtf8(s, Codepage::Gbk).value_or("?"); }
+std::string Big5(const std::string& s) { return EncodeFromUtf8(s, Codepage::Big5).value_or("?"); }
+std::string Crlf(const std::string& s) {
+  std::string out;
+  for (char c : s) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  return out;
+}
 
 class PackListsTest : public testing::PackTest {
  protected:
@@ -54,7 +62,7 @@ TEST_F(PackListsTest, ListWritesTheStationsList) {
   EXPECT_TRUE(PathExists(dir_ / "set/歌/Thumbs.db"));  // left out, not deleted
 
   ASSERT_EQ(Pack({"list", dir_ / "set/歌", dir_ / "plain.txt", "--keep-thumbs", "--encoding", "utf-8"}).status, 0);
-  EXPECT_EQ(ReadWholeFile(dir_ / "plain.txt").value_or(""), "b.bin;0byte\r\nThumbs.db;5byte\r\n");
+  EXPECT_EQ(ReadWholeFile(dir_ / "plain.txt").value_or(""), "\xEF\xBB\xBF" "b.bin;0byte\r\nThumbs.db;5byte\r\n");
 
   // Relative names below GPS are the station's, whatever case the disk uses.
   Put("res/gps/quilmap/bin/x.dat", "A");
@@ -118,6 +126,46 @@ TEST_F(PackListsTest, CheckRunsTheStationsScanOverAResourceFolder) {
   EXPECT_EQ(Pack({"check", dir_ / "res", "--sets", "gps"}).status, 0);
 
   EXPECT_EQ(Pack({"check", dir_ / "absent"}).status, 2);
+}
+
+TEST_F(PackListsTest, ListWritesTheCodePageAndRefusesWhatItCannotHold) {
+  // 涓佷竵 in GBK is also valid UTF-8; Big5 cannot hold 竵.
+  Put("set/navidat/涓佷竵.bin", "A");
+  Put("big5/歌.mp3", "A");
+  const std::string gbkList = Crlf(Gbk("FILE: navidat\n涓佷竵.bin;1byte\n"));
+  struct Case {
+    const char* folder;
+    std::vector<std::string> options;
+    std::string settings;  // downtoolcfg.ini of the program folder
+    int status;
+    std::string expected;
+  } cases[] = {
+      {"set", {}, "", 0, gbkList},
+      {"set", {"--codepage", "936"}, "[Station]\ncodePage=950\n", 0, gbkList},
+      {"set", {}, "[Station]\r\ncodePage=950\r\n", 1, ""},
+      {"big5", {}, "[Station]\r\ncodePage=950\r\n", 0, Crlf(Big5("歌.mp3;1byte\n"))},
+      {"big5", {"--codepage", "950"}, "", 0, Crlf(Big5("歌.mp3;1byte\n"))},
+      {"big5", {"--codepage", "65001"}, "", 2, ""},
+  };
+  for (const Case& c : cases) {
+    Put("home/downtoolcfg.ini", c.settings);
+    std::vector<std::string> args = {"list", dir_ / c.folder, dir_ / "l.txt"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    ToolRun r = Pack(args);
+    ASSERT_EQ(r.status, c.status) << r.err;
+    if (c.status == 0) {
+      EXPECT_EQ(ReadWholeFile(dir_ / "l.txt").value_or(""), c.expected);
+    }
+    ::unlink((dir_ / "l.txt").c_str());
+  }
+  Put("home/downtoolcfg.ini", "");
+  // An emoji has no GBK form: refused by name, never written as '?'.
+  Put("set/navidat/emoji😀.bin", "A");
+  ToolRun r = Pack({"list", dir_ / "set", dir_ / "l.txt"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("emoji😀.bin"), std::string::npos) << r.err;
+  EXPECT_FALSE(PathExists(dir_ / "l.txt"));
+  EXPECT_EQ(Pack({"list", dir_ / "set", dir_ / "l.txt", "--encoding", "utf-8"}).status, 0);
 }
 
 }  // namespace

@@ -156,5 +156,34 @@ TEST_F(PackToolTest, BadUsageAndUnreadableInput) {
   }
 }
 
+TEST_F(PackToolTest, CreateStoresHeaderTextsInTheCodePage) {
+  const std::string in = Input("sys", 10, 3);
+  const std::string out = dir_ / "cp.qfm";
+  struct Case {
+    std::vector<std::string> options;
+    std::string name;
+    int status;
+    std::string stored;  // the system name field's first bytes
+  } cases[] = {
+      {{}, "系统.img", 0, "\xCF\xB5\xCD\xB3.img"},
+      {{"--codepage", "936"}, "系统.img", 0, "\xCF\xB5\xCD\xB3.img"},
+      {{"--codepage", "950"}, "系統.img", 0, "\xA8\x74\xB2\xCE.img"},
+      {{"--codepage", "950"}, "系统.img", 2, ""},  // 统 is not in Big5
+      {{}, "emoji😀.img", 2, ""},
+      {{"--codepage", "437"}, "s.img", 2, ""},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"create", out, "--product", "p", "--version", "v", "--system", in,
+                                     "--system-name", c.name};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    ToolRun r = Pack(args);
+    ASSERT_EQ(r.status, c.status) << c.name << r.err;
+    if (c.status == 0) {
+      EXPECT_EQ(ReadWholeFile(out).value_or("").substr(0xF8, c.stored.size() + 1), c.stored + std::string(1, '\0'));
+      EXPECT_NE(r.out.find(c.name), std::string::npos) << r.out;  // the info line, decoded alike
+    }
+  }
+}
+
 }  // namespace
 }  // namespace flashery

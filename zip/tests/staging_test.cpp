@@ -18,6 +18,7 @@
 #include "text/status.h"
 #include "text/prompter.h"
 #include "text/text_table.h"
+#include "zip/crc32.h"
 #include "zip/staging.h"
 #include "zip/staging_messages.h"
 #include "zip/tests/zip_test_support.h"
@@ -276,6 +277,10 @@ TEST_F(StagingTest, RefusedArchivesSayWhyAndWriteNothing) {
        {FormatString(staging_text::kNameClash, "quillon\\a.txt"), staging_text::kArchiveFailed}},
       {R"({"entries": [)" + a + R"(, {"name": "quillon/bell\u0007", "data": "b"}]})",
        {FormatString(staging_text::kBadEntryName, "quillon/bell\\x07"), staging_text::kArchiveFailed}},
+      {R"({"entries": [)" + a + R"(, {"name": "quillon/emoji😀.txt", "utf8_flag": true, "data": "b"}]})",
+       {FormatString(staging_text::kBadEntryName, "quillon/emoji😀.txt"), staging_text::kArchiveFailed}},
+      {R"({"entries": [)" + a + R"(, {"name_hex": "7175696c6c6f6e2fffff2e747874", "data": "b"}]})",
+       {FormatString(staging_text::kBadEntryName, "quillon/\\xFF\\xFF.txt"), staging_text::kArchiveFailed}},
       {R"({"end_shadow": true, "entries": [)" + a + R"(, {"name": "quillon/b.txt", "data": "b"}]})",
        {staging_text::kEndRecordsDisagree, staging_text::kSizeScanFailed}},
       {R"({"central_gap": 3, "entries": [)" + a + R"(, {"name": "quillon/b.txt", "data": "b"}]})",
@@ -346,6 +351,39 @@ TEST_F(StagingTest, UnreadablePackagesShowTheStationsMessages) {
   WriteBytes(t / "short.QFM", "QF\x01\x02 too short");
   EXPECT_EQ(Stage(t / "short.QFM"), 0);
   EXPECT_EQ(Prompts().back(), staging_text::kHeaderFailed);
+}
+
+TEST_F(StagingTest, UnflaggedNamesAreStagedInTheCodePageEvenWhenTheyLookLikeUtf8) {
+  // quillon/系统.txt and quillon/系统设置.txt in GBK (the first is valid
+  // UTF-8 too), and quillon/名字.txt flagged as UTF-8, side by side.
+  std::string zip = t / "names.zip";
+  ASSERT_TRUE(test::MakeZip(R"({"entries": [{"name_hex": "7175696c6c6f6e2fcfb5cdb32e747874", "data": "a"},)"
+                            R"({"name_hex": "7175696c6c6f6e2fcfb5cdb3c9e8d6c32e747874", "data": "b"},)"
+                            R"({"name": "quillon/名字.txt", "utf8_flag": true, "data": "c"}]})",
+                            zip, t.path()));
+  ASSERT_EQ(Stage(Package({{"apps.zip", zip}})), 1) << ::testing::PrintToString(Prompts());
+  EXPECT_EQ(test::ReadBytes(app + "/quillon/系统.txt"), "a");
+  EXPECT_EQ(test::ReadBytes(app + "/quillon/系统设置.txt"), "b");
+  EXPECT_EQ(test::ReadBytes(app + "/quillon/名字.txt"), "c");
+  EXPECT_EQ(ListFolder(app + "/quillon").size(), 3u);
+
+  // An Info-ZIP Unicode Path field declares the UTF-8 form of a name in the
+  // code page; one whose CRC-32 does not match the stored name is stale.
+  const std::string raw = "quillon/\xCF\xB5\xCD\xB3.txt", utf8 = "quillon/丁丁.txt";
+  uint32_t crc = Crc32(reinterpret_cast<const uint8_t*>(raw.data()), raw.size());
+  auto field = [&](uint32_t check) {
+    std::string body = "\x01" + std::string(reinterpret_cast<const char*>(&check), 4) + utf8;
+    return test::HexOf(std::string("\x75\x70", 2) + static_cast<char>(body.size()) + '\0' + body);
+  };
+  for (uint32_t check : {crc, crc ^ 1u}) {
+    RemoveTree(app + "/quillon");
+    std::string z = t / ("u" + std::to_string(check) + ".zip");
+    ASSERT_TRUE(test::MakeZip(R"({"entries": [{"name_hex": ")" + test::HexOf(raw) + R"(", "local_extra_hex": ")" +
+                                  field(check) + R"(", "data": "u"}]})",
+                              z, t.path()));
+    ASSERT_EQ(Stage(Package({{"apps.zip", z}})), 1) << ::testing::PrintToString(Prompts());
+    EXPECT_EQ(test::ReadBytes(app + (check == crc ? "/quillon/丁丁.txt" : "/quillon/系统.txt")), "u");
+  }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "platform/paths.h"
 #include "zip/archive_context.h"
 #include "zip/archive_region.h"
+#include "zip/entry_name.h"
 #include "zip/output_window.h"
 #include "zip/tests/test_corpus.h"
 #include "zip/tests/zip_test_support.h"
@@ -439,6 +440,41 @@ TEST(ZipReader, WritesOnlyRegularFilesOfTheirOwnWithinTheBudget) {
   EXPECT_EQ(test::ReadBytes(t / "elsewhere"), "keep");
   EXPECT_EQ(o.reader.ExtractEntry(e, t / "a.bin"), 1);  // an ordinary file is written over
   EXPECT_EQ(test::ReadBytes(t / "a.bin"), "0123456789");
+}
+
+TEST(EntryName, TheUtf8FlagAloneDecidesTheEncoding) {
+  struct Row {
+    std::string raw;
+    bool flag;
+    Codepage legacy;
+    std::vector<std::string> components;  // empty: refused
+  } rows[] = {
+      // 系统 in GBK is also valid UTF-8 (ϵͳ): unflagged, it is GBK.
+      {"quillon/\xCF\xB5\xCD\xB3.txt", false, Codepage::Gbk, {"quillon", "系统.txt"}},
+      {"quillon/\xCF\xB5\xCD\xB3\xC9\xE8\xD6\xC3.txt", false, Codepage::Gbk, {"quillon", "系统设置.txt"}},
+      {"q/\xE4\xB8\x81\xE4\xB8\x81", false, Codepage::Gbk, {"q", "涓佷竵"}},
+      {"q/\xE4\xB8\x81\xE4\xB8\x81", true, Codepage::Gbk, {"q", "丁丁"}},
+      // A trail byte 0x5C is part of 誠, never a separator.
+      {"q/\xD5\x5C.txt", false, Codepage::Gbk, {"q", "誠.txt"}},
+      {"q/\xA5\x4E.txt", false, Codepage::Big5, {"q", "代.txt"}},
+      {"q/\xC3\xA9.txt", false, Codepage::Cp1252, {"q", "Ã©.txt"}},
+      {"q/\xFF\xFF.txt", false, Codepage::Gbk, {}},           // not GBK
+      {"q/\xCF\xB5.txt", true, Codepage::Gbk, {}},            // flagged, not UTF-8
+      {"q/emoji\xF0\x9F\x98\x80.txt", true, Codepage::Gbk, {}},  // GBK cannot hold it
+      {"q/\xE7\xB3\xBB.txt", true, Codepage::Gbk, {"q", "系.txt"}},
+  };
+  for (const Row& r : rows) {
+    std::string why;
+    auto name = ParseEntryName(r.raw, r.flag, r.legacy, &why);
+    SCOPED_TRACE(test::HexOf(r.raw));
+    if (r.components.empty()) {
+      EXPECT_FALSE(name);
+      EXPECT_FALSE(why.empty());
+    } else {
+      ASSERT_TRUE(name) << why;
+      EXPECT_EQ(name->components, r.components);
+    }
+  }
 }
 
 }  // namespace
