@@ -103,7 +103,7 @@ bool CopyFolderToHandset(PortDevice& dev, const std::string& setFolder, const st
                          const std::string& root, Codepage codepage) {
   if (!IsDirectory(folder)) return true;
   bool listed = false;
-  std::vector<DirEntry> entries = ListFolder(folder, &listed);
+  std::vector<DirEntry> entries = ListFolder(folder, &listed, codepage);
   if (!listed) return false;
   for (const DirEntry& e : entries) {
     std::string path = JoinPath(folder, e.name);

@@ -104,7 +104,7 @@ struct Walk {
   bool Folder(const std::string& folder, const std::string& logicalFolder, int depth) {
     if (depth > kMaxListDepth) return false;
     bool readable = false;
-    std::vector<DirEntry> entries = ListFolder(folder, &readable);
+    std::vector<DirEntry> entries = ListFolder(folder, &readable, options.codepage);
     if (!readable) return false;
     for (const auto& e : entries) {
       std::string full = JoinPath(folder, e.name);

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/files.h"
 #include "platform/paths.h"
 #include "text/prompter.h"
 #include "text/status.h"
@@ -42,7 +43,8 @@ bool CreateFolderChain(const std::vector<std::string>& components, size_t count,
 }
 
 bool CheckFileSize(uint64_t expected, const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  // Never waits on a pipe that replaced the file meanwhile.
+  int fd = OpenRegularFile(path, nullptr, nullptr, O_NOFOLLOW);
   if (fd < 0) return false;
   struct stat st {};
   bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) == expected;
