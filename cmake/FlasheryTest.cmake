@@ -17,3 +17,20 @@ function(flashery_add_test)
     set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
   endif()
 endfunction()
+
+# flashery_add_fuzz(LIB lib TARGETS name ... [LIBS extra ...])
+# libFuzzer targets (clang, -DFLASHERY_FUZZ=ON, run by scripts/fuzz): each
+# name is built from fuzz/<name>.cpp of the calling folder and linked with
+# the layer's library, which gets the fuzzer's coverage instrumentation.
+# Fuzz binaries land in build/fuzz.
+function(flashery_add_fuzz)
+  cmake_parse_arguments(F "" "LIB" "TARGETS;LIBS" ${ARGN})
+  target_compile_options(${F_LIB} PRIVATE -fsanitize=fuzzer-no-link)
+  foreach(t ${F_TARGETS})
+    add_executable(${t} fuzz/${t}.cpp)
+    target_link_libraries(${t} PRIVATE ${F_LIB} ${F_LIBS})
+    target_compile_options(${t} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${t} PRIVATE -fsanitize=fuzzer)
+    set_target_properties(${t} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  endforeach()
+endfunction()

@@ -48,17 +48,7 @@ namespace {
 // that are not valid UTF-8 outside printable ASCII as \xNN.
 std::string Readable(const std::string& name) {
   if (IsValidUtf8(name)) return name;
-  std::string out;
-  for (unsigned char c : name) {
-    if (c >= 0x20 && c < 0x7F) {
-      out += static_cast<char>(c);
-    } else {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\x%02X", c);
-      out += buf;
-    }
-  }
-  return out;
+  return EscapedBytes(name);
 }
 
 struct Walk {

@@ -1,7 +1,6 @@
 #include "package/qfm_header.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "package/crc16.h"
@@ -35,17 +34,7 @@ std::optional<std::string> QfmHeader::DecodedText(size_t at, size_t fieldBytes, 
 
 std::string QfmHeader::Text(size_t at, size_t fieldBytes, Codepage legacy) const {
   if (auto text = DecodedText(at, fieldBytes, legacy)) return *text;
-  std::string out;
-  for (unsigned char c : RawText(at, fieldBytes)) {
-    if (c >= 0x20 && c < 0x7F) {
-      out += static_cast<char>(c);
-    } else {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\x%02X", c);
-      out += buf;
-    }
-  }
-  return out;
+  return EscapedBytes(RawText(at, fieldBytes));
 }
 
 std::optional<std::string> QfmHeader::UndecodableText(Codepage legacy) const {

@@ -120,6 +120,21 @@ std::string DecodeCp1252(std::string_view bytes) {
 }
 
 }  // namespace
+std::string EscapedBytes(std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : bytes) {
+    if (c >= 0x20 && c < 0x7F) {
+      out += static_cast<char>(c);
+    } else {
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 0xF];
+    }
+  }
+  return out;
+}
+
 std::optional<std::string> DecodeStrict(std::string_view bytes, Codepage cp) {
   if (cp == Codepage::Utf8 || IsAscii(bytes)) {
     if (!IsValidUtf8(bytes)) return std::nullopt;

@@ -23,6 +23,9 @@ enum class Codepage { Utf8, Gbk, Big5, Cp1252 };
 const char* CodepageName(Codepage cp);
 
 bool IsValidUtf8(std::string_view bytes);
+// Bytes shown to an operator when they cannot be decoded: printable ASCII
+// as it is, every other byte as \xHH.
+std::string EscapedBytes(std::string_view bytes);
 bool IsAscii(std::string_view bytes);
 
 // Converts between code pages; nullopt when the input is not valid in
