@@ -29,25 +29,15 @@
 #include "filesets/list_line.h"
 #include "filesets/list_writer.h"
 #include "platform/files.h"
+#include "platform/fuzz/fuzz_support.h"
 
 namespace {
 
 using namespace flashery;
 
-void Require(bool ok) {
-  if (!ok) std::abort();
-}
+using fuzz::Require;
 
-const std::string& Folder() {
-  static const std::string folder = [] {
-    std::string pattern = std::string(::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + "/listfuzz.XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    return pattern;
-  }();
-  static const bool cleanup = (std::atexit([] { RemoveTree(Folder()); }), true);
-  (void)cleanup;
-  return folder;
-}
+const std::string& Folder() { return fuzz::ScratchFolder("listfuzz"); }
 
 bool Write(const std::string& name, std::string_view bytes) { return WriteWholeFile(Folder() + "/" + name, bytes); }
 std::string PathOf(const std::string& name) { return Folder() + "/" + name; }

@@ -21,6 +21,7 @@
 
 #include "platform/codepage.h"
 #include "platform/files.h"
+#include "platform/fuzz/fuzz_support.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
 
@@ -28,20 +29,9 @@ namespace {
 
 using namespace flashery;
 
-void Require(bool ok) {
-  if (!ok) std::abort();
-}
+using fuzz::Require;
 
-const std::string& Folder() {
-  static const std::string folder = [] {
-    std::string pattern = std::string(::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + "/inifuzz.XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    return pattern;
-  }();
-  static const bool cleanup = (std::atexit([] { RemoveTree(Folder()); }), true);
-  (void)cleanup;
-  return folder;
-}
+const std::string& Folder() { return fuzz::ScratchFolder("inifuzz"); }
 
 // Sections the station reads; the trailer may name one of them or its own.
 const std::vector<std::string> kSections = {"Language", "checkinfo", "ExdFile", "FilePath",

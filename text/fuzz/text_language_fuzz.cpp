@@ -19,6 +19,7 @@
 
 #include "platform/codepage.h"
 #include "platform/files.h"
+#include "platform/fuzz/fuzz_support.h"
 #include "platform/profile.h"
 #include "text/language.h"
 #include "text/text_table.h"
@@ -27,21 +28,10 @@ namespace {
 
 using namespace flashery;
 
-void Require(bool ok) {
-  if (!ok) std::abort();
-}
+using fuzz::Require;
 
 // A program folder of its own (in memory when the machine has /dev/shm).
-const std::string& Folder() {
-  static const std::string folder = [] {
-    std::string pattern = std::string(::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + "/lngfuzz.XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    return pattern;
-  }();
-  static const bool cleanup = (std::atexit([] { RemoveTree(Folder()); }), true);
-  (void)cleanup;
-  return folder;
-}
+const std::string& Folder() { return fuzz::ScratchFolder("lngfuzz"); }
 
 void CheckText(const std::string& s, size_t maxBytes) { Require(s.size() <= maxBytes && IsValidUtf8(s)); }
 
