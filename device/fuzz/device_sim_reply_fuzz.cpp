@@ -42,14 +42,13 @@
 #include "device/sim_transport.h"
 #include "device/sim_wire.h"
 #include "platform/files.h"
+#include "platform/fuzz/fuzz_support.h"
 
 namespace {
 
 using namespace flashery;
 
-void Require(bool ok) {
-  if (!ok) std::abort();
-}
+using fuzz::Require;
 
 struct Handset {
   std::string folder, socketPath;

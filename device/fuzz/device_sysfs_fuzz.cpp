@@ -30,15 +30,14 @@
 #include "device/handset_path.h"
 #include "device/sysfs_bus.h"
 #include "platform/files.h"
+#include "platform/fuzz/fuzz_support.h"
 #include "platform/paths.h"
 
 namespace {
 
 using namespace flashery;
 
-void Require(bool ok) {
-  if (!ok) std::abort();
-}
+using fuzz::Require;
 
 struct Tree {
   std::string folder, root;

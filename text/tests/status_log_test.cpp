@@ -44,19 +44,28 @@ TEST(Status, AReportedMessageShowsPlainAndLogsWithPrefixesAndCrCrLf) {
   EXPECT_EQ(view.texts.back(), std::string(258, 'a'));
 }
 
-TEST(Status, TheUnattendedModeShowsNothingButLogsTheSameRecords) {
-  testing::TempDir dir;
-  LogFile log(dir / "run.txt", nullptr);
-  RecordingView view;
+// A port's output wired to a recording view, a listener and a log file.
+struct WiredPort {
   struct Listener : StatusListener {
     std::vector<std::string> heard;
     void OnStatus(int, const std::string& t, uint32_t) override { heard.push_back(t); }
-  } listener;
+  };
+  testing::TempDir dir;
+  LogFile log{dir / "run.txt", nullptr};
+  RecordingView view;
+  Listener listener;
   PortOutput out;
-  out.instanceId = "id";
-  out.view = &view;
-  out.listener = &listener;
-  out.log = &log;
+  WiredPort() {
+    out.instanceId = "id";
+    out.view = &view;
+    out.listener = &listener;
+    out.log = &log;
+  }
+};
+
+TEST(Status, TheUnattendedModeShowsNothingButLogsTheSameRecords) {
+  WiredPort port;
+  auto& [dir, log, view, listener, out] = port;
   out.commandLineMode = true;
   for (int i = 0; i < 5; ++i) ReportMessage(out, "m");
   EXPECT_TRUE(view.texts.empty());
@@ -118,19 +127,9 @@ TEST(LogFileTest, ALogThatLosesRecordsSaysSoOnceNamingTheFileAndTheReason) {
 }
 
 TEST(Status, NothingIsShownHeardOrLoggedOnceTheStopIsInEffect) {
-  testing::TempDir dir;
-  LogFile log(dir / "run.txt", nullptr);
-  RecordingView view;
-  struct Listener : StatusListener {
-    std::vector<std::string> heard;
-    void OnStatus(int, const std::string& t, uint32_t) override { heard.push_back(t); }
-  } listener;
+  WiredPort port;
+  auto& [dir, log, view, listener, out] = port;
   std::stop_source stop;
-  PortOutput out;
-  out.instanceId = "id";
-  out.view = &view;
-  out.listener = &listener;
-  out.log = &log;
   out.stopped = stop.get_token();
   ReportMessage(out, "before");
   stop.request_stop();
