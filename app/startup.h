@@ -2,6 +2,11 @@
 // program folder, the settings, the language and this run's log file —
 // everything up to the split between window mode and unattended mode.
 //
+// Options are parsed with getopt_long (--opt=value, --opt value, "--"
+// ends the options). Words that are not options are ignored, as the
+// original ignored them; so are words of a single dash other than "-h"
+// (the original took "-commandline" as a word like any other).
+//
 // The unattended mode is chosen by the word "commandline" anywhere in an
 // argument (a plain, case-sensitive substring test, so "/x commandline" and
 // "mycommandlinefile" select it and "Commandline" does not). Only the
@@ -31,6 +36,10 @@ struct StartupOptions {
   int ports = 1;         // --ports N (1..8)
   int waitSeconds = 500; // --wait-s S
   std::string jsonPath;  // --json FILE
+  bool continuous = false;  // --continuous (unattended)
+  bool fileSets = false;    // --file-sets (unattended)
+  std::string login;        // --login operator|administrator (window)
+  bool prepare = false;     // --prepare (window)
   std::string error;     // a usage error, empty when the line is good
 };
 

@@ -24,6 +24,9 @@ TEST(CommandLine, TheWordAnywhereInAnArgumentSelectsTheUnattendedMode) {
       {{"Commandline"}, false},
       {{}, false},
       {{"--home", "/opt/commandline"}, true},  // an argument, even a folder, counts
+      {{"--commandline"}, true},
+      {{"-commandline"}, true},                // a word of one dash is a word
+      {{"--", "commandline"}, true},
   };
   for (const auto& c : cases) EXPECT_EQ(ParseStartupArgs(c.args).commandLineMode, c.unattended) << c.args.size();
 }
@@ -36,9 +39,16 @@ TEST(CommandLine, OptionsAreCheckedAndExplained) {
   EXPECT_EQ(o.sim, "/tmp/sim");
   EXPECT_EQ(o.jsonPath, "r.json");
   for (std::vector<std::string> bad : std::vector<std::vector<std::string>>{
-           {"--ports", "9"}, {"--ports", "0"}, {"--ports", "x"}, {"--wait-s", "-1"}, {"--home"}, {"--bogus"}})
+           {"--ports", "9"}, {"--ports", "0"}, {"--ports", "x"}, {"--wait-s", "-1"}, {"--home"}, {"--bogus"},
+           {"--login", "root"}, {"--continuous"}, {"--file-sets"}, {"--help=x"}})
     EXPECT_FALSE(ParseStartupArgs(bad).error.empty()) << bad[0];
   EXPECT_TRUE(ParseStartupArgs({"--help"}).help);
+  auto p = ParseStartupArgs({"-h", "commandline", "--ports=3", "--continuous", "--file-sets", "-x", "--", "--ports=9"});
+  EXPECT_TRUE(p.error.empty()) << p.error;
+  EXPECT_TRUE(p.help && p.continuous && p.fileSets);
+  EXPECT_EQ(p.ports, 3);  // nothing after "--" is an option
+  auto w = ParseStartupArgs({"--login", "operator", "--prepare", "--home", "-dir"});
+  EXPECT_TRUE(w.error.empty() && w.prepare && w.login == "operator" && w.home == "-dir") << w.error;
   EXPECT_NE(StartupUsage().find("--ports"), std::string::npos);
 }
 
