@@ -26,6 +26,7 @@
 #include "platform/codepage.h"
 #include "platform/clock.h"
 #include "platform/single_instance.h"
+#include "text/job_listener.h"
 #include "text/language.h"
 #include "text/log_file.h"
 #include "text/prompter.h"
@@ -75,6 +76,10 @@ class Application {
   std::atomic<unsigned> backupCounter{0};
   // The station's legacy code page (codePage in [Station]), read at startup.
   Codepage codepage = Codepage::Gbk;
+  // The job event stream of both modes: every port job reports to it, and
+  // the window, the live output, the run record and the history store are
+  // added to it before the first job starts.
+  JobListeners jobListeners;
 
  private:
   Clock& clock_;

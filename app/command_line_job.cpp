@@ -120,6 +120,7 @@ UnattendedResult RunCommandLineJob(Application& app, HandsetBus& bus, LiveOutput
     return std::string(buf);
   }());
   for (int p = 0; p < ports; ++p) live.AddPort(p, records.Get(p).instanceId, planned);
+  app.jobListeners.Add(&live);
 
   std::vector<char> results(static_cast<size_t>(ports), 0);
   auto runJob = [&](int port, std::stop_token token) {
@@ -133,7 +134,8 @@ UnattendedResult RunCommandLineJob(Application& app, HandsetBus& bus, LiveOutput
     context.stationClock = &clock;
     context.commandLineMode = true;
     context.startTimeMs = clock.NowMs();
-    context.listener = &live;
+    context.listener = &app.jobListeners;
+    context.plannedBytes = planned;
     context.log = &app.log;
     context.codepage = app.codepage;
     bool ok = PortJob(context);

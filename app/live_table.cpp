@@ -114,7 +114,7 @@ void LiveOutput::AddPort(int port, const std::string& handset, uint64_t plannedB
   DrawLocked(true);
 }
 
-void LiveOutput::OnStatus(int port, const std::string& text, uint32_t) {
+void LiveOutput::OnStatusText(int port, const std::string& text) {
   std::lock_guard lock(mutex_);
   PortProgress* r = Find(port);
   if (!r) return;
@@ -132,7 +132,7 @@ void LiveOutput::OnStatus(int port, const std::string& text, uint32_t) {
   DrawLocked(false);
 }
 
-void LiveOutput::OnTransferred(int port, uint64_t totalBytes) {
+void LiveOutput::OnBytes(int port, uint64_t totalBytes) {
   std::lock_guard lock(mutex_);
   if (PortProgress* r = Find(port)) r->bytes = totalBytes;
   DrawLocked(false);

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "text/port_view.h"
+#include "text/job_listener.h"
 
 namespace flashery {
 
@@ -38,12 +38,12 @@ std::string FitToWidth(const std::string& utf8, int columns);
 // The table as lines (header first) for a terminal `width` columns wide.
 std::vector<std::string> RenderTable(const std::vector<PortProgress>& rows, double nowSeconds, int width);
 
-class LiveOutput final : public StatusListener {
+class LiveOutput final : public JobListener {
  public:
   LiveOutput(Clock& clock, std::FILE* out, bool terminal, int width, RunRecord* record);
   void AddPort(int port, const std::string& handset, uint64_t plannedBytes);
-  void OnStatus(int port, const std::string& text, uint32_t progressPosition) override;
-  void OnTransferred(int port, uint64_t totalBytes) override;
+  void OnStatusText(int port, const std::string& text) override;
+  void OnBytes(int port, uint64_t totalBytes) override;
   void Finish(int port, bool ok);
   // Draws the table (terminal) now; the plain output has nothing to draw.
   void Flush();

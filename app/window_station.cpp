@@ -1,5 +1,7 @@
 #include "app/window_station.h"
 
+#include "app/planned_bytes.h"
+
 #include "app/job_stop.h"
 
 namespace flashery {
@@ -68,6 +70,8 @@ PortJobThreads::Body WindowStation::MakeJob(int port) {
     context.view = view_;
     context.log = &app_.log;
     context.codepage = app_.codepage;
+    context.listener = &app_.jobListeners;
+    context.plannedBytes = pkg && selection ? PlannedImageBytes(*selection, *pkg, false) : 0;
     PortJob(context);
   };
 }

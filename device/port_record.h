@@ -45,6 +45,7 @@ struct PortRecord {
   std::string instanceId;   // instance part of the path; empty = no handset
   std::string devicePath;   // the full interface path
   std::string openPath;     // what the Transport opens (SCSI generic node, socket)
+  std::string socketPath;   // the USB socket the handset is plugged into ("1-1.3"); empty when unknown
 
   bool bound() const { return !instanceId.empty(); }
   bool operator==(const PortRecord&) const = default;

@@ -1,5 +1,7 @@
 #include "engine/file_set_transfer.h"
 
+#include "text/job_listener.h"
+
 #include <optional>
 #include <vector>
 
@@ -165,6 +167,7 @@ bool CreateHandsetFile(PortDevice& dev, const std::string& setFolder, const std:
     ReportMessage(dev.out, T(dev, kTextOutsideFileSets) + localPath);
     return false;
   }
+  if (dev.out.listener && !dev.out.stopped.stop_requested()) dev.out.listener->OnItem(dev.out.port, *name);
   ShowStatusText(dev.out, T(dev, kTextCreatingOnHandset) + *name);
   if (SendBeginFile(dev, *name)) {
     ReportMessage(dev.out, T(dev, kTextFileOpenedOnHandset) + *name);

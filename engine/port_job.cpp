@@ -3,6 +3,7 @@
 #include "device/port_commands.h"
 #include "device/port_device.h"
 #include "engine/file_set_transfer.h"
+#include "engine/image_profile.h"
 #include "engine/image_transfer.h"
 #include "engine/storage_procedures.h"
 #include "package/package_identity.h"
@@ -57,10 +58,21 @@ class Job {
   void Sleep(uint32_t ms) { c_.clock.SleepMs(ms); }
   bool Attached() const { return c_.records.Attached(c_.portIndex) == 1; }
   bool Stopped() const { return c_.stopped.stop_requested(); }
-  std::string Elapsed() const {
+  uint64_t ElapsedMs() const {
     uint64_t now = (c_.stationClock ? *c_.stationClock : c_.clock).NowMs();
-    uint64_t ms = now > c_.startTimeMs ? now - c_.startTimeMs : 0;
-    return FormatElapsed(static_cast<int64_t>(ms / 1000));
+    return now > c_.startTimeMs ? now - c_.startTimeMs : 0;
+  }
+  std::string Elapsed() const { return FormatElapsed(static_cast<int64_t>(ElapsedMs() / 1000)); }
+  // A new step of the job begins; listeners hear it.
+  void Step(JobStep step, const std::string& item = {}) {
+    step_ = step;
+    if (c_.listener) c_.listener->OnStep(c_.portIndex, step, item);
+  }
+  // The job's outcome so far; the first failure keeps the text shown when
+  // it was decided, so a later probe's text never replaces the reason.
+  void SetOk(bool ok) {
+    if (ok_ && !ok && reason_.empty() && dev_) reason_ = dev_->out.lastText;
+    ok_ = ok;
   }
 
   void NewDevice();
@@ -84,11 +96,16 @@ class Job {
   PortOutput output_;
   std::unique_ptr<PortDevice> dev_;
   bool ok_ = true;
+  JobStep step_ = JobStep::Open;
+  std::string reason_;
 };
 
 void Job::NewDevice() {
   // A replacement carries the job's byte total on; its progress starts at 0.
-  if (dev_) output_.transferredBytes = dev_->out.transferredBytes;
+  if (dev_) {
+    output_.transferredBytes = dev_->out.transferredBytes;
+    output_.lastText = dev_->out.lastText;
+  }
   dev_.reset();
   std::unique_ptr<Transport> transport = c_.newTransport ? c_.newTransport() : nullptr;
   dev_ = std::make_unique<PortDevice>(c_.records.Get(c_.portIndex), c_.portIndex, std::move(transport),
@@ -117,35 +134,38 @@ void Job::WriteImages() {
   const QfmPackage& pkg = *c_.package;
   for (const ImageStep& step : PlanImages(in_)) {
     if (!ok_) return;
+    Step(JobStep::Image, step.kind == ImageKind::Extend ? pkg.extend(step.extendSlot + 1).name
+                                                       : ProfileFor(step.kind).displayName);
     bool packageChanged = false;
     if (RunImageProcedure(dev(), pkg, step.kind, step.extendSlot, &packageChanged)) {
       Sleep(kStepPauseMs);
       continue;
     }
     if (Stopped()) {  // refused by the stop, not by the handset
-      ok_ = false;
+      SetOk(false);
       return;
     }
     if (c_.commandLineMode) c_.prompter.Prompt(ImageFailureBoxText(step.kind), kAppTitle, PromptButtons::Ok);
     if (step.kind == ImageKind::Extend && c_.commandLineMode) {
-      ok_ = false;
+      SetOk(false);
       return;
     }
     // The image is aborted either way; a package that changed is not read again.
     if (AbortImage(dev()) && !packageChanged)
-      ok_ = RunImageProcedure(dev(), pkg, RepeatKind(step.kind), step.extendSlot);
+      SetOk(RunImageProcedure(dev(), pkg, RepeatKind(step.kind), step.extendSlot));
     else
-      ok_ = false;
+      SetOk(false);
     Sleep(kStepPauseMs);
   }
 }
 
 void Job::WaitImagesStored() {
+  Step(JobStep::WaitStored);
   for (int r = 0; r < kStoredPolls; ++r) {
     bool reachable = false;
     if (QueryState(dev(), reachable)) {
       Report(FormatString(" QFM Download success time:%s; ", Elapsed().c_str()));
-      if (!c_.commandLineMode) ok_ = FinishImages(dev(), FinishImagesFlag(in_) != 0);
+      if (!c_.commandLineMode) SetOk(FinishImages(dev(), FinishImagesFlag(in_) != 0));
       return;
     }
     if (!reachable) Show(T(kTextHandsetNotReady));
@@ -153,7 +173,7 @@ void Job::WaitImagesStored() {
     Sleep(kStoredPollPauseMs);
   }
   Show(T(kTextHandsetNotReady));
-  ok_ = false;
+  SetOk(false);
 }
 
 bool Job::WaitReturn(int rounds, int textId, int presentDivisor, int absentDivisor) {
@@ -177,18 +197,18 @@ bool Job::Reopen(int textId, bool pauseAfterOpen) {
   NewDevice();
   if (OpenWithTries(pauseAfterOpen)) return true;
   Report(T(kTextHandsetOpenFailed));
-  ok_ = false;
+  SetOk(false);
   return false;
 }
 
 bool Job::Restart() {
+  Step(JobStep::Restart);
   // The first restart; in the unattended mode it runs whatever came before,
   // but never turns an earlier failure into a success.
   bool restarted = RestartIntoStorage(dev(), c_.commandLineMode);
-  ok_ = ok_ && restarted;
-  if (!restarted) {
-    Show(T(kTextRestartFailed));
-  } else {
+  if (!restarted) Show(T(kTextRestartFailed));
+  SetOk(ok_ && restarted);
+  if (restarted) {
     for (int i = 0; i < kLeaveRounds; ++i) {
       Sleep(50);
       if (!Attached()) {
@@ -201,18 +221,16 @@ bool Job::Restart() {
 
   if (!WaitReturn(kFirstReturnRounds, kTextWaitingForReturn, 5, 5)) {
     Report(T(kTextRestartFailed));
-    ok_ = false;
+    SetOk(false);
     return false;
   }
   if (!Reopen(kTextReopeningAfterRestart, true)) return false;
 
   bool selected = false;
   for (int i = 0; i < kModeSelectTries && !selected; ++i) selected = SelectStorageMode(dev());
-  ok_ = selected;
-  if (!selected) {
-    Show(T(kTextStorageModeRefused));
-    return false;
-  }
+  if (!selected) Show(T(kTextStorageModeRefused));
+  SetOk(selected);
+  if (!selected) return false;
   for (int i = 0; i < kLeaveRounds; ++i) {
     Sleep(kReturnPauseMs);
     if (!Attached()) {
@@ -222,13 +240,14 @@ bool Job::Restart() {
   }
   if (!WaitReturn(kSecondReturnRounds, kTextSwitchingStorageMode, 3, 2)) {
     Report(T(kTextHandsetOpenFailed));
-    ok_ = false;
+    SetOk(false);
     return false;
   }
   return Reopen(kTextStorageModeSelected, false);
 }
 
 void Job::FirstProbe() {
+  Step(JobStep::Probe);
   for (int r = 0; r < kProbeRounds; ++r) {
     if (CheckAlive(dev(), true)) {
       Show(T(kTextHandsetAnswering));
@@ -239,7 +258,7 @@ void Job::FirstProbe() {
   }
   Report(T(kTextHandsetNotAnswering));
   dev().logTransportErrors = true;
-  ok_ = false;
+  SetOk(false);
 }
 
 bool Job::RunWaitCompletion() {
@@ -251,18 +270,21 @@ bool Job::RunWaitCompletion() {
 void Job::FileSetsAndCompletion() {
   const int formatMode = sel_->formatMode;
   if (formatMode == 1 && ok_) {
+    Step(JobStep::PrepareStorage);
     if (!PrepareStorageArea(dev(), 1)) {
       Sleep(1000);
       if (!PrepareStorageArea(dev(), 1)) {
         Show(T(kTextFormatStorageFailed));
-        ok_ = false;
+        SetOk(false);
       }
     }
   }
   if (fileSetsWanted_ && in_.brandSelected && ok_) {
+    Step(JobStep::FileSet, "brand");
     Sleep(kFileSetPauseMs);
-    ok_ = TransferFileSet(dev(), FileSetKind::Brand, sel_->brandFolder, formatMode, c_.codepage);
+    SetOk(TransferFileSet(dev(), FileSetKind::Brand, sel_->brandFolder, formatMode, c_.codepage));
   } else if (formatMode == 0 && ok_ && isT745_) {
+    Step(JobStep::PrepareStorage);
     bool prepared = PrepareStorageArea(dev(), 4);
     if (prepared) {
       Sleep(kFileSetPauseMs);
@@ -270,29 +292,35 @@ void Job::FileSetsAndCompletion() {
     }
     if (!prepared) {
       Report(T(kTextLabelBrand) + T(kTextTransferFailed));
-      ok_ = false;
+      SetOk(false);
       return;
     }
   }
   if (!fileSetsWanted_) {
-    if (ok_ && isT745_) ok_ = RunWaitCompletion();
+    if (ok_ && isT745_) {
+      Step(JobStep::Completion);
+      SetOk(RunWaitCompletion());
+    }
     return;
   }
   if (in_.resourcesSelected && ok_) {
+    Step(JobStep::FileSet, "resources");
     Sleep(kFileSetPauseMs);
-    ok_ = TransferFileSet(dev(), FileSetKind::Resources, sel_->resourcesFolder, formatMode, c_.codepage);
+    SetOk(TransferFileSet(dev(), FileSetKind::Resources, sel_->resourcesFolder, formatMode, c_.codepage));
   }
   if (in_.gpsSelected) {
     if (!ok_) return;
+    Step(JobStep::FileSet, "gps");
     Sleep(kFileSetPauseMs);
-    ok_ = TransferFileSet(dev(), FileSetKind::Gps, sel_->gpsFolder, formatMode, c_.codepage);
+    SetOk(TransferFileSet(dev(), FileSetKind::Gps, sel_->gpsFolder, formatMode, c_.codepage));
   }
   if (!ok_) return;
+  Step(JobStep::Completion);
   Sleep(kFileSetPauseMs);
   if (!FinishFileSets(dev())) {
     Sleep(kRetryPauseMs);
     if (!FinishFileSets(dev())) {
-      ok_ = false;
+      SetOk(false);
       return;
     }
   }
@@ -309,14 +337,27 @@ void Job::FileSetsAndCompletion() {
   if (!answered) {
     Show(T(kTextLostAfterFileSets));
     dev().logTransportErrors = true;
-    ok_ = false;
+    SetOk(false);
     return;
   }
-  ok_ = RunWaitCompletion();
+  SetOk(RunWaitCompletion());
 }
 
 void Job::End() {
   std::string elapsed = Elapsed();
+  JobEnd end;
+  end.port = c_.portIndex;
+  end.instanceId = dev().out.instanceId;
+  end.step = step_;
+  end.bytes = dev().out.transferredBytes;
+  end.elapsedMs = ElapsedMs();
+  if (Stopped() && !ok_) {
+    end.result = JobResult::Stopped;
+    end.reason = c_.texts.Get(station_text::kStoppedByOperator);
+  } else if (!ok_) {
+    end.result = JobResult::Failed;
+    end.reason = reason_.empty() ? dev().out.lastText : reason_;
+  }
   c_.records.SetState(c_.portIndex, kPortFinished);
   // The handset is let go before the view hears of the end, so a job started
   // again at once finds it free.
@@ -337,6 +378,7 @@ void Job::End() {
     WriteLogText(out, T(kTextDownloadSucceeded) + FormatString(" %s;", elapsed.c_str()));
     WriteLogText(out, "\r\n");
   }
+  if (c_.listener) c_.listener->OnJobEnded(end);
   if (!c_.commandLineMode && c_.view) {
     c_.view->JobEnded(c_.portIndex, ok_);
     c_.view->SetProgress(c_.portIndex, 0);
@@ -345,10 +387,21 @@ void Job::End() {
 
 bool Job::Run() {
   NewDevice();
+  if (c_.listener) {
+    PortRecord record = c_.records.Get(c_.portIndex);
+    JobStart start;
+    start.port = c_.portIndex;
+    start.instanceId = dev().out.instanceId;
+    start.socketPath = record.socketPath;
+    start.plannedBytes = c_.plannedBytes;
+    start.timeMs = c_.startTimeMs;
+    c_.listener->OnJobStarted(start);
+  }
+  Step(JobStep::Open);
   // A package file that is no longer the verified one fails the port before
   // the handset is touched.
   if (!PackageIsTheVerifiedOne()) {
-    ok_ = false;
+    SetOk(false);
     End();
     return ok_;
   }
@@ -359,11 +412,11 @@ bool Job::Run() {
       Report(T(kTextDownloadStarted));
     } else {
       Report(T(kTextDownloadStartFailed));
-      ok_ = false;
+      SetOk(false);
     }
   } else {
     Show(T(kTextHandsetOpenFailed));
-    ok_ = false;
+    SetOk(false);
   }
   if (ok_ && c_.package) WriteImages();
   if (ok_) WaitImagesStored();

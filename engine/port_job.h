@@ -54,6 +54,7 @@
 #include "engine/job_plan.h"
 #include "package/qfm_package.h"
 #include "platform/codepage.h"
+#include "text/job_listener.h"
 
 namespace flashery {
 
@@ -61,7 +62,6 @@ class Clock;
 class LogFile;
 class PortView;
 class Prompter;
-class StatusListener;
 class TextTable;
 
 using JobSemaphore = std::counting_semaphore<8>;
@@ -80,11 +80,12 @@ struct PortJobContext {
   bool commandLineMode = false;
   uint64_t startTimeMs = 0;         // portStartTime, Clock::NowMs
   PortView* view = nullptr;         // window mode: end notifications and status
-  StatusListener* listener = nullptr;
+  JobListener* listener = nullptr;  // the job event stream
   LogFile* log = nullptr;
   std::stop_token stopped{};        // the operator's stop, in effect
   Clock* stationClock = nullptr;    // start and elapsed times; null: clock
   Codepage codepage = Codepage::Gbk;  // the station's legacy code page (file-set names)
+  uint64_t plannedBytes = 0;        // image and file bytes planned (for listeners)
 };
 
 // What the job reads from its snapshots.

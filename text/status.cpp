@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "text/log_file.h"
+#include "text/job_listener.h"
 #include "text/port_view.h"
 
 namespace flashery {
@@ -41,7 +42,8 @@ std::string CutUtf8Bytes(std::string s, size_t maxBytes) {
 void ShowStatusText(PortOutput& out, const std::string& text) {
   if (out.stopped.stop_requested()) return;
   std::string line = CutUtf8Bytes(text, kStatusMaxBytes);
-  if (out.listener) out.listener->OnStatus(out.port, line, out.progressPosition);
+  if (out.listener) out.listener->OnStatusText(out.port, line);
+  out.lastText = line;
   if (out.commandLineMode) return;
   if (out.view) {
     out.view->SetStatusText(out.port, line);
@@ -79,7 +81,7 @@ void ReportMessage(PortOutput& out, const std::string& text) {
 
 void NoteTransferred(PortOutput& out, uint32_t bytes) {
   out.transferredBytes += bytes;
-  if (out.listener) out.listener->OnTransferred(out.port, out.transferredBytes);
+  if (out.listener) out.listener->OnBytes(out.port, out.transferredBytes);
 }
 
 }  // namespace flashery

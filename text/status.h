@@ -5,7 +5,7 @@
 //
 // A status text is cut to 259 bytes (never inside a UTF-8 character). In
 // the unattended mode nothing is shown and the progress position stays;
-// a StatusListener, when set, still hears every status text.
+// the job listener, when set, still hears every status text.
 //
 // Once `stopped` is set (the operator's stop has cut the job off from its
 // handset: every later command is refused without reaching it and every
@@ -22,7 +22,7 @@
 namespace flashery {
 
 class PortView;
-class StatusListener;
+class JobListener;
 class LogFile;
 
 struct PortOutput {
@@ -30,12 +30,15 @@ struct PortOutput {
   std::string instanceId;         // at most 32 characters of the device path
   uint32_t progressPosition = 0;  // 0..32,700
   PortView* view = nullptr;
-  StatusListener* listener = nullptr;
+  JobListener* listener = nullptr;
   LogFile* log = nullptr;
   bool commandLineMode = false;
   // Image and file bytes the handset has accepted in this job so far.
   uint64_t transferredBytes = 0;
   std::stop_token stopped{};
+  // The last status text shown (cut as shown): what a failure decided at
+  // this point is reported with.
+  std::string lastText;
 };
 
 constexpr uint32_t kProgressMax = 32700;

@@ -83,10 +83,10 @@ TEST(LiveOutput, PlainOutputAndTheRunRecordHoldOneLinePerStep) {
   {
     LiveOutput live(clock, out, false, 80, &record);
     live.AddPort(2, "SIM3", 1000);
-    for (int i = 1; i <= 50; ++i) live.OnStatus(2, "Kernel 写入 (" + std::to_string(i * 2) + ".0%) ...", 0);
-    live.OnTransferred(2, 1000);
-    live.OnStatus(2, "等待 1 s...\r\n", 0);
-    live.OnStatus(5, "not a port of this run", 0);
+    for (int i = 1; i <= 50; ++i) live.OnStatusText(2, "Kernel 写入 (" + std::to_string(i * 2) + ".0%) ...");
+    live.OnBytes(2, 1000);
+    live.OnStatusText(2, "等待 1 s...\r\n");
+    live.OnStatusText(5, "not a port of this run");
     clock.Advance(2000);
     live.Finish(2, true);
   }

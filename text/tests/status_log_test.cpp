@@ -6,6 +6,7 @@
 #include "platform/files.h"
 #include "platform/tests/test_dir.h"
 #include "text/log_file.h"
+#include "text/job_listener.h"
 #include "text/port_view.h"
 #include "text/prompter.h"
 #include "text/status.h"
@@ -46,9 +47,9 @@ TEST(Status, AReportedMessageShowsPlainAndLogsWithPrefixesAndCrCrLf) {
 
 // A port's output wired to a recording view, a listener and a log file.
 struct WiredPort {
-  struct Listener : StatusListener {
+  struct Listener : JobListener {
     std::vector<std::string> heard;
-    void OnStatus(int, const std::string& t, uint32_t) override { heard.push_back(t); }
+    void OnStatusText(int, const std::string& t) override { heard.push_back(t); }
   };
   testing::TempDir dir;
   LogFile log{dir / "run.txt", nullptr};
