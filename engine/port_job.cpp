@@ -71,7 +71,11 @@ class Job {
   // The job's outcome so far; the first failure keeps the text shown when
   // it was decided, so a later probe's text never replaces the reason.
   void SetOk(bool ok) {
-    if (ok_ && !ok && reason_.empty() && dev_) reason_ = dev_->out.lastText;
+    if (ok_ && !ok && !failed_) {
+      failed_ = true;
+      failedStep_ = step_;
+      if (dev_) reason_ = dev_->out.lastText;
+    }
     ok_ = ok;
   }
 
@@ -97,6 +101,8 @@ class Job {
   std::unique_ptr<PortDevice> dev_;
   bool ok_ = true;
   JobStep step_ = JobStep::Open;
+  bool failed_ = false;
+  JobStep failedStep_ = JobStep::Open;  // the step current when the job first failed
   std::string reason_;
 };
 
@@ -356,6 +362,7 @@ void Job::End() {
     end.reason = c_.texts.Get(station_text::kStoppedByOperator);
   } else if (!ok_) {
     end.result = JobResult::Failed;
+    if (failed_) end.step = failedStep_;
     end.reason = reason_.empty() ? dev().out.lastText : reason_;
   }
   c_.records.SetState(c_.portIndex, kPortFinished);

@@ -11,8 +11,10 @@
 // listener guards what it shares. A listener must not block for long: the
 // job waits for it.
 //
-// A step begins with OnStep and lasts until the next OnStep or the end;
-// the step current at OnJobEnded is the one that decided a failure.
+// A step begins with OnStep and lasts until the next OnStep or the end.
+// A failed job's JobEnd names the step and the status text current when
+// the job first failed: steps that still run after a failure (the
+// unattended mode's restart) never replace them.
 #pragma once
 
 #include <cstdint>
@@ -51,7 +53,7 @@ struct JobEnd {
   int port = 0;
   std::string instanceId;
   JobResult result = JobResult::Ok;
-  JobStep step = JobStep::Open;  // the step current at the end
+  JobStep step = JobStep::Open;  // the step that failed; the last step when ok
   std::string reason;            // the text that decided a failure or a stop; empty when ok
   uint64_t bytes = 0;            // image and file bytes the handset accepted
   uint64_t elapsedMs = 0;        // from the start to the end, station clock

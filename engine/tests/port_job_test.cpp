@@ -61,6 +61,20 @@ std::unique_ptr<Station> Job(const char* product, sim::FaultList faults = {}, bo
   return st;
 }
 
+// The job event stream as lines: "start H0", "image:u-boot", "end failed image: <reason>".
+struct EventLog final : JobListener {
+  std::vector<std::string> lines;
+  uint64_t bytes = 0;
+  void OnJobStarted(const JobStart& s) override { lines.push_back("start " + s.instanceId); }
+  void OnStep(int, JobStep step, const std::string& item) override {
+    lines.push_back(std::string(JobStepName(step)) + (item.empty() ? "" : ":" + item));
+  }
+  void OnBytes(int, uint64_t total) override { bytes = total; }
+  void OnJobEnded(const JobEnd& e) override {
+    lines.push_back(std::string("end ") + JobResultName(e.result) + " " + JobStepName(e.step) + ": " + e.reason);
+  }
+};
+
 void ExpectImages(Station& st, int port) {
   const std::string& f = st.handset(port).folder();
   for (auto [key, code] : {std::pair{K::MLO, 1}, {K::BL, 2}, {K::NK, 4}, {K::System, 5}, {K::Userdata, 6},
@@ -341,6 +355,30 @@ TEST(PortJob, EightPortsOnEightThreadsWithinTheSemaphore) {
     EXPECT_EQ(st->records.State(p), kPortFinished);
   }
   EXPECT_EQ(st->view.ended().size(), 8u);
+}
+
+TEST(PortJob, EventsNameEachStepAndKeepTheTextThatDecidedAFailure) {
+  auto st = Job("P100", {}, true);
+  EventLog events;
+  st->listener = &events;
+  ASSERT_TRUE(st->Run(0));
+  EXPECT_EQ(events.lines,
+            (std::vector<std::string>{"start H0", "open", "image:Xloader", "image:bootloader", "image:Kernel",
+                                      "image:system.img", "image:userdata.img", "image:apps", "image:Env.txt",
+                                      "wait-stored", "restart", "probe", "file-set:brand", "file-set:resources",
+                                      "file-set:gps", "completion", "end ok completion: "}));
+  EXPECT_GT(events.bytes, 280000u);
+
+  // The kernel fails twice in the unattended mode: the restart and its texts
+  // that follow do not replace the reason, and the job's step stays the image.
+  auto bad = Job("P100", Refuse({{C::kBeginImage, 2, 3}}), true);
+  EventLog failed;
+  bad->listener = &failed;
+  EXPECT_FALSE(bad->Run(0, true));
+  ASSERT_FALSE(failed.lines.empty());
+  const std::string& end = failed.lines.back();
+  EXPECT_EQ(end.rfind("end failed image: ", 0), 0u) << end;
+  EXPECT_NE(end.find("Kernel"), std::string::npos) << end;
 }
 
 }  // namespace

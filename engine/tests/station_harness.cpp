@@ -96,7 +96,7 @@ PortJobContext Station::Context(int port, bool commandLineMode) {
   return PortJobContext{port, records, texts, prompter, clock, semaphore, transport,
                         std::make_shared<const DownloadSelection>(selection),
                         std::make_shared<const QfmPackage>(package), commandLineMode, clock.NowMs(),
-                        &view, nullptr, &log};
+                        &view, listener, &log};
 }
 
 bool Station::Run(int port, bool commandLineMode) {

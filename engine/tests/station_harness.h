@@ -86,6 +86,7 @@ class Station {
   DownloadSelection selection;
   QfmPackage package;
   std::map<QfmSectionKey, std::vector<uint8_t>> sectionBytes;
+  JobListener* listener = nullptr;  // the jobs' event stream, when a test listens
 
  private:
   std::map<int, std::shared_ptr<ModelHandset>> handsets_;
