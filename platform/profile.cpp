@@ -202,17 +202,22 @@ Codepage SettingsCodepage(const ProfileDocument& doc) {
 namespace {
 
 // The 1-based number of the first line of `bytes` that is not valid in
-// `cp`. Only called once the whole text has failed: a line feed is never
-// part of a multibyte character, so one line holds the fault.
+// `cp`, once the whole text has failed. A line feed is never part of a
+// multibyte character, so a text cut after a line feed decodes exactly when
+// each of its lines does: a binary search over the cuts finds the line with
+// a few whole conversions, whatever the number of lines.
 size_t FirstUndecodableLine(std::string_view bytes, Codepage cp) {
-  size_t number = 1;
-  for (size_t at = 0; at <= bytes.size(); ++number) {
-    size_t end = bytes.find('\n', at);
-    if (end == std::string_view::npos) end = bytes.size();
-    if (!DecodeWholeText(bytes.substr(at, end - at), cp)) return number;
-    at = end + 1;
+  std::vector<size_t> ends;  // where each line ends, its line feed included
+  for (size_t at = bytes.find('\n'); at != std::string_view::npos; at = bytes.find('\n', at + 1))
+    ends.push_back(at + 1);
+  if (ends.empty() || ends.back() != bytes.size()) ends.push_back(bytes.size());
+  size_t lo = 0, hi = ends.size() - 1;  // the line of ends[hi] holds a fault
+  while (lo < hi) {
+    const size_t mid = lo + (hi - lo) / 2;
+    if (DecodeWholeText(bytes.substr(0, ends[mid]), cp)) lo = mid + 1;
+    else hi = mid;
   }
-  return number - 1;
+  return lo + 1;
 }
 
 }  // namespace

@@ -28,11 +28,13 @@
 // failure() names the first line that is not (see below). So GBK bytes that
 // happen to be valid UTF-8 (系统 is CF B5 CD B3, also "ϵͳ") read as GBK.
 //
-// Files this station once wrote in UTF-8 without a byte order mark: such a
-// file is not valid in the code page as a rule and is then refused, the
-// message saying that a UTF-8 file must begin with a byte order mark; adding
-// one (or converting the file) is the mend. It is not read as UTF-8 because
-// UTF-8 is valid: that guess is what misread the code page's own files.
+// Files this station once wrote in UTF-8 without a byte order mark (new
+// files were UTF-8 then): most Chinese text in UTF-8 is not valid GBK or
+// Big5, so such a file is refused, the message saying that a UTF-8 file must
+// begin with a byte order mark; adding one (or converting the file) is the
+// mend. One whose bytes happen to be valid in the code page too reads in the
+// code page. It is not read as UTF-8 because it is valid UTF-8: that guess is
+// what misread the code page's own files, which nothing else tells apart.
 // Writing back keeps the encoding the file was read in (and its byte order
 // mark); a new file is written in the code page, as the original platform
 // writes it. A Set that changes the declaration itself does not re-encode

@@ -147,7 +147,11 @@ TEST(ProfileFile, WritingBackKeepsEveryByteItDidNotChange) {
   // one whose bytes are not all valid in its code page.
   const std::string big = "[Project]\r\nphontype=T745\r\n" + std::string(kMaxProfileBytes, ';');
   const std::string tail = "[Project]\r\nphontype=\xB2\xE2\r\n\xFF\xFE\x80\x01junk";
-  for (auto [kept, reason] : {std::pair{&big, "larger than 1 MiB"}, {&tail, "line 3 is not valid GBK"}}) {
+  std::string late = "[Project]\n";
+  for (int i = 0; i < 100000; ++i) late += "k=\xB2\xE2\n";
+  late += "v=\xB2\n";
+  for (auto [kept, reason] : {std::pair{&big, "larger than 1 MiB"}, {&tail, "its line 3 is not valid GBK"},
+                              {&late, "its line 100002 is not valid GBK"}}) {
     ASSERT_TRUE(WriteWholeFile(path, *kept));
     EXPECT_FALSE(WriteProfileString(path, "Project", "phontype", "T746", &why));
     EXPECT_NE(why.find(reason), std::string::npos) << why;
