@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "config/station_codepage.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
@@ -73,9 +74,11 @@ const PathKey kPaths[] = {
 namespace {
 
 // The document of a settings file, or nullopt with `*problem` when the file
-// exists but cannot be read whole.
-std::optional<ProfileDocument> LoadSettingsFile(const std::string& path, std::string* problem) {
-  ProfileDocument doc = ProfileDocument::Load(path);
+// exists but cannot be read whole. downtoolcfg.ini declares its own code
+// page; Prtcfg.ini is in the one downtoolcfg.ini declares.
+std::optional<ProfileDocument> LoadSettingsFile(const std::string& path, std::string* problem,
+                                                std::optional<Codepage> codepage = std::nullopt) {
+  ProfileDocument doc = codepage ? ProfileDocument::Load(path, *codepage) : ProfileDocument::Load(path);
   if (doc.failure().empty()) return doc;
   if (problem) *problem = path + ": " + doc.failure();
   return std::nullopt;
@@ -113,7 +116,7 @@ bool SaveSettings(const std::string& appFolder, const DownloadSelection& sel, st
 
 bool LoadModelList(const std::string& appFolder, std::vector<std::string>& models, std::string* problem) {
   models.clear();
-  std::optional<ProfileDocument> doc = LoadSettingsFile(ModelListPath(appFolder), problem);
+  std::optional<ProfileDocument> doc = LoadSettingsFile(ModelListPath(appFolder), problem, StationCodepage(appFolder));
   if (!doc) return false;
   for (int n = 0;; ++n) {
     std::string v = doc->GetString("ProjectType", "Project" + std::to_string(n), "", 1023);

@@ -9,10 +9,13 @@
 //   FilePath/QFMfile, iNandfile, GPSfile, Resfile, quilfile.
 // Prtcfg.ini: ProjectType/Project0, Project1, ... up to the first empty.
 //
-// A missing file, section or key gives the default (currentLang 2052,
+// downtoolcfg.ini is UTF-8 when it begins with a byte order mark, otherwise
+// in the code page its codePage setting names (config/station_codepage.h,
+// platform/profile.h); Prtcfg.ini likewise, in the code page downtoolcfg.ini
+// names. A missing file, section or key gives the default (currentLang 2052,
 // every other number 0, every string empty). A file that exists but cannot
 // be read whole (larger than 1 MiB, unreadable, not a regular file, not
-// text) is a problem the caller must stop on: the loaders say why, naming
+// text, not valid in its encoding) is a problem the caller must stop on: the loaders say why, naming
 // the file, and such a file is never written over (Save refuses it).
 // Saving writes the same keys in the same order and keeps every other byte
 // of the file; it goes through a temporary beside the file (a symbolic link

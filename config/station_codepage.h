@@ -4,6 +4,9 @@
 // [Station] of downtoolcfg.ini (the section for every setting the station
 // adds): 936 (GBK, the default), 950 (Big5) or 1252 (cp1252). A missing file
 // or key, an empty value or any other number gives the default.
+// downtoolcfg.ini is itself in this code page unless it begins with a UTF-8
+// byte order mark; the setting is found in the file's ASCII bytes before the
+// file is decoded (platform/profile.h). Prtcfg.ini is in the same code page.
 #pragma once
 
 #include <cstdint>
@@ -13,12 +16,6 @@
 #include "platform/codepage.h"
 
 namespace flashery {
-
-inline constexpr int32_t kDefaultCodepageNumber = 936;
-
-// The code page of a Windows code page number; nullopt for a number the
-// station does not support.
-std::optional<Codepage> CodepageOfNumber(int32_t number);
 
 // The setting as read from the program folder's downtoolcfg.ini.
 Codepage StationCodepage(const std::string& appFolder);

@@ -168,26 +168,22 @@ std::optional<std::string> DiskNameToUtf8(std::string_view name, Codepage cp) {
   return ConvertCodepage(name, cp, Codepage::Utf8);
 }
 
-std::string DecodeToUtf8(std::string_view bytes, Codepage legacy, Codepage* detected) {
-  if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
-      static_cast<unsigned char>(bytes[1]) == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF)
-    bytes.remove_prefix(3);
-  if (IsValidUtf8(bytes)) {
-    if (detected) *detected = Codepage::Utf8;
-    return std::string(bytes);
-  }
-  if (legacy != Codepage::Utf8 && legacy != Codepage::Cp1252) {
-    if (auto s = ConvertCodepage(bytes, legacy, Codepage::Utf8)) {
-      if (detected) *detected = legacy;
-      return *s;
-    }
-  }
-  if (detected) *detected = Codepage::Cp1252;
-  return DecodeCp1252(bytes);
+std::optional<std::string> DecodeWholeText(std::string_view bytes, Codepage cp) {
+  if (cp == Codepage::Cp1252) return DecodeCp1252(bytes);
+  return DecodeStrict(bytes, cp);
 }
 
 std::optional<std::string> EncodeFromUtf8(std::string_view utf8, Codepage cp) {
   return ConvertCodepage(utf8, Codepage::Utf8, cp);
+}
+
+std::optional<Codepage> CodepageOfNumber(int32_t number) {
+  switch (number) {
+    case 936: return Codepage::Gbk;
+    case 950: return Codepage::Big5;
+    case 1252: return Codepage::Cp1252;
+    default: return std::nullopt;
+  }
 }
 
 Codepage CodepageForLangId(unsigned langId) {

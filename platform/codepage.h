@@ -1,16 +1,19 @@
 // Code pages. Every string inside the station is UTF-8. Files made on the
 // original platform may be in a legacy code page: GBK (Simplified Chinese),
-// Big5 (Traditional Chinese) or cp1252 (English). Readers take valid UTF-8
+// Big5 (Traditional Chinese) or cp1252 (English).
 // The station's legacy code page is a setting (config/station_codepage.h).
 // An encoding is decided once per source, never by trying each string: a zip
 // entry name by its UTF-8 flag, a package header or a list file by a UTF-8
-// byte order mark (else the code page). Writers of a file that must match an
-// existing one encode in that file's code page. Conversion is done with iconv
-// and is strict: a byte sequence that is not valid in the code page fails
-// instead of being replaced silently, and a character the code page cannot
-// hold is never written as '?'.
+// byte order mark (else the code page), a settings or language file as a
+// whole by a byte order mark (else the code page it declares: profile.h).
+// Writers of a file that must match an existing one encode in that file's
+// code page. Conversion is done with iconv and is strict: a byte sequence
+// that is not valid in the code page fails instead of being replaced
+// silently, and a character the code page cannot hold is never written as
+// '?'.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -54,18 +57,22 @@ const char* ListNameFault(std::string_view utf8Name, Codepage cp);
 // it is valid in neither.
 std::optional<std::string> DiskNameToUtf8(std::string_view name, Codepage cp);
 
-// Settings and language files only (their encoding is decided for the whole
-// file by what it is): a UTF-8 byte order mark is dropped; valid UTF-8 is
-// returned unchanged; otherwise the bytes are decoded from `legacy` and, if
-// they are not valid there either, from cp1252, which takes every byte
-// (the five it leaves undefined become the C1 controls of their value).
-// `detected` (optional) receives the code page used. Linear in the size:
-// one validity pass, at most one conversion, and cp1252 by a table.
-std::string DecodeToUtf8(std::string_view bytes, Codepage legacy = Codepage::Gbk,
-                         Codepage* detected = nullptr);
+// The text of a whole settings or language file, whose encoding has been
+// decided for the file (profile.h): UTF-8 is checked as it stands; GBK and
+// Big5 are decoded strictly; cp1252 by a table that takes every byte, as the
+// original platform reads such a file (the five bytes cp1252 leaves undefined
+// become the C1 controls of their value, so nothing is lost). nullopt when
+// the bytes are not valid in `cp`. Linear in the size. A byte order mark is
+// the caller's to remove.
+std::optional<std::string> DecodeWholeText(std::string_view bytes, Codepage cp);
 
 // UTF-8 text to `cp`; nullopt when a character has no mapping there.
 std::optional<std::string> EncodeFromUtf8(std::string_view utf8, Codepage cp);
+
+// The code page of a Windows code page number the station supports (936,
+// 950, 1252); nullopt for any other number.
+inline constexpr int32_t kDefaultCodepageNumber = 936;
+std::optional<Codepage> CodepageOfNumber(int32_t number);
 
 // The legacy code page of a Windows language id: 2052/4100 GBK, 1028/3076/
 // 5124 Big5, everything else cp1252.

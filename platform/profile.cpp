@@ -195,36 +195,89 @@ void ProfileDocument::BuildIndex() {
 
 ProfileDocument ProfileDocument::Parse(std::string_view text) { return FromText(std::string(text), {}, true); }
 
-ProfileDocument ProfileDocument::Load(const std::string& path, Codepage legacy, uint64_t maxBytes) {
+Codepage SettingsCodepage(const ProfileDocument& doc) {
+  return CodepageOfNumber(doc.GetInt("Station", "codePage", kDefaultCodepageNumber)).value_or(Codepage::Gbk);
+}
+
+namespace {
+
+// The 1-based number of the first line of `bytes` that is not valid in
+// `cp`, once the whole text has failed. A line feed is never part of a
+// multibyte character, so a text cut after a line feed decodes exactly when
+// each of its lines does: a binary search over the cuts finds the line with
+// a few whole conversions, whatever the number of lines.
+size_t FirstUndecodableLine(std::string_view bytes, Codepage cp) {
+  std::vector<size_t> ends;  // where each line ends, its line feed included
+  for (size_t at = bytes.find('\n'); at != std::string_view::npos; at = bytes.find('\n', at + 1))
+    ends.push_back(at + 1);
+  if (ends.empty() || ends.back() != bytes.size()) ends.push_back(bytes.size());
+  size_t lo = 0, hi = ends.size() - 1;  // the line of ends[hi] holds a fault
+  while (lo < hi) {
+    const size_t mid = lo + (hi - lo) / 2;
+    if (DecodeWholeText(bytes.substr(0, ends[mid]), cp)) lo = mid + 1;
+    else hi = mid;
+  }
+  return lo + 1;
+}
+
+}  // namespace
+
+ProfileDocument ProfileDocument::Load(const std::string& path, const DeclaredCodepage& declared, uint64_t maxBytes) {
+  return Read(path, declared, maxBytes);
+}
+
+ProfileDocument ProfileDocument::Load(const std::string& path, Codepage codepage, uint64_t maxBytes) {
+  return Read(path, [codepage](const ProfileDocument&) { return codepage; }, maxBytes);
+}
+
+ProfileDocument ProfileDocument::Read(const std::string& path, const DeclaredCodepage& declared, uint64_t maxBytes) {
   int error = 0;
   if (maxBytes > 0xFFFFFFFFu / 3) maxBytes = 0xFFFFFFFFu / 3;  // decoded text still fits the line offsets
   std::optional<std::string> bytes = ReadWholeFile(path, maxBytes, &error);
   ProfileDocument doc;
+  auto refuse = [&doc](std::string why) {
+    doc = ProfileDocument{};
+    doc.exists_ = true;
+    doc.failure_ = std::move(why);
+    return std::move(doc);
+  };
   if (!bytes) {
-    if (error == ENOENT) return doc;
-    doc.exists_ = true;
-    doc.failure_ = DescribeReadError(error, maxBytes);
+    if (error != ENOENT) return refuse(DescribeReadError(error, maxBytes));
+    doc.codepage_ = declared(doc);  // a new file: as the empty file declares
     return doc;
   }
-  if (size_t zero = bytes->find('\0'); zero != std::string::npos) {
-    doc.exists_ = true;
-    doc.failure_ = "it is not a text file (a zero byte at offset " + std::to_string(zero) + ")";
-    return doc;
-  }
-  // DecodeToUtf8 drops exactly one byte order mark; a second one is text
-  // and is written back as it stands.
-  Codepage detected = Codepage::Utf8;
-  std::string decoded = DecodeToUtf8(*bytes, legacy, &detected);
+  if (size_t zero = bytes->find('\0'); zero != std::string::npos)
+    return refuse("it is not a text file (a zero byte at offset " + std::to_string(zero) + ")");
+
+  // Exactly one byte order mark is taken off; a second one is text and is
+  // written back as it stands.
   std::string bom;
-  if (bytes->compare(0, 3, "\xEF\xBB\xBF") == 0) {
-    bom = bytes->substr(0, 3);
-    bytes->erase(0, 3);
+  Codepage codepage = Codepage::Utf8;
+  if (HasUtf8Bom(*bytes)) {
+    bom = std::string(kUtf8Bom);
+    bytes->erase(0, kUtf8Bom.size());
+  } else {
+    std::string ascii = *bytes;
+    for (char& c : ascii)
+      if (static_cast<unsigned char>(c) >= 0x80) c = '?';
+    codepage = declared(Parse(ascii));
   }
-  const bool same = detected == Codepage::Utf8;
-  doc = FromText(std::move(decoded), same ? std::string() : std::move(*bytes), same);
+  std::optional<std::string> decoded = DecodeWholeText(*bytes, codepage);
+  if (!decoded) {
+    return refuse("its line " + std::to_string(FirstUndecodableLine(*bytes, codepage)) + " is not valid " +
+                  CodepageName(codepage) +
+                  (bom.empty() ? ", the code page it is read in (a file in UTF-8 must begin with a byte order mark)"
+                               : ", which its byte order mark declares"));
+  }
+  const bool same = codepage == Codepage::Utf8 || IsAscii(*bytes);
+  doc = FromText(std::move(*decoded), same ? std::string() : std::move(*bytes), same);
+  if (bom.empty() && declared(doc) != codepage) {
+    return refuse(std::string("its code page reads as ") + CodepageName(codepage) +
+                  " in its ASCII bytes but otherwise once decoded in it");
+  }
   doc.bom_ = std::move(bom);
   doc.exists_ = true;
-  doc.codepage_ = detected;
+  doc.codepage_ = codepage;
   return doc;
 }
 

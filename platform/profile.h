@@ -14,19 +14,42 @@
 //   lines it writes are encoded, in the code page the file was read in; a
 //   value that code page cannot hold is refused (never written as '?').
 //   Files are written through WriteFileAtomic (files.h).
-// Files are decoded as UTF-8 when valid, else from the legacy code page
-// given (GBK unless said otherwise), else as cp1252 — decided once for the
-// whole file, and in time linear in its size. Lookups go through an index
-// built when the file is read, so reading many keys stays linear too.
+// Encoding: decided once for the whole file, never by trying. A file that
+// begins with a UTF-8 byte order mark is UTF-8. Any other file is in a code
+// page: the one the caller names, or the one the file declares. A settings
+// file declares it with codePage in section [Station] (936 GBK, 950 Big5,
+// 1252 cp1252; GBK when it declares none or another number); a language file
+// by its language id (text/language.h). The declaration is found in the
+// file's ASCII view -- its bytes with every byte above 0x7F shown as '?' --
+// since its key and digits are ASCII in each of these code pages and a line
+// feed or '=' is never part of a multibyte character; the whole file is then
+// decoded in that code page, and must declare the same when read decoded.
+// A file whose bytes are not valid in its encoding is not read at all: its
+// failure() names the first line that is not (see below). So GBK bytes that
+// happen to be valid UTF-8 (系统 is CF B5 CD B3, also "ϵͳ") read as GBK.
+//
+// Files this station once wrote in UTF-8 without a byte order mark (new
+// files were UTF-8 then): most Chinese text in UTF-8 is not valid GBK or
+// Big5, so such a file is refused, the message saying that a UTF-8 file must
+// begin with a byte order mark; adding one (or converting the file) is the
+// mend. One whose bytes happen to be valid in the code page too reads in the
+// code page. It is not read as UTF-8 because it is valid UTF-8: that guess is
+// what misread the code page's own files, which nothing else tells apart.
+// Writing back keeps the encoding the file was read in (and its byte order
+// mark); a new file is written in the code page, as the original platform
+// writes it. A Set that changes the declaration itself does not re-encode
+// the lines already there.
 //
 // A file is read only whole: one that exists but cannot be (larger than the
 // bound, 1 MiB unless the caller says otherwise; unreadable; not a regular
-// file; not text, i.e. holding a zero byte) gives a document whose
+// file; not text, i.e. holding a zero byte; not valid in its encoding, or
+// reading a different declaration once decoded) gives a document whose
 // failure() says why. Its values read as defaults, and Save refuses to
 // write over it: nothing the station cannot read whole is written over.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,13 +66,22 @@ inline constexpr uint64_t kMaxProfileBytes = 1u << 20;
 // The integer value of a profile string as the platform reads it.
 int32_t ParseProfileInt(std::string_view value);
 
+class ProfileDocument;
+// The code page a file declares, from its ASCII view (or its decoded text).
+using DeclaredCodepage = std::function<Codepage(const ProfileDocument&)>;
+// A settings file's declaration: codePage in section [Station].
+Codepage SettingsCodepage(const ProfileDocument& doc);
+
 class ProfileDocument {
  public:
   static ProfileDocument Parse(std::string_view utf8Text);
   // Reads and decodes a file; a missing file gives an empty document
-  // (exists() false).
-  static ProfileDocument Load(const std::string& path, Codepage legacy = Codepage::Gbk,
+  // (exists() false) in the code page a new file is written in. Without a
+  // byte order mark the file is in the code page it declares (the first
+  // form: as a settings file declares it), or in `codepage`.
+  static ProfileDocument Load(const std::string& path, const DeclaredCodepage& declared = SettingsCodepage,
                               uint64_t maxBytes = kMaxProfileBytes);
+  static ProfileDocument Load(const std::string& path, Codepage codepage, uint64_t maxBytes = kMaxProfileBytes);
 
   bool exists() const { return exists_; }
   // Why an existing file could not be read whole; empty when it was.
@@ -68,7 +100,7 @@ class ProfileDocument {
   void Set(std::string_view section, std::string_view key, std::string_view value);
   std::string Serialize() const;  // UTF-8
   // Writes the document back: unchanged lines as they were read, changed
-  // and new ones in the file's code page (UTF-8 for a new file). False,
+  // and new ones in the file's code page (the code page for a new file). False,
   // with `*why` naming the file, when the document was not read whole, a
   // value has no mapping in the code page, or the write failed; the file is
   // then as it was.
@@ -88,6 +120,7 @@ class ProfileDocument {
     bool endAdded = false;  // an unedited last line that was given a line end
   };
   static ProfileDocument FromText(std::string decoded, std::string raw, bool rawIsText);
+  static ProfileDocument Read(const std::string& path, const DeclaredCodepage& declared, uint64_t maxBytes);
   static std::string_view EolText(Eol eol);
   std::string_view TextOf(const Line& line) const;
   std::string_view RawOf(const Line& line) const;

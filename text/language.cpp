@@ -10,14 +10,10 @@
 namespace flashery {
 
 ProfileDocument LoadLanguageDocument(const std::string& path) {
-  // Read as UTF-8 when it is, else as cp1252 first: the language id is
-  // plain digits, readable in any of the code pages, and names the code
-  // page the rest is in.
-  ProfileDocument doc = ProfileDocument::Load(path, Codepage::Cp1252, kMaxLanguageFileBytes);
-  if (!doc.failure().empty() || doc.codepage() == Codepage::Utf8) return doc;
-  Codepage own = CodepageForLangId(static_cast<unsigned>(doc.GetInt("Language", "Language", 0)));
-  if (own == Codepage::Cp1252) return doc;
-  return ProfileDocument::Load(path, own, kMaxLanguageFileBytes);
+  auto ownCodepage = [](const ProfileDocument& doc) {
+    return CodepageForLangId(static_cast<unsigned>(doc.GetInt("Language", "Language", 0)));
+  };
+  return ProfileDocument::Load(path, ownCodepage, kMaxLanguageFileBytes);
 }
 
 uint16_t LangIdFromLocale(const char* localeName) {

@@ -5,9 +5,12 @@
 // section "Text" the text table; sections "128" (menu), "Download",
 // "FileSetup", "About", "Wait" and "configdownfile" the retitling texts.
 //
-// A language file is read as UTF-8 when it is valid UTF-8, otherwise in
-// the legacy code page of its own language id (GBK for 2052, Big5 for
-// 1028, cp1252 otherwise).
+// A language file that begins with a UTF-8 byte order mark is UTF-8 (the
+// shipped ones in lang/ do); any other is in the legacy code page of its
+// own language id (GBK for 2052 and 4100, Big5 for 1028, 3076 and 5124,
+// cp1252 otherwise), as the original platform's files are. The id is read
+// from the file's ASCII bytes first (platform/profile.h). A file that is not
+// valid in its encoding is invalid, its failure naming the line.
 //
 // The current language is kept as "currentLang" in section "Language" of
 // downtoolcfg.ini in the program folder.

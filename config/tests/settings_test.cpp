@@ -166,5 +166,83 @@ TEST(Settings, ASymbolicLinkIsWrittenThroughAndStaysALink) {
   EXPECT_FALSE(PathExists(dir / "shared/.station.ini.tmp-Ab12Cd"));
 }
 
+TEST(Settings, AreReadAndWrittenBackInTheEncodingTheFileDeclares) {
+  // 系统 in GBK (CF B5 CD B3) is also valid UTF-8 ("ϵͳ"): only a byte order
+  // mark makes a file UTF-8, otherwise codePage (read from the file's ASCII
+  // bytes) names its code page.
+  struct Case {
+    const char* what;
+    std::string head;     // bytes before the name lines
+    std::string encoded;  // the name as the file holds it
+    std::string name;     // the name as read
+  } cases[] = {
+      {"GBK by default", "", "\xCF\xB5\xCD\xB3", "系统"},
+      {"UTF-8 by its mark, whatever codePage says", "\xEF\xBB\xBF[Station]\r\ncodePage=950\r\n", "系统", "系统"},
+      {"Big5 by codePage", "[Station]\r\ncodePage=950\r\n", "\xA8\x74\xB2\xCE", "系統"},
+      {"cp1252 by codePage", "[station]\r\nCODEPAGE = 1252\r\n", "caf\xE9", "café"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing::TempDir dir;
+    const std::string file = c.head + "; " + c.encoded + "\r\n[ExdFile]\r\nfilename1=" + c.encoded + "\r\n";
+    ASSERT_TRUE(WriteWholeFile(dir / "downtoolcfg.ini", file));
+    // The model list is in the same code page (or marked UTF-8 too).
+    const std::string mark = HasUtf8Bom(file) ? std::string(kUtf8Bom) : "";
+    ASSERT_TRUE(WriteWholeFile(dir / "Prtcfg.ini", mark + "[ProjectType]\r\nProject0=" + c.encoded + "\r\n"));
+    DownloadSelection s;
+    std::string problem;
+    ASSERT_TRUE(LoadSettings(dir.path(), s, &problem)) << problem;
+    EXPECT_EQ(s.extendNames[0], c.name);
+    EXPECT_EQ(LoadModelList(dir.path()), std::vector<std::string>{c.name});
+    // Written back in the same encoding: unchanged lines as they were, the
+    // rewritten name line to the same bytes, new lines after them.
+    s.extendNames[1] = c.name;
+    ASSERT_TRUE(SaveSettings(dir.path(), s, &problem)) << problem;
+    const std::string saved = *ReadWholeFile(dir / "downtoolcfg.ini");
+    EXPECT_EQ(saved.substr(0, file.size()), file);
+    EXPECT_NE(saved.find("filename2=" + c.encoded + "\r\n"), std::string::npos);
+    DownloadSelection back;
+    ASSERT_TRUE(LoadSettings(dir.path(), back));
+    EXPECT_EQ(back.extendNames[1], c.name);
+  }
+  // A new file is written in the code page.
+  testing::TempDir dir;
+  DownloadSelection s;
+  s.extendNames[0] = "系统";
+  ASSERT_TRUE(SaveSettings(dir.path(), s));
+  EXPECT_NE(ReadWholeFile(dir / "downtoolcfg.ini")->find("filename1=\xCF\xB5\xCD\xB3\r\n"), std::string::npos);
+}
+
+TEST(Settings, AFileNotValidInItsEncodingIsRefusedWholeNamingIt) {
+  struct Case {
+    const char* what;
+    std::string file;
+    const char* why;
+  } cases[] = {
+      // As this station once wrote it: UTF-8 without a mark.
+      {"UTF-8 without a mark", "[Project]\r\nphontype=T745\r\n[ExdFile]\r\nfilename1=系统设\r\n",
+       "line 4 is not valid GBK, the code page it is read in (a file in UTF-8 must begin with a byte order mark)"},
+      // The mark declares UTF-8, not a code page.
+      {"GBK under a mark", "\xEF\xBB\xBF[ExdFile]\nfilename1=\xCF\xB5\xCD\n", "line 2 is not valid UTF-8"},
+      {"GBK declared as Big5", "[Station]\ncodePage=950\n[ExdFile]\nfilename1=\xCF\xB5\x81\x40\n",
+       "line 4 is not valid BIG5"},
+      // 0x81 0x5D is one GBK character: its second byte only looks like ']'.
+      {"a declaration that reads otherwise once decoded", "[Station]\n[\x81]\ncodePage=950\n",
+       "code page reads as GBK in its ASCII bytes but otherwise once decoded in it"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing::TempDir dir;
+    ASSERT_TRUE(WriteWholeFile(dir / "downtoolcfg.ini", c.file));
+    DownloadSelection s;
+    std::string problem;
+    EXPECT_FALSE(LoadSettings(dir.path(), s, &problem));
+    EXPECT_EQ(problem.rfind(dir / "downtoolcfg.ini: its " + c.why, 0), 0u) << problem;
+    EXPECT_TRUE(s.extendNames[0].empty());  // nothing half-read
+    EXPECT_FALSE(SaveSettings(dir.path(), s, &problem));
+    EXPECT_EQ(*ReadWholeFile(dir / "downtoolcfg.ini"), c.file);
+  }
+}
+
 }  // namespace
 }  // namespace flashery

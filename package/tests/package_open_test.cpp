@@ -4,6 +4,7 @@
 
 #include <stop_token>
 
+#include "config/settings.h"
 #include "package/crc16.h"
 #include "package/package_messages.h"
 #include "package/extend_binding.h"
@@ -293,7 +294,7 @@ TEST_F(OpenPackageTest, HeaderTextsAreInTheCodePageUnlessTheyDeclareUtf8) {
   // 系统 in GBK (CF B5 CD B3) is also valid UTF-8 (ϵͳ): the code page decides.
   struct Case {
     Codepage cp;
-    const char* systemBytes;  // the system name as stored
+    std::string systemBytes;  // the system name as stored
   } cases[] = {{Codepage::Gbk, "\xCF\xB5\xCD\xB3.img"}, {Codepage::Big5, "\xA8\x74\xB2\xCE.img"}};
   for (const Case& c : cases) {
     std::string name = c.cp == Codepage::Gbk ? "系统" : "系統";
@@ -306,9 +307,16 @@ TEST_F(OpenPackageTest, HeaderTextsAreInTheCodePageUnlessTheyDeclareUtf8) {
     PackageContext context{texts_, prompter_, c.cp};
     ASSERT_TRUE(OpenPackage(package_, path, error_, context)) << error_;
     EXPECT_NE(package_.infoText.find(name + ".img"), std::string::npos) << package_.infoText;
-    // The Extend section binds to the settings' name of the same text.
-    package_.extensionTable.names = {name};
-    package_.extensionTable.codes = {21};
+    // The Extend section binds to the name of the same text in a settings
+    // file of the same code page (GBK as the default, Big5 as declared).
+    const std::string head = c.cp == Codepage::Gbk ? "" : "[Station]\r\ncodePage=950\r\n";
+    const std::string settingsName = c.systemBytes.substr(0, 4);
+    ASSERT_TRUE(WriteWholeFile(dir_ / "downtoolcfg.ini",
+                               head + "[ExdFile]\r\nfilename1=" + settingsName + "\r\nfilecode1=21\r\n"));
+    DownloadSelection settings;
+    ASSERT_TRUE(LoadSettings(dir_.path(), settings));
+    package_.extensionTable.names = settings.extendNames;
+    package_.extensionTable.codes = settings.extendCodes;
     std::string bindError;
     EXPECT_TRUE(BindExtendSections(package_, bindError, texts_)) << bindError;
     EXPECT_EQ(package_.extend(1).name, name);

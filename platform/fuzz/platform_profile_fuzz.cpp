@@ -3,8 +3,10 @@
 // a short trailer that chooses one write: a section, a key and a value.
 //
 // Checked besides memory safety:
-//  - the file is decoded to valid UTF-8, and parsing keeps every byte of
-//    it: Serialize() gives the decoded text back;
+//  - the file is read in the one encoding decided for it (a byte order
+//    mark, else the code page it declares or the caller names) or refused
+//    whole and left as it is; parsing keeps every byte of it: Serialize()
+//    gives the decoded text back;
 //  - a string read is never longer than asked for nor cut inside a
 //    character; an integer read is the value's leading number;
 //  - one write of a plain key then reads back as written, every other key
@@ -89,10 +91,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
 
-  const Codepage legacy = size && (data[0] & 1) ? Codepage::Big5 : Codepage::Gbk;
-  Codepage detected = Codepage::Utf8;
-  const std::string text = DecodeToUtf8(file, legacy, &detected);
-  Require(IsValidUtf8(text));
+  // The settings file's own rule (a byte order mark, else the code page it
+  // declares), or a code page named by the caller.
+  const bool fixed = size && (data[0] & 1);
+  const std::string path = Folder() + "/settings.ini";
+  if (!WriteWholeFile(path, file)) return 0;
+  auto load = [&] { return fixed ? ProfileDocument::Load(path, Codepage::Big5) : ProfileDocument::Load(path); };
+  ProfileDocument loaded = load();
+  if (!loaded.exists()) return 0;
+  if (!loaded.failure().empty()) {
+    // Refused whole: nothing read, and never written over.
+    Require(loaded.Keys("Station").empty() && !loaded.Save(path) && *ReadWholeFile(path) == file);
+    return 0;
+  }
+  // Read in the one encoding decided for the file, every byte kept.
+  const bool marked = HasUtf8Bom(file);
+  const std::string text = loaded.Serialize();
+  Require(IsValidUtf8(text) && file.find('\0') == std::string_view::npos);
+  Require(marked ? loaded.codepage() == Codepage::Utf8 && text == file.substr(kUtf8Bom.size())
+                 : loaded.codepage() == (fixed ? Codepage::Big5 : SettingsCodepage(loaded)) &&
+                       DecodeWholeText(file, loaded.codepage()) == text);
   ProfileDocument doc = ProfileDocument::Parse(text);
   Require(doc.Serialize() == text);
 
@@ -108,14 +126,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(doc.GetInt(r.section, r.key, -7) == (r.value->empty() ? -7 : ParseProfileInt(*r.value)));
   }
 
-  // The same document read from a file, as the station loads it.
-  const std::string path = Folder() + "/settings.ini";
-  if (!WriteWholeFile(path, file)) return 0;
-  ProfileDocument loaded = ProfileDocument::Load(path, legacy);
-  // A file holding a zero byte is no text: the reader may refuse it.
-  if (!loaded.exists() || file.find('\0') != std::string_view::npos) return 0;
-  Require(loaded.Serialize() == text && loaded.codepage() == detected);
-
   std::vector<Read> before = ReadAll(doc, section);
   loaded.Set(section, key, value);
   Require(loaded.Get(section, key) == value);
@@ -126,16 +136,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const std::string serialized = loaded.Serialize();
   Require(ProfileDocument::Parse(serialized).Serialize() == serialized);
-  if (!loaded.Save(path)) return 0;
-  // Text of another code page may happen to read as UTF-8 once the one
-  // line that was not is replaced, and a text whose own first bytes in its
-  // code page are those of a byte order mark cannot be told from a marked
-  // file; otherwise the same code page must give the same text.
-  ProfileDocument reloaded = ProfileDocument::Load(path, legacy);
-  const std::string encoded = loaded.codepage() == Codepage::Utf8
-                                  ? serialized
-                                  : EncodeFromUtf8(serialized, loaded.codepage()).value_or(serialized);
-  const bool marked = encoded.rfind("\xEF\xBB\xBF", 0) == 0;
-  Require(marked || reloaded.codepage() != loaded.codepage() || reloaded.Serialize() == serialized);
+  // The value is printable ASCII: every code page holds it.
+  Require(loaded.Save(path));
+  // Saved in the encoding it was read in, so it reads back the same --
+  // unless the write changed the code page the file declares.
+  ProfileDocument reloaded = load();
+  if (marked || fixed || SettingsCodepage(ProfileDocument::Parse(serialized)) == loaded.codepage())
+    Require(reloaded.failure().empty() && reloaded.codepage() == loaded.codepage() &&
+            reloaded.Serialize() == serialized);
   return 0;
 }

@@ -15,7 +15,7 @@ TEST(TextMode, StoresEveryLineFeedAsCrLfAndReadsItBack) {
     EXPECT_EQ(FromTextMode(ToTextMode(s)), s);
 }
 
-TEST(Codepage, DetectsUtf8AndDecodesLegacyPagesStrictly) {
+TEST(Codepage, ChecksUtf8AndMapsCodePagesAndLanguages) {
   EXPECT_TRUE(IsValidUtf8("plain"));
   EXPECT_TRUE(IsValidUtf8("简体中文"));
   EXPECT_FALSE(IsValidUtf8("\xC0\x80"));          // overlong
@@ -23,36 +23,29 @@ TEST(Codepage, DetectsUtf8AndDecodesLegacyPagesStrictly) {
   EXPECT_FALSE(IsValidUtf8("\xE4\xB8"));          // cut short
   EXPECT_FALSE(IsValidUtf8("\xB2\xE2\xCA\xD4"));  // GBK bytes
 
-  Codepage used = Codepage::Utf8;
-  EXPECT_EQ(DecodeToUtf8("\xB2\xE2\xCA\xD4", Codepage::Gbk, &used), "测试");
-  EXPECT_EQ(used, Codepage::Gbk);
-  EXPECT_EQ(DecodeToUtf8("\xA5\x4E\xB8\xD5", Codepage::Big5, &used), "代試");
-  EXPECT_EQ(used, Codepage::Big5);
-  EXPECT_EQ(DecodeToUtf8("caf\xE9", Codepage::Cp1252, &used), "café");
-  EXPECT_EQ(DecodeToUtf8("\xEF\xBB\xBFok", Codepage::Gbk, &used), "ok");  // BOM dropped
-  EXPECT_EQ(used, Codepage::Utf8);
-  // Not GBK either (a lone lead byte at the end): falls back to cp1252.
-  EXPECT_EQ(DecodeToUtf8("ab\x81", Codepage::Gbk, &used), "ab\xC2\x81");
-  EXPECT_EQ(used, Codepage::Cp1252);
-
   EXPECT_EQ(*EncodeFromUtf8("测试", Codepage::Gbk), "\xB2\xE2\xCA\xD4");
   EXPECT_FALSE(EncodeFromUtf8("测试", Codepage::Cp1252).has_value());  // no silent '?'
   EXPECT_EQ(CodepageForLangId(2052), Codepage::Gbk);
   EXPECT_EQ(CodepageForLangId(1028), Codepage::Big5);
   EXPECT_EQ(CodepageForLangId(1033), Codepage::Cp1252);
+  for (auto [number, cp] : {std::pair{936, Codepage::Gbk}, {950, Codepage::Big5}, {1252, Codepage::Cp1252}})
+    EXPECT_EQ(CodepageOfNumber(number), cp) << number;
+  for (int number : {0, 65001, -936, 437}) EXPECT_FALSE(CodepageOfNumber(number)) << number;
 }
 
 
-TEST(Codepage, Cp1252IsDecodedByTableAsTheConverterDoesEveryByte) {
+TEST(Codepage, AWholeCp1252TextIsDecodedByTableAsTheConverterDoesEveryByte) {
   for (int b = 0x80; b <= 0xFF; ++b) {
     const std::string byte(1, static_cast<char>(b));
     auto converted = ConvertCodepage(byte, Codepage::Cp1252, Codepage::Utf8);
     // The five bytes cp1252 leaves undefined become C1 controls.
     const std::string want = converted ? *converted : std::string{static_cast<char>(0xC2), static_cast<char>(b)};
-    Codepage used = Codepage::Utf8;
-    EXPECT_EQ(DecodeToUtf8("a" + byte, Codepage::Cp1252, &used), "a" + want) << b;
-    EXPECT_EQ(used, Codepage::Cp1252);
+    EXPECT_EQ(DecodeWholeText("a" + byte, Codepage::Cp1252), "a" + want) << b;
   }
+  // The other code pages are strict: a whole text is not half-decoded.
+  EXPECT_EQ(DecodeWholeText("\xCF\xB5\xCD\xB3", Codepage::Gbk), "系统");
+  EXPECT_FALSE(DecodeWholeText("ab\x81", Codepage::Gbk));
+  EXPECT_FALSE(DecodeWholeText("\xEF\xBB\xBFok\xFF", Codepage::Utf8));
 }
 
 TEST(Codepage, DecodesOneDeclaredEncodingAndNamesWhatAListCannotHold) {

@@ -98,7 +98,7 @@ TEST(ProfileFile, RoundTripsThroughDiskKeepingTheLegacyCodePage) {
   EXPECT_EQ(GetProfileInt(path, "language", "currentlang", 0), 1033);
   EXPECT_EQ(*ReadWholeFile(path), "[Project]\r\nphontype=T745\r\n\r\n[Language]\r\ncurrentLang=1033\r\n");
 
-  // A GBK file (as written on the original platform) is read as UTF-8 and
+  // A GBK file (as written on the original platform) is read into UTF-8 and
   // written back in GBK, so the rest of it stays readable there.
   std::string gbk = "[Project]\r\nphontype=\xB2\xE2\xCA\xD4\r\n";  // "测试" in GBK
   ASSERT_TRUE(WriteWholeFile(path, gbk));
@@ -119,10 +119,8 @@ TEST(ProfileFile, WritingBackKeepsEveryByteItDidNotChange) {
        "\xEF\xBB\xBF[Project]\r\nphontype=T746\r\nname=机\r\n"},
       // Bytes cp1252 leaves undefined (0x81, 0x9D) once made the whole file
       // be rewritten as UTF-8.
-      {"cp1252 with undefined bytes", "[Project]\nphontype=T745\nnote=caf\xE9 \x81\x9D\n",
-       "[Project]\nphontype=T746\nnote=caf\xE9 \x81\x9D\n"},
-      {"GBK with a binary tail", "[Project]\r\nphontype=\xB2\xE2\r\n\xFF\xFE\x80\x01junk",
-       "[Project]\r\nphontype=T746\r\n\xFF\xFE\x80\x01junk"},
+      {"cp1252 with undefined bytes", "[Station]\ncodePage=1252\n[Project]\nphontype=T745\nnote=caf\xE9 \x81\x9D\n",
+       "[Station]\ncodePage=1252\n[Project]\nphontype=T746\nnote=caf\xE9 \x81\x9D\n"},
       {"no last line end, key added", "[Project]\nmodel=1", "[Project]\nmodel=1\nphontype=T746\n"},
   };
   for (const auto& c : cases) {
@@ -145,12 +143,20 @@ TEST(ProfileFile, WritingBackKeepsEveryByteItDidNotChange) {
   EXPECT_NE(why.find("GBK"), std::string::npos) << why;
   EXPECT_EQ(*ReadWholeFile(path), gbk);
 
-  // A file that was not read whole is never written over.
+  // A file that was not read whole is never written over: one too large,
+  // one whose bytes are not all valid in its code page.
   const std::string big = "[Project]\r\nphontype=T745\r\n" + std::string(kMaxProfileBytes, ';');
-  ASSERT_TRUE(WriteWholeFile(path, big));
-  EXPECT_FALSE(WriteProfileString(path, "Project", "phontype", "T746", &why));
-  EXPECT_NE(why.find("larger than 1 MiB"), std::string::npos) << why;
-  EXPECT_TRUE(*ReadWholeFile(path) == big);
+  const std::string tail = "[Project]\r\nphontype=\xB2\xE2\r\n\xFF\xFE\x80\x01junk";
+  std::string late = "[Project]\n";
+  for (int i = 0; i < 100000; ++i) late += "k=\xB2\xE2\n";
+  late += "v=\xB2\n";
+  for (auto [kept, reason] : {std::pair{&big, "larger than 1 MiB"}, {&tail, "its line 3 is not valid GBK"},
+                              {&late, "its line 100002 is not valid GBK"}}) {
+    ASSERT_TRUE(WriteWholeFile(path, *kept));
+    EXPECT_FALSE(WriteProfileString(path, "Project", "phontype", "T746", &why));
+    EXPECT_NE(why.find(reason), std::string::npos) << why;
+    EXPECT_TRUE(*ReadWholeFile(path) == *kept);
+  }
 }
 
 TEST(ProfileDocument, LookupsAgreeBeforeAndAfterLinesMove) {

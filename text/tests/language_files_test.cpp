@@ -121,6 +121,7 @@ TEST(TextIds, AreDistinctAndInsideTheTable) {
 
 TEST_P(ShippedLanguageFile, IsUtf8WithItsLanguageAndExactly225TextKeys) {
   EXPECT_TRUE(IsValidUtf8(raw));
+  EXPECT_TRUE(HasUtf8Bom(raw)) << "without its mark the file would be read in its language's code page";
   EXPECT_EQ(doc.codepage(), Codepage::Utf8);
   EXPECT_EQ(doc.GetInt("Language", "Language", 0), GetParam().langId);
 

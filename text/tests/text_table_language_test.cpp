@@ -39,13 +39,33 @@ TEST(TextTable, HoldsExactly225TextsByIdWithTheByteCap) {
   EXPECT_EQ(missing.size(), 225u);
 }
 
-TEST(LanguageFiles, AGbkFileIsReadInItsOwnCodePage) {
-  testing::TempDir dir;
-  // "打开" in GBK, as a language file from the original platform is stored.
-  ASSERT_TRUE(WriteWholeFile(dir / "cn.lng", "[Language]\r\nLanguage=2052\r\n[Text]\r\n101=\xB4\xF2\xBF\xAA\r\n"));
-  TextTable t;
-  t.Load(dir / "cn.lng");
-  EXPECT_EQ(t.Get(1), "打开");
+TEST(LanguageFiles, AreUtf8ByTheirMarkElseInTheCodePageOfTheirLanguage) {
+  // 系统 in GBK (CF B5 CD B3) is also valid UTF-8 ("ϵͳ").
+  struct Case {
+    const char* what;
+    std::string file;
+    const char* text;     // text id 1
+    uint16_t langId;      // 0: the file is refused, failure says why
+    const char* failure;
+  } cases[] = {
+      {"GBK", "[Language]\r\nLanguage=2052\r\n[Text]\r\n101=\xCF\xB5\xCD\xB3\r\n", "系统", 2052, ""},
+      {"Big5", "[Text]\r\n101=\xA8\x74\xB2\xCE\r\n[Language]\r\nLanguage=1028\r\n", "系統", 1028, ""},
+      {"UTF-8 by its mark", "\xEF\xBB\xBF[Language]\r\nLanguage=2052\r\n[Text]\r\n101=系统\r\n", "系统", 2052, ""},
+      {"UTF-8 without a mark", "[Language]\r\nLanguage=2052\r\n[Text]\r\n101=系统设\r\n", "", 0,
+       "its line 4 is not valid GBK, the code page it is read in (a file in UTF-8 must begin with a byte order mark)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing::TempDir dir;
+    ASSERT_TRUE(WriteWholeFile(dir / "x.lng", c.file));
+    TextTable t;
+    t.Load(dir / "x.lng");
+    EXPECT_EQ(t.Get(1), c.text);
+    std::vector<LanguageFile> files = ListLanguageFiles(dir.path());
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].langId, c.langId);
+    EXPECT_EQ(files[0].failure, c.failure);
+  }
 }
 
 class LanguageFolder : public ::testing::Test {
