@@ -154,11 +154,15 @@ bool ImageTransfer::SendBlocks() {
       Report(label_ + T(kTextReadFailed) + FormatString("%ld ", static_cast<long>(sent_)));
       return false;
     }
+    // One pass over the block serves both registers: the section check of
+    // the bytes sent and the segment's check; the block's value from zero
+    // is combined into each.
+    const uint32_t blockValue = Crc16Update(buffer_.data(), b.length, 0);
     // Each byte of a segment enters its check once, also when its block is refused.
-    if (segmented_ && firstSend) segmentCheck_ = Crc16Update(buffer_.data(), b.length, segmentCheck_);
+    if (segmented_ && firstSend) segmentCheck_ = Crc16Combine(segmentCheck_, blockValue, b.length);
     if (SendImageBlock(dev_, buffer_.data(), b.length, BlockCheckValue(buffer_.data(), b.length), b.last)) {
       sent_ += b.length;
-      sentCheck_.Add(buffer_.data(), b.length);
+      sentCheck_.AddBlock(buffer_.data(), b.length, blockValue);
       retries = 0;
       firstSend = true;
       NoteTransferred(dev_.out, b.length);
