@@ -74,16 +74,14 @@ WireIo WaitFor(int fd, short events, int timeoutMs, Steady::time_point start) {
 bool IsClosedError(int e) { return e == EPIPE || e == ECONNRESET || e == ENOTCONN; }
 
 // Reads exactly `size` bytes. A socket is read without waiting first (the
-// bytes are usually there already), and waited on only when it has none;
-// with `waitFirst` it is waited on first (a reply that is still being
-// worked out). Any other descriptor is always waited on before a read, so
-// that a blocking read can never outlast the budget.
-WireIo ReadAllTimed(int fd, void* buffer, size_t size, int timeoutMs, Steady::time_point start,
-                    bool waitFirst = false) {
+// bytes are usually there already) and waited on only when it has none. Any
+// other descriptor is always waited on before a read, so that a blocking
+// read can never outlast the budget.
+WireIo ReadAllTimed(int fd, void* buffer, size_t size, int timeoutMs, Steady::time_point start) {
   auto* out = static_cast<uint8_t*>(buffer);
   size_t done = 0;
   bool socketFd = true;
-  bool wait = waitFirst;
+  bool wait = false;
   while (done < size) {
     if (wait) {
       WireIo w = WaitFor(fd, POLLIN, timeoutMs, start);
@@ -109,6 +107,24 @@ WireIo ReadAllTimed(int fd, void* buffer, size_t size, int timeoutMs, Steady::ti
     return IsClosedError(errno) ? WireIo::kClosed : WireIo::kError;
   }
   return WireIo::kOk;
+}
+
+// Waits for at least one byte and reads what is there, up to `size`, into
+// *got: a socket in one recv as a rule.
+WireIo ReadFirstTimed(int fd, uint8_t* buffer, size_t size, size_t* got, int timeoutMs, Steady::time_point start) {
+  for (;;) {
+    WireIo w = WaitFor(fd, POLLIN, timeoutMs, start);
+    if (w != WireIo::kOk) return w;
+    ssize_t n = ::recv(fd, buffer, size, MSG_DONTWAIT);
+    if (n < 0 && errno == ENOTSOCK) n = ::read(fd, buffer, 1);  // readable: one byte cannot block
+    if (n > 0) {
+      *got = static_cast<size_t>(n);
+      return WireIo::kOk;
+    }
+    if (n == 0) return WireIo::kClosed;
+    if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+    return IsClosedError(errno) ? WireIo::kClosed : WireIo::kError;
+  }
 }
 
 // Writes the pieces in order, all of them, with as few system calls as the
@@ -288,9 +304,10 @@ WireIo ReadWireReply(int fd, const WireRequestHeader& request, uint8_t* buffer,
     // rest of the header (recv stops at the header's end, never in a reply
     // that follows).
     WireReplyBytes bytes{};
-    WireIo w = ReadAllTimed(fd, bytes.data(), 1, timeoutMs, start, true);
+    size_t got = 0;
+    WireIo w = ReadFirstTimed(fd, bytes.data(), bytes.size(), &got, timeoutMs, start);
     if (w != WireIo::kOk) return w;
-    w = ReadAllTimed(fd, bytes.data() + 1, bytes.size() - 1, timeoutMs, start);
+    w = ReadAllTimed(fd, bytes.data() + got, bytes.size() - got, timeoutMs, start);
     if (w != WireIo::kOk) return midReply(w);
     const uint16_t* owedTags = owed != nullptr ? owed->data() : nullptr;
     size_t owedCount = owed != nullptr ? owed->size() : 0;

@@ -18,8 +18,8 @@
 
 namespace flashery {
 
-inline constexpr size_t kOrderedReadPieceBytes = 256 * 1024;
-inline constexpr size_t kOrderedReadPieces = 6;
+inline constexpr size_t kOrderedReadPieceBytes = 128 * 1024;
+inline constexpr size_t kOrderedReadPieces = 8;
 
 struct OrderedReadResult {
   uint64_t bytes = 0;    // bytes handed to the consumer, from offset 0
