@@ -1,5 +1,7 @@
 #include "engine/file_set_transfer.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <optional>
 #include <vector>
 
@@ -201,6 +203,8 @@ bool SendFileContent(PortDevice& dev, const std::string& localPath) {
   }
 
   std::vector<uint8_t> buffer(kBlockBytes);
+  const std::string sendingPrefix = shortName + T(dev, kTextSending);
+  std::string progressText;
   const uint32_t fileSize = dev.fileSize;
   uint32_t sent = 0;
   uint16_t nextSeq = 1, blockSeq = 1;
@@ -231,8 +235,12 @@ bool SendFileContent(PortDevice& dev, const std::string& localPath) {
       repeat = false;
       repeatCount = 0;
       NoteTransferred(dev.out, b.length);
-      ShowStatusText(dev.out, shortName + T(dev, kTextSending) +
-                                  FormatString(" (%2.1f %%) ...", sent * 100.0 / fileSize));
+      // The status line is rebuilt in place, its storage reused from block to block.
+      char percent[48];
+      int n = std::snprintf(percent, sizeof percent, " (%2.1f %%) ...", sent * 100.0 / fileSize);
+      progressText.assign(sendingPrefix);
+      if (n > 0) progressText.append(percent, std::min<size_t>(static_cast<size_t>(n), sizeof percent - 1));
+      ShowStatusText(dev.out, progressText);
       continue;
     }
     if (repeat) {  // the 23rd send of this block
