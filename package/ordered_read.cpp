@@ -26,11 +26,15 @@ class PieceRing {
   // Reader: waits for a free buffer; false when the consumer gave up.
   bool WaitForRoom(uint64_t piece) {
     std::unique_lock lock(mutex_);
+    readerWaits_ = true;
     changed_.wait(lock, [&] { return quit_ || piece < consumed_ + kOrderedReadPieces; });
+    readerWaits_ = false;
     return !quit_;
   }
   // Reader: piece `piece` is filled (ok) or could not be (stops the ring).
+  // The consumer is woken only once what it waits for is there.
   void Filled(uint64_t piece, bool ok) {
+    bool wake;
     {
       std::lock_guard lock(mutex_);
       if (ok) {
@@ -38,21 +42,31 @@ class PieceRing {
       } else {
         failed_ = true;
       }
+      wake = consumerWants_ != 0 && (filled_ >= consumerWants_ || failed_);
     }
-    changed_.notify_all();
+    if (wake) changed_.notify_all();
   }
   // Consumer: waits until `piece` is filled; false when it never will be.
+  // Having caught up with the reader, it sleeps until half the ring is
+  // filled again (or the file is read), so that it is woken once for
+  // several pieces, not for every one.
   bool WaitForPiece(uint64_t piece) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return piece < filled_ || failed_; });
+    if (piece < filled_) return true;
+    const uint64_t batch = piece + kOrderedReadPieces / 2;
+    consumerWants_ = batch < pieces() ? batch : pieces();
+    changed_.wait(lock, [&] { return filled_ >= consumerWants_ || failed_; });
+    consumerWants_ = 0;
     return piece < filled_;
   }
   void Consumed(uint64_t piece) {
+    bool wake;
     {
       std::lock_guard lock(mutex_);
       consumed_ = piece + 1;
+      wake = readerWaits_;
     }
-    changed_.notify_all();
+    if (wake) changed_.notify_all();
   }
   void Quit() {
     {
@@ -69,6 +83,8 @@ class PieceRing {
   std::condition_variable changed_;
   uint64_t filled_ = 0;    // pieces [0, filled_) are ready
   uint64_t consumed_ = 0;  // pieces [0, consumed_) are done with
+  uint64_t consumerWants_ = 0;  // the consumer sleeps until this many are filled
+  bool readerWaits_ = false;
   bool failed_ = false;
   bool quit_ = false;
 };

@@ -7,7 +7,9 @@
 // The reader thread fills a small ring of buffers (kOrderedReadPieces pieces
 // of kOrderedReadPieceBytes, small enough to stay in the CPU's cache) with
 // pread and waits while all of them are full; the consumer gets each piece
-// once, never a piece that failed. The file is not mapped: a file that
+// once, never a piece that failed. Either side is woken only when the other
+// has done enough for it (the consumer, having caught up, when half the
+// ring is filled again), so hand-overs cost few context switches. The file is not mapped: a file that
 // shrinks under the reader gives a short read, never a fault.
 #pragma once
 
