@@ -12,7 +12,7 @@
 //     Evn, Extend 1.., cache, Recovery, each only when its present byte is
 //     exactly 1. Extend slots are checked from slot 1 on for as long as the
 //     present bytes are 1 (at most five); a slot after the first byte that
-//     is not 1 is never read. A section whose range lies outside the file
+//     is not 1 is never checked. A section whose range lies outside the file
 //     or cannot be read shows "读QFM(<key>)文件失败!", a wrong check value
 //     "<key>... CRC校验错误!"; either stops the verification with false.
 //     A section that passed has its offset, size, check and name (BL, NK,
