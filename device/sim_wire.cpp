@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -72,22 +73,111 @@ WireIo WaitFor(int fd, short events, int timeoutMs, Steady::time_point start) {
 
 bool IsClosedError(int e) { return e == EPIPE || e == ECONNRESET || e == ENOTCONN; }
 
-// Reads before waiting would block a blocking descriptor forever, so every
-// read first waits for readiness within the budget.
+// Reads exactly `size` bytes. A socket is read without waiting first (the
+// bytes are usually there already) and waited on only when it has none. Any
+// other descriptor is always waited on before a read, so that a blocking
+// read can never outlast the budget.
 WireIo ReadAllTimed(int fd, void* buffer, size_t size, int timeoutMs, Steady::time_point start) {
   auto* out = static_cast<uint8_t*>(buffer);
   size_t done = 0;
+  bool socketFd = true;
+  bool wait = false;
   while (done < size) {
-    WireIo w = WaitFor(fd, POLLIN, timeoutMs, start);
-    if (w != WireIo::kOk) return w;
-    ssize_t n = ::recv(fd, out + done, size - done, MSG_DONTWAIT);
-    if (n < 0 && errno == ENOTSOCK) n = ::read(fd, out + done, size - done);
+    if (wait) {
+      WireIo w = WaitFor(fd, POLLIN, timeoutMs, start);
+      if (w != WireIo::kOk) return w;
+    }
+    ssize_t n = socketFd ? ::recv(fd, out + done, size - done, MSG_DONTWAIT) : ::read(fd, out + done, size - done);
+    if (n < 0 && errno == ENOTSOCK && socketFd) {
+      socketFd = false;
+      wait = true;
+      continue;
+    }
     if (n > 0) {
       done += static_cast<size_t>(n);
+      wait = !socketFd;
       continue;
     }
     if (n == 0) return WireIo::kClosed;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      wait = true;
+      continue;
+    }
+    if (errno == EINTR) continue;
+    return IsClosedError(errno) ? WireIo::kClosed : WireIo::kError;
+  }
+  return WireIo::kOk;
+}
+
+// Waits for at least one byte and reads what is there, up to `size`, into
+// *got: a socket in one recv as a rule.
+WireIo ReadFirstTimed(int fd, uint8_t* buffer, size_t size, size_t* got, int timeoutMs, Steady::time_point start) {
+  for (;;) {
+    WireIo w = WaitFor(fd, POLLIN, timeoutMs, start);
+    if (w != WireIo::kOk) return w;
+    ssize_t n = ::recv(fd, buffer, size, MSG_DONTWAIT);
+    if (n < 0 && errno == ENOTSOCK) n = ::read(fd, buffer, 1);  // readable: one byte cannot block
+    if (n > 0) {
+      *got = static_cast<size_t>(n);
+      return WireIo::kOk;
+    }
+    if (n == 0) return WireIo::kClosed;
     if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+    return IsClosedError(errno) ? WireIo::kClosed : WireIo::kError;
+  }
+}
+
+// Writes the pieces in order, all of them, with as few system calls as the
+// socket allows (one, as a rule): tried at once, waited on only when the
+// socket is full. Another kind of descriptor is written with writev after a
+// wait for room.
+WireIo WriteVecTimed(int fd, iovec* pieces, int count, int timeoutMs, Steady::time_point start) {
+  bool socketFd = true;
+  bool wait = false;
+  while (count > 0) {
+    if (pieces[0].iov_len == 0) {
+      ++pieces;
+      --count;
+      continue;
+    }
+    if (wait) {
+      WireIo w = WaitFor(fd, POLLOUT, timeoutMs, start);
+      if (w != WireIo::kOk) return w;
+    }
+    ssize_t n;
+    if (socketFd) {
+      msghdr m{};
+      m.msg_iov = pieces;
+      m.msg_iovlen = static_cast<size_t>(count);
+      n = ::sendmsg(fd, &m, MSG_NOSIGNAL | MSG_DONTWAIT);
+    } else {
+      n = ::writev(fd, pieces, count);
+    }
+    if (n < 0 && errno == ENOTSOCK && socketFd) {
+      socketFd = false;
+      wait = true;
+      continue;
+    }
+    if (n >= 0) {
+      // Step past what was written.
+      auto left = static_cast<size_t>(n);
+      while (count > 0 && left >= pieces[0].iov_len) {
+        left -= pieces[0].iov_len;
+        ++pieces;
+        --count;
+      }
+      if (count > 0) {
+        pieces[0].iov_base = static_cast<uint8_t*>(pieces[0].iov_base) + left;
+        pieces[0].iov_len -= left;
+      }
+      wait = !socketFd;
+      continue;
+    }
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      wait = true;
+      continue;
+    }
+    if (errno == EINTR) continue;
     return IsClosedError(errno) ? WireIo::kClosed : WireIo::kError;
   }
   return WireIo::kOk;
@@ -95,26 +185,8 @@ WireIo ReadAllTimed(int fd, void* buffer, size_t size, int timeoutMs, Steady::ti
 
 WireIo WriteAllTimed(int fd, const void* buffer, size_t size, int timeoutMs,
                      Steady::time_point start) {
-  auto* in = static_cast<const uint8_t*>(buffer);
-  size_t done = 0;
-  bool socketFd = true;
-  while (done < size) {
-    WireIo w = WaitFor(fd, POLLOUT, timeoutMs, start);
-    if (w != WireIo::kOk) return w;
-    ssize_t n = socketFd ? ::send(fd, in + done, size - done, MSG_NOSIGNAL | MSG_DONTWAIT)
-                         : ::write(fd, in + done, size - done);
-    if (n < 0 && errno == ENOTSOCK && socketFd) {
-      socketFd = false;
-      continue;
-    }
-    if (n >= 0) {
-      done += static_cast<size_t>(n);
-      continue;
-    }
-    if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
-    return IsClosedError(errno) ? WireIo::kClosed : WireIo::kError;
-  }
-  return WireIo::kOk;
+  iovec piece{const_cast<void*>(buffer), size};
+  return WriteVecTimed(fd, &piece, 1, timeoutMs, start);
 }
 
 }  // namespace
@@ -206,11 +278,11 @@ WireIo SendWireRequest(int fd, const WireRequestHeader& header, const uint8_t* d
   }
   auto start = Steady::now();
   WireRequestBytes bytes = EncodeRequestHeader(header);
-  WireIo w = WriteAllTimed(fd, bytes.data(), bytes.size(), timeoutMs, start);
-  if (w != WireIo::kOk) return w;
-  if (header.direction == DataDirection::kToDevice && header.dataLength > 0)
-    return WriteAllTimed(fd, data, header.dataLength, timeoutMs, start);
-  return WireIo::kOk;
+  // Header and data leave in one write.
+  const bool withData = header.direction == DataDirection::kToDevice && header.dataLength > 0;
+  iovec pieces[2] = {{bytes.data(), bytes.size()},
+                     {const_cast<uint8_t*>(data), withData ? header.dataLength : 0u}};
+  return WriteVecTimed(fd, pieces, withData ? 2 : 1, timeoutMs, start);
 }
 
 WireIo ReadWireReply(int fd, const WireRequestHeader& request, uint8_t* buffer,
@@ -228,10 +300,14 @@ WireIo ReadWireReply(int fd, const WireRequestHeader& request, uint8_t* buffer,
     return w;
   };
   for (;;) {
+    // The reply is waited for; its first byte, once there, is read with the
+    // rest of the header (recv stops at the header's end, never in a reply
+    // that follows).
     WireReplyBytes bytes{};
-    WireIo w = ReadAllTimed(fd, bytes.data(), 1, timeoutMs, start);
+    size_t got = 0;
+    WireIo w = ReadFirstTimed(fd, bytes.data(), bytes.size(), &got, timeoutMs, start);
     if (w != WireIo::kOk) return w;
-    w = ReadAllTimed(fd, bytes.data() + 1, bytes.size() - 1, timeoutMs, start);
+    w = ReadAllTimed(fd, bytes.data() + got, bytes.size() - got, timeoutMs, start);
     if (w != WireIo::kOk) return midReply(w);
     const uint16_t* owedTags = owed != nullptr ? owed->data() : nullptr;
     size_t owedCount = owed != nullptr ? owed->size() : 0;
@@ -268,11 +344,11 @@ WireIo ReadWireRequest(int fd, WireRequest& request, int timeoutMs) {
     return WireIo::kError;
   }
   request.header = *decoded;
-  request.data.clear();
-  if (decoded->direction == DataDirection::kToDevice && decoded->dataLength > 0) {
-    request.data.resize(decoded->dataLength);
-    return ReadAllTimed(fd, request.data.data(), request.data.size(), timeoutMs, start);
-  }
+  const uint32_t length = decoded->direction == DataDirection::kToDevice ? decoded->dataLength : 0;
+  // Blocks of one length follow each other: the buffer is then neither
+  // allocated nor cleared again.
+  if (request.data.size() != length) request.data.resize(length);
+  if (length > 0) return ReadAllTimed(fd, request.data.data(), length, timeoutMs, start);
   return WireIo::kOk;
 }
 
@@ -284,9 +360,8 @@ WireIo SendWireReply(int fd, uint16_t tag, uint8_t scsiStatus, const uint8_t* da
   }
   auto start = Steady::now();
   WireReplyBytes bytes = EncodeReplyHeader({scsiStatus, tag, length});
-  WireIo w = WriteAllTimed(fd, bytes.data(), bytes.size(), timeoutMs, start);
-  if (w != WireIo::kOk || length == 0) return w;
-  return WriteAllTimed(fd, data, length, timeoutMs, start);
+  iovec pieces[2] = {{bytes.data(), bytes.size()}, {const_cast<uint8_t*>(data), length}};
+  return WriteVecTimed(fd, pieces, length > 0 ? 2 : 1, timeoutMs, start);
 }
 
 int SimRealTimeoutMs(uint32_t stationTimeoutMs, double timeScale, int floorMs) {

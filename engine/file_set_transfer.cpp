@@ -1,7 +1,12 @@
 #include "engine/file_set_transfer.h"
 
+<<<<<<< HEAD
 #include "text/job_listener.h"
 
+=======
+#include <algorithm>
+#include <cstdio>
+>>>>>>> h3
 #include <optional>
 #include <vector>
 
@@ -204,6 +209,8 @@ bool SendFileContent(PortDevice& dev, const std::string& localPath) {
   }
 
   std::vector<uint8_t> buffer(kBlockBytes);
+  const std::string sendingPrefix = shortName + T(dev, kTextSending);
+  std::string progressText;
   const uint32_t fileSize = dev.fileSize;
   uint32_t sent = 0;
   uint16_t nextSeq = 1, blockSeq = 1;
@@ -234,8 +241,12 @@ bool SendFileContent(PortDevice& dev, const std::string& localPath) {
       repeat = false;
       repeatCount = 0;
       NoteTransferred(dev.out, b.length);
-      ShowStatusText(dev.out, shortName + T(dev, kTextSending) +
-                                  FormatString(" (%2.1f %%) ...", sent * 100.0 / fileSize));
+      // The status line is rebuilt in place, its storage reused from block to block.
+      char percent[48];
+      int n = std::snprintf(percent, sizeof percent, " (%2.1f %%) ...", sent * 100.0 / fileSize);
+      progressText.assign(sendingPrefix);
+      if (n > 0) progressText.append(percent, std::min<size_t>(static_cast<size_t>(n), sizeof percent - 1));
+      ShowStatusText(dev.out, progressText);
       continue;
     }
     if (repeat) {  // the 23rd send of this block

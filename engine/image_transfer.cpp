@@ -1,5 +1,7 @@
 #include "engine/image_transfer.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "device/port_commands.h"
@@ -62,6 +64,7 @@ class ImageTransfer {
   void Report(const std::string& m) { ReportMessage(dev_.out, m); }
   bool WaitReady(int polls, const char* counterFormat);
   bool SendBlocks();
+  void ShowProgress(uint32_t size);
   bool CompleteSegment(bool lastBlock);
   // Whether the bytes accepted so far carry the verified check value.
   bool SentWhatWasVerified() const { return sentCheck_.Value() == section_.checkValue; }
@@ -76,6 +79,7 @@ class ImageTransfer {
   const std::string head_;
   LocalFile file_;
   std::vector<uint8_t> buffer_;
+  std::string sendingPrefix_, progressText_;  // the per-block status line
   uint32_t sent_ = 0;
   SectionCheckBuilder sentCheck_;  // over the bytes the handset accepted
   bool packageChanged_ = false;
@@ -154,11 +158,15 @@ bool ImageTransfer::SendBlocks() {
       Report(label_ + T(kTextReadFailed) + FormatString("%ld ", static_cast<long>(sent_)));
       return false;
     }
+    // One pass over the block serves both registers: the section check of
+    // the bytes sent and the segment's check; the block's value from zero
+    // is combined into each.
+    const uint32_t blockValue = Crc16Update(buffer_.data(), b.length, 0);
     // Each byte of a segment enters its check once, also when its block is refused.
-    if (segmented_ && firstSend) segmentCheck_ = Crc16Update(buffer_.data(), b.length, segmentCheck_);
+    if (segmented_ && firstSend) segmentCheck_ = Crc16Combine(segmentCheck_, blockValue, b.length);
     if (SendImageBlock(dev_, buffer_.data(), b.length, BlockCheckValue(buffer_.data(), b.length), b.last)) {
       sent_ += b.length;
-      sentCheck_.Add(buffer_.data(), b.length);
+      sentCheck_.AddBlock(buffer_.data(), b.length, blockValue);
       retries = 0;
       firstSend = true;
       NoteTransferred(dev_.out, b.length);
@@ -166,8 +174,7 @@ bool ImageTransfer::SendBlocks() {
         ++blockInSegment_;
         if (SegmentComplete(blockInSegment_, b.last) && !CompleteSegment(b.last)) return false;
       }
-      ShowStatusText(dev_.out, label_ + T(kTextSending) +
-                                   FormatString(p_.progressFormat, sent_ * 100.0 / size));
+      ShowProgress(size);
       continue;
     }
     if (retries >= kBlockRepeats) {
@@ -179,6 +186,16 @@ bool ImageTransfer::SendBlocks() {
     firstSend = false;
   }
   return true;
+}
+
+void ImageTransfer::ShowProgress(uint32_t size) {
+  // The text is rebuilt in place: its storage is reused from block to block.
+  if (sendingPrefix_.empty()) sendingPrefix_ = label_ + T(kTextSending);
+  char percent[64];
+  int n = std::snprintf(percent, sizeof percent, p_.progressFormat, sent_ * 100.0 / size);
+  progressText_.assign(sendingPrefix_);
+  if (n > 0) progressText_.append(percent, std::min<size_t>(static_cast<size_t>(n), sizeof percent - 1));
+  ShowStatusText(dev_.out, progressText_);
 }
 
 bool ImageTransfer::CompleteSegment(bool lastBlock) {

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "package/crc16_dispatch.h"
 #include "package/crc16_tables.h"
 #include "platform/files.h"
 
@@ -26,6 +27,26 @@ uint32_t Crc16UpdateTable(const uint8_t* data, size_t length, uint32_t init) {
 
 namespace {
 
+// a·b mod P for 16-bit polynomials (MSB first, P = 0x11021).
+uint32_t MulMod(uint32_t a, uint32_t b) {
+  uint32_t product = 0;
+  for (int i = 0; i < 16; ++i)
+    if (b & (1u << i)) product ^= a << i;
+  for (int bit = 30; bit >= 16; --bit)
+    if (product & (1u << bit)) product ^= 0x11021u << (bit - 16);
+  return product;
+}
+
+// x^n mod P.
+uint32_t XPowMod(uint64_t n) {
+  uint32_t result = 1, base = 2;
+  for (; n > 0; n >>= 1) {
+    if (n & 1u) result = MulMod(result, base);
+    base = MulMod(base, base);
+  }
+  return result;
+}
+
 // Reads exactly n bytes at offset; false on an error or an early end.
 bool ReadExactAt(int fd, uint8_t* buffer, size_t n, uint64_t offset) {
   size_t done = 0;
@@ -39,6 +60,31 @@ bool ReadExactAt(int fd, uint8_t* buffer, size_t n, uint64_t offset) {
 }
 
 }  // namespace
+
+uint32_t Crc16Combine(uint32_t init, uint32_t fromZero, uint64_t length) {
+  static constexpr uint8_t kZeros[3] = {};
+  if (length <= sizeof kZeros) return fromZero ^ Crc16UpdateTable(kZeros, static_cast<size_t>(length), init);
+  // After the first two bytes only init's 16-bit state is left in the
+  // register; advance it to two bytes before the end, then let the table
+  // take the last two zero bytes, which fill the register's upper half.
+  uint32_t state = MulMod(init & 0xFFFFu, XPowMod(8 * (length - 2)));
+  return fromZero ^ Crc16UpdateTable(kZeros, 2, state);
+}
+
+void SectionCheckBuilder::AddBlock(const uint8_t* data, size_t length, uint32_t fromZero) {
+  if (length == 0 || length > kSectionChunkBytes - inPiece_) {
+    Add(data, length);
+    return;
+  }
+  reg_ = Crc16Combine(reg_, fromZero, length);
+  inPiece_ += static_cast<uint32_t>(length);
+  bytes_ += length;
+  if (inPiece_ == kSectionChunkBytes) {
+    sum_ += reg_;
+    reg_ = 0;
+    inPiece_ = 0;
+  }
+}
 
 void SectionCheckBuilder::Add(const uint8_t* data, size_t length) {
   bytes_ += length;
@@ -95,13 +141,15 @@ uint32_t FileCheckValue(const std::string& path) {
   return any ? reg : 1u;
 }
 
-uint16_t HdlcCheckBits(const uint8_t* data, size_t bitCount) {
+uint16_t HdlcUpdateTable(const uint8_t* data, size_t length, uint16_t state) {
   const auto& table = Crc16Tables().hdlc;
-  uint32_t crc = 0xFFFF;
-  size_t bytes = bitCount / 8;
-  for (size_t i = 0; i < bytes; ++i) {
-    crc = table[(crc ^ data[i]) & 0xFFu] ^ (crc >> 8);
-  }
+  uint32_t crc = state;
+  for (size_t i = 0; i < length; ++i) crc = table[(crc ^ data[i]) & 0xFFu] ^ (crc >> 8);
+  return static_cast<uint16_t>(crc);
+}
+
+uint16_t HdlcCheckBits(const uint8_t* data, size_t bitCount) {
+  uint32_t crc = HdlcUpdateOn(ActiveCrc16Path(), data, bitCount / 8, 0xFFFF);
   for (size_t i = 0; i < bitCount % 8; ++i) {
     crc = (crc & 1u) ? (crc >> 1) ^ 0x8408u : crc >> 1;
   }

@@ -34,6 +34,12 @@ uint32_t Crc16Update(const uint8_t* data, size_t length, uint32_t init);
 // The plain one-table routine, byte by byte: the reference of every faster one.
 uint32_t Crc16UpdateTable(const uint8_t* data, size_t length, uint32_t init);
 
+// Crc16Update(data, length, init) from `fromZero` = Crc16Update(data,
+// length, 0), without the data: the register is linear, so it is fromZero
+// XOR the register that `init` leaves after `length` zero bytes (worked out
+// with powers of x modulo the polynomial, not byte by byte).
+uint32_t Crc16Combine(uint32_t init, uint32_t fromZero, uint64_t length);
+
 // Piece size of SectionCheckValue: a section's value is the sum (mod 2^32) of
 // Crc16Update(piece, n, 0) over its consecutive 96 MiB pieces. The piece size
 // is part of the value, so it cannot change.
@@ -44,6 +50,10 @@ inline constexpr uint32_t kSectionChunkBytes = 0x6000000;
 class SectionCheckBuilder {
  public:
   void Add(const uint8_t* data, size_t length);
+  // The same as Add when `fromZero` is Crc16Update(data, length, 0), which
+  // the caller has already computed: the data is read again only when it
+  // straddles a 96 MiB boundary.
+  void AddBlock(const uint8_t* data, size_t length, uint32_t fromZero);
   uint32_t Value() const { return sum_ + reg_; }
   uint64_t bytes() const { return bytes_; }
 
@@ -69,8 +79,14 @@ inline constexpr size_t kFileCheckReadBytes = 32768;
 // read gives 0; a file of size 0 gives 1.
 uint32_t FileCheckValue(const std::string& path);
 
+// The reflected CRC (polynomial 0x8408) of the HDLC frame check sequence
+// over whole bytes, from `state`, without the final complement; byte by
+// byte: the reference of the faster routines of crc16_dispatch.h.
+uint16_t HdlcUpdateTable(const uint8_t* data, size_t length, uint16_t state);
+
 // The HDLC frame check sequence over `bitCount` bits: the first bitCount/8
-// bytes of data, then bitCount%8 zero bits; complemented, 16 bits.
+// bytes of data, then bitCount%8 zero bits; complemented, 16 bits. The
+// bytes go through the routine Crc16Update uses (crc16_dispatch.h).
 uint16_t HdlcCheckBits(const uint8_t* data, size_t bitCount);
 
 // The WriteBlock check of an n-byte block: HdlcCheckBits(data, n). Reads only

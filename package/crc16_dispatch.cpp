@@ -24,6 +24,18 @@ Routine RoutineOf(Crc16Path path) {
   return &Crc16UpdateSlice16;
 }
 
+using HdlcRoutine = uint16_t (*)(const uint8_t*, size_t, uint16_t);
+
+HdlcRoutine HdlcRoutineOf(Crc16Path path) {
+  switch (path) {
+    case Crc16Path::Table: return &HdlcUpdateTable;
+    case Crc16Path::Slice16: return &HdlcUpdateSlice16;
+    case Crc16Path::Clmul: return &HdlcUpdateClmul;
+    case Crc16Path::VClmul: return &HdlcUpdateVClmul;
+  }
+  return &HdlcUpdateSlice16;
+}
+
 Crc16Path InitialPath() {
   if (const char* env = std::getenv("FLASHERY_CRC16_PATH")) {
     auto named = ParseCrc16Path(env);
@@ -88,6 +100,11 @@ std::vector<Crc16Path> SupportedCrc16Paths() {
 uint32_t Crc16UpdateOn(Crc16Path path, const uint8_t* data, size_t length, uint32_t init) {
   if (!Crc16PathSupported(path)) path = Crc16Path::Slice16;
   return RoutineOf(path)(data, length, init);
+}
+
+uint16_t HdlcUpdateOn(Crc16Path path, const uint8_t* data, size_t length, uint16_t state) {
+  if (!Crc16PathSupported(path)) path = Crc16Path::Slice16;
+  return HdlcRoutineOf(path)(data, length, state);
 }
 
 Crc16Path ActiveCrc16Path() { return static_cast<Crc16Path>(ActiveSlot().load(std::memory_order_relaxed)); }

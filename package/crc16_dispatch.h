@@ -9,7 +9,9 @@
 //   Clmul    carry-less-multiply folding of four 16-byte lanes (PCLMULQDQ);
 //   VClmul   the same over eight lanes in 256-bit registers (AVX2 with
 //            VPCLMULQDQ).
-// The fastest supported routine is chosen on first use, unless the
+// Each routine has a twin for the reflected CRC of the WriteBlock check
+// (HdlcUpdateTable in crc16.h), and HdlcCheckBits uses the twin of the
+// routine Crc16Update uses. The fastest supported routine is chosen on first use, unless the
 // environment variable FLASHERY_CRC16_PATH names one ("table", "slice16",
 // "clmul", "vclmul"); an unsupported or unknown name is ignored.
 #pragma once
@@ -34,6 +36,10 @@ std::vector<Crc16Path> SupportedCrc16Paths();
 
 // Runs one routine directly; an unsupported one runs Slice16 instead.
 uint32_t Crc16UpdateOn(Crc16Path path, const uint8_t* data, size_t length, uint32_t init);
+
+// Runs the reflected twin of one routine (HdlcUpdateTable's value); an
+// unsupported one runs Slice16 instead.
+uint16_t HdlcUpdateOn(Crc16Path path, const uint8_t* data, size_t length, uint16_t state);
 
 // The routine Crc16Update uses now.
 Crc16Path ActiveCrc16Path();

@@ -17,10 +17,13 @@ constexpr Crc16TableSet BuildTables() {
     }
     t.hdlc[i] = r;
   }
+  t.hdlcSlice[0] = t.hdlc;
   for (int k = 1; k < kCrc16SliceWays; ++k) {
     for (unsigned i = 0; i < 256; ++i) {
       uint16_t prev = t.msb[k - 1][i];
       t.msb[k][i] = static_cast<uint16_t>((prev << 8) ^ t.msb[0][prev >> 8]);
+      uint16_t rprev = t.hdlcSlice[k - 1][i];
+      t.hdlcSlice[k][i] = static_cast<uint16_t>((rprev >> 8) ^ t.hdlc[rprev & 0xFFu]);
     }
   }
   return t;

@@ -23,7 +23,16 @@ std::string ImageReceiver::Begin(uint8_t code, uint32_t size) {
   return {};
 }
 
-void ImageReceiver::AddToCheck(const uint8_t* data, uint32_t n) {
+void ImageReceiver::AddToCheck(const uint8_t* data, uint32_t n, uint32_t fromZero) {
+  if (n <= kSectionChunkBytes - pieceBytes_) {  // within one 96 MiB piece: no second pass
+    pieceCheck_ = Crc16Combine(pieceCheck_, fromZero, n);
+    pieceBytes_ += n;
+    if (pieceBytes_ == kSectionChunkBytes) {
+      checkSum_ += pieceCheck_;
+      pieceCheck_ = pieceBytes_ = 0;
+    }
+    return;
+  }
   while (n > 0) {
     uint32_t take = std::min(n, kSectionChunkBytes - pieceBytes_);
     pieceCheck_ = Crc16Update(data, take, pieceCheck_);
@@ -70,8 +79,10 @@ std::string ImageReceiver::Block(const DecodedCommand& c, const uint8_t* data) {
   if (!file_.Append(data, n)) return "the handset could not store the block";
   received_ += n;
   segmentBytes_ += n;
-  segmentCheck_ = Crc16Update(data, n, segmentCheck_);
-  AddToCheck(data, n);
+  // One pass over the block; its value is combined into both registers.
+  const uint32_t fromZero = Crc16Update(data, n, 0);
+  segmentCheck_ = Crc16Combine(segmentCheck_, fromZero, n);
+  AddToCheck(data, n, fromZero);
   ++blocks_;
   segmentClosed_ = closes;
   return {};

@@ -59,7 +59,8 @@ class ImageReceiver {
   uint32_t segmentsCommitted() const { return segments_; }
 
  private:
-  void AddToCheck(const uint8_t* data, uint32_t n);
+  // Adds a block to the image check; fromZero is Crc16Update(data, n, 0).
+  void AddToCheck(const uint8_t* data, uint32_t n, uint32_t fromZero);
 
   std::string folder_;
   PartialFile file_;

@@ -32,7 +32,7 @@ int BuildHuffmanTable(const uint8_t* lengths, unsigned count, unsigned rootBits,
   }
   if (left > 0 && longest > 1) return kHuffmanIncomplete;
 
-  if (rootBits > 10) return kHuffmanNoRoom;
+  if (rootBits > kMaxRootBits) return kHuffmanNoRoom;
   const size_t rootSize = size_t{1} << rootBits;
   if (rootSize > capacity) return kHuffmanNoRoom;
   for (size_t i = 0; i < rootSize; ++i) storage[i] = invalid;
@@ -48,7 +48,7 @@ int BuildHuffmanTable(const uint8_t* lengths, unsigned count, unsigned rootBits,
 
   // Codes longer than the first level: the longest code behind each
   // first-level index decides the width of that index's sub-table.
-  uint8_t subLongest[1u << 10] = {};
+  uint8_t subLongest[1u << kMaxRootBits] = {};
   {
     uint32_t probe[kMaxCodeBits + 2];
     for (unsigned len = 0; len <= kMaxCodeBits; ++len) probe[len] = nextCode[len];

@@ -33,11 +33,12 @@ enum HuffmanBuildResult : int {
 };
 
 inline constexpr unsigned kMaxCodeBits = 15;
-// Storage per table. The largest complete codes need 852 entries for 286
-// literal/length symbols with a 9-bit first level and 592 for 30 distance
-// symbols with 6 bits (19 code-length symbols with 7 bits need 128); the
-// sizes below leave a wide margin, and the builder checks them anyway.
-inline constexpr size_t kLitLenTableEntries = 2048;
+// Storage per table. The largest complete codes need 2,342 entries for 286
+// literal/length symbols with an 11-bit first level and 402 for 30
+// distance symbols with 8 bits (19 code-length symbols with 7 bits need
+// 128); the sizes below leave a margin, and the builder checks them anyway.
+inline constexpr unsigned kMaxRootBits = 11;
+inline constexpr size_t kLitLenTableEntries = 4096;
 inline constexpr size_t kDistTableEntries = 1024;
 inline constexpr size_t kCodeLenTableEntries = 128;
 

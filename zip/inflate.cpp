@@ -20,8 +20,12 @@ constexpr uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6,
                                     6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 constexpr uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
-constexpr unsigned kLitLenRoot = 9;
-constexpr unsigned kDistRoot = 6;
+// First-level widths: wide enough that nearly every literal, length and
+// distance code is found with one lookup.
+constexpr unsigned kLitLenRoot = 11;
+constexpr unsigned kDistRoot = 8;
+// Bits a length code, a distance code and their extra bits take at most.
+constexpr unsigned kMatchBits = 15 + 5 + 15 + 13;
 constexpr unsigned kCodeLenRoot = 7;
 
 // The fixed codes of block type 1 (RFC 1951, 3.2.6), built once. Symbols
@@ -202,7 +206,9 @@ class Inflater {
 
   int Codes(const HuffmanTable& lit, const HuffmanTable& dist) {
     for (;;) {
-      Fill();  // 56 bits: enough for a length code, a distance and their extra bits
+      // Refilled only when a whole match might not fit: short literals are
+      // decoded several to a refill.
+      if (count_ < kMatchBits) Fill();
       HuffmanEntry e = HuffmanLookup(lit, bits_);
       if (e.kind != kHuffmanSymbol) return kInflateBadData;
       Drop(e.bits);

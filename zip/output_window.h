@@ -1,6 +1,12 @@
-// Where decoded bytes go: the 32 KiB window that is both the decoder's
-// history for back-references and its output buffer. Whenever the window
-// fills it is flushed to an OutputSink; Finish flushes the rest.
+// Where decoded bytes go: the buffer that is both the decoder's history for
+// back-references and its output buffer. Output is written straight on in
+// one line of memory; when kFlushAt bytes are in it, what is new goes to the
+// OutputSink and the last 32 KiB (all a back-reference can reach) move to the
+// front. A back-reference is therefore always one contiguous copy, which is
+// made in 8- or 16-byte pieces (short distances by widening the repeating
+// pattern first); such a copy may write up to kSlack bytes past its end,
+// into room kept free for it, and those bytes are overwritten before they
+// are ever output. Finish flushes the rest.
 //
 // The window counts every byte produced for the current entry and refuses
 // to produce more than `limit` bytes (the size the archive declares), so a
@@ -9,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -43,10 +50,14 @@ class DiscardSink final : public OutputSink {
 
 class OutputWindow {
  public:
-  static constexpr uint32_t kSize = 32768;
+  static constexpr uint32_t kSize = 32768;  // the history a back-reference reaches
+  static constexpr uint32_t kFlushAt = kSize + 262144;
+  static constexpr uint32_t kMaxMatch = 258;
+  static constexpr uint32_t kSlack = 32;
   static constexpr uint64_t kUnlimited = ~0ull;
 
-  explicit OutputWindow(OutputSink& sink, uint64_t limit = kUnlimited) : sink_(sink), limit_(limit) {}
+  explicit OutputWindow(OutputSink& sink, uint64_t limit = kUnlimited)
+      : sink_(sink), limit_(limit), buffer_(new uint8_t[kFlushAt + kMaxMatch + kSlack]) {}
   OutputWindow(const OutputWindow&) = delete;
   OutputWindow& operator=(const OutputWindow&) = delete;
 
@@ -58,15 +69,21 @@ class OutputWindow {
   bool HasRoom(uint64_t n) const { return n <= limit_ - produced_; }
 
   void Put(uint8_t b) {
-    window_[pos_++] = b;
+    buffer_[pos_++] = b;
     ++produced_;
-    if (pos_ == kSize) Flush();
+    if (pos_ >= kFlushAt) Slide();
   }
   // Copies n bytes (the caller checked HasRoom).
   void PutBytes(const uint8_t* data, size_t n);
-  // Copies `length` bytes from `distance` back (1 <= distance <= produced();
-  // the caller checked both that and HasRoom); overlapping copies repeat.
-  void CopyBack(uint32_t distance, uint32_t length);
+  // Copies `length` bytes from `distance` back (1 <= distance <=
+  // min(produced(), kSize), 1 <= length <= kMaxMatch; the caller checked
+  // these and HasRoom); overlapping copies repeat.
+  void CopyBack(uint32_t distance, uint32_t length) {
+    CopyMatch(buffer_.get() + pos_, distance, length);
+    pos_ += length;
+    produced_ += length;
+    if (pos_ >= kFlushAt) Slide();
+  }
 
   // Writes what is buffered; false once a write has failed.
   bool Finish();
@@ -75,14 +92,19 @@ class OutputWindow {
   bool writeFailed() const { return writeFailed_; }
 
  private:
+  static void CopyMatch(uint8_t* dst, uint32_t distance, uint32_t length);
+  // Hands the new bytes to the sink.
   void Flush();
+  // Flushes and moves the last kSize bytes to the front.
+  void Slide();
 
   OutputSink& sink_;
   uint64_t limit_;
   uint64_t produced_ = 0;
-  uint32_t pos_ = 0;
+  uint32_t pos_ = 0;      // where the next byte goes
+  uint32_t flushed_ = 0;  // bytes before this went to the sink
   bool writeFailed_ = false;
-  uint8_t window_[kSize];
+  std::unique_ptr<uint8_t[]> buffer_;
 };
 
 }  // namespace flashery

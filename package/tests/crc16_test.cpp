@@ -61,9 +61,11 @@ TEST(Crc16, EveryRoutineMatchesTheTableOverAllShortLengths) {
     for (size_t len = 0; len <= 4096; ++len) {
       uint32_t init = static_cast<uint32_t>(rng());
       size_t start = rng() % 64;  // unaligned starts as well
-      uint32_t want = Crc16UpdateTable(data.data() + start, len, init);
-      uint32_t got = Crc16UpdateOn(path, data.data() + start, len, init);
-      if (got != want) {
+      const uint8_t* p = data.data() + start;
+      // The register CRC and the reflected CRC of the WriteBlock check.
+      if (Crc16UpdateOn(path, p, len, init) != Crc16UpdateTable(p, len, init) ||
+          HdlcUpdateOn(path, p, len, static_cast<uint16_t>(init)) !=
+              HdlcUpdateTable(p, len, static_cast<uint16_t>(init))) {
         ADD_FAILURE() << "length " << len << " init " << init << " start " << start;
         break;
       }
@@ -82,6 +84,13 @@ TEST(Crc16, ForcedRoutinesAgreeOnLongAndChainedInput) {
     if (!Crc16PathSupported(path)) continue;
     EXPECT_EQ(ActiveCrc16Path(), path);
     EXPECT_EQ(Crc16Update(data.data(), data.size(), 0x1234u), want);
+    // The WriteBlock check follows the forced routine; whole blocks and a
+    // length that leaves odd bits.
+    for (size_t bits : {size_t{8} * data.size(), size_t{8} * 65024, size_t{8} * 65024 + 5}) {
+      uint32_t reference = HdlcUpdateTable(data.data(), bits / 8, 0xFFFF);
+      for (size_t i = 0; i < bits % 8; ++i) reference = (reference & 1u) ? (reference >> 1) ^ 0x8408u : reference >> 1;
+      EXPECT_EQ(HdlcCheckBits(data.data(), bits), static_cast<uint16_t>(~reference)) << bits;
+    }
     // Pieces of random lengths, each result the next init.
     for (int round = 0; round < 20; ++round) {
       uint32_t reg = 0x1234u;
@@ -114,6 +123,21 @@ TEST(Crc16Dispatch, SwitchingRoutinesWhileOthersComputeIsSafe) {
   for (auto& w : workers) w.join();
   ForceCrc16Path(before);
   EXPECT_EQ(wrong.load(), 0);
+}
+
+TEST(Crc16, CombineGivesTheChainedRegister) {
+  std::mt19937 rng(13);
+  const std::vector<uint8_t> data = RandomBytes(rng, 200000);
+  // Lengths around the table's short cut and whole blocks; inits with the
+  // register's upper half set, which only the shortest lengths keep.
+  for (size_t length : {size_t{0}, size_t{1}, size_t{2}, size_t{3}, size_t{4}, size_t{17}, size_t{5120},
+                        size_t{65024}, size_t{200000}}) {
+    for (uint32_t init : {0u, 1u, 0xFFFFu, 0xABCD1234u, 0xFFFFFFFFu}) {
+      uint32_t fromZero = Crc16UpdateTable(data.data(), length, 0);
+      EXPECT_EQ(Crc16Combine(init, fromZero, length), Crc16UpdateTable(data.data(), length, init))
+          << length << " " << init;
+    }
+  }
 }
 
 TEST(Crc16, SectionValueSumsNinetySixMebibytePieces) {
@@ -158,6 +182,21 @@ TEST(Crc16, SectionValueSumsNinetySixMebibytePieces) {
   builder.Add(&last, 1);
   EXPECT_EQ(builder.Value(), want);
   EXPECT_EQ(builder.bytes(), size);
+  // Blocks whose values come from zero, one of them across the boundary.
+  SectionCheckBuilder blocks;
+  for (size_t at = 0; at < piece.size();) {
+    size_t n = std::min<size_t>(piece.size() - at, 7777777);
+    blocks.AddBlock(piece.data() + at, n, Crc16Update(piece.data() + at, n, 0));
+    at += n;
+  }
+  std::vector<uint8_t> straddle(piece.end() - 3, piece.end());
+  straddle.push_back(last);
+  SectionCheckBuilder across;
+  across.AddBlock(piece.data(), piece.size() - 3, Crc16Update(piece.data(), piece.size() - 3, 0));
+  across.AddBlock(straddle.data(), straddle.size(), Crc16Update(straddle.data(), straddle.size(), 0));
+  EXPECT_EQ(across.Value(), want);
+  blocks.AddBlock(&last, 1, Crc16Update(&last, 1, 0));
+  EXPECT_EQ(blocks.Value(), want);
   EXPECT_EQ(SectionCheckValue(fd, offset, 0), 0u);
   EXPECT_EQ(SectionCheckValue(-1, 0, 0), 0u);
   // Short by one byte, and offsets far beyond the end, are read failures.

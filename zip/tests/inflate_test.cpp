@@ -104,9 +104,10 @@ TEST(Inflate, StoredBlocksIncludingEmptyOnes) {
 }
 
 TEST(Inflate, EveryMatchLengthAndDistancesAcrossTheWindow) {
-  // Fixed block: 32768 literal bytes, then one match per length 3..258 at
-  // distances that sweep 1..32768 (the short ones overlap their own
-  // output), each checked against a naive copy.
+  // Fixed block: 32768 literal bytes, then every match length 3..258 at
+  // each distance of the table (the short ones overlap their own output;
+  // around 8 and 16 the copy changes its piece size), each checked against
+  // a naive copy. The output, over a megabyte, crosses many window slides.
   auto prefix = test::RandomBytes(32768, 11);
   DeflateWriter w;
   w.Header(true, 1);
@@ -115,14 +116,15 @@ TEST(Inflate, EveryMatchLengthAndDistancesAcrossTheWindow) {
     w.FixedSymbol(b);
     want.push_back(b);
   }
-  std::vector<unsigned> distances = {1, 2, 3, 4, 5, 6, 7, 8, 9, 24, 25, 256, 257, 1024, 1025,
+  std::vector<unsigned> distances = {1,  2,  3,   4,   5,    6,    7,    8,    9,    10,    11,    12,    13,
+                                     14, 15, 16,  17,  24,   25,   31,   32,   33,   256,   257,   1024,  1025,
                                      4096, 4097, 8192, 8193, 16384, 16385, 24576, 24577, 32767, 32768};
-  size_t k = 0;
-  for (unsigned length = 3; length <= 258; ++length) {
-    unsigned distance = distances[k++ % distances.size()];
-    w.FixedLength(length);
-    w.FixedDistance(distance);
-    for (unsigned i = 0; i < length; ++i) want.push_back(want[want.size() - distance]);
+  for (unsigned distance : distances) {
+    for (unsigned length = 3; length <= 258; ++length) {
+      w.FixedLength(length);
+      w.FixedDistance(distance);
+      for (unsigned i = 0; i < length; ++i) want.push_back(want[want.size() - distance]);
+    }
   }
   w.FixedSymbol(256);
   auto stream = w.Finish();
