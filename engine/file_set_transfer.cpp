@@ -1,12 +1,7 @@
 #include "engine/file_set_transfer.h"
 
-<<<<<<< HEAD
-#include "text/job_listener.h"
-
-=======
 #include <algorithm>
 #include <cstdio>
->>>>>>> h3
 #include <optional>
 #include <vector>
 
@@ -20,6 +15,7 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "text/job_listener.h"
 #include "text/station_texts.h"
 #include "text/text_ids.h"
 #include "text/text_table.h"
