@@ -6,9 +6,10 @@
 // Handset i (1-based) has the serial P followed by i in four digits
 // (SIM0001, SIM0002, ...). Timings are in station milliseconds and scaled by
 // FLASHERY_TIME_SCALE. Faults apply to every handset unless --faulty names
-// the ones that show them (a comma list of handset numbers). Options take
-// their value as the next word or after '='; the faults with an optional
-// count take it only after '=' (--never-return=2).
+// the ones that show them (a comma list of handset numbers). Options are
+// read with getopt_long: a value as the next word or after '=', unambiguous
+// abbreviations, "--" ends the options (flashery-sim takes no arguments);
+// the faults with an optional count take it only after '=' (--never-return=2).
 #pragma once
 
 #include <set>
