@@ -15,20 +15,23 @@
 
 namespace flashery::pack {
 
-// "--name value" and "--name=value" options (each at most once unless
-// listed as repeatable) and the positional arguments, in order.
+// The options of a command, read with getopt_long: "--name value",
+// "--name=value", unambiguous abbreviations, "--" before arguments that
+// start with '-'. Each valued option at most once unless listed as
+// repeatable; flags take no value. The arguments in order.
 struct ParsedArgs {
   std::vector<std::string> positional;
-  std::map<std::string, std::vector<std::string>> options;
+  std::map<std::string, std::vector<std::string>> options;  // a flag: one "" per use
   std::string error;  // empty when the arguments parsed
 
   std::optional<std::string> Get(const std::string& name) const;
   const std::vector<std::string>& All(const std::string& name) const;
+  bool Has(const std::string& name) const;
 };
-// `known` lists the option names without "--"; `repeatable` those that may
-// appear more than once.
+// `known` lists the valued option names without "--", `repeatable` those
+// that may appear more than once, `flags` the options without a value.
 ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<std::string>& known,
-                     const std::vector<std::string>& repeatable = {});
+                     const std::vector<std::string>& repeatable = {}, const std::vector<std::string>& flags = {});
 
 // Section names accepted on the command line, without regard to case: BL,
 // NK, MLO, userdata, system, Evn (or Env), cache, Recovery, Extend1..Extend5.
