@@ -87,7 +87,10 @@ std::string SimUsage() {
       "  --help                 this text\n";
 }
 
-ParsedOptions ParseSimOptions(const std::vector<std::string>& args) {
+ParsedOptions ParseSimOptions(const std::vector<std::string>& args) { return ParseSimOptions(args, {}, nullptr); }
+
+ParsedOptions ParseSimOptions(const std::vector<std::string>& args, const std::vector<OptionSpec>& extra,
+                              std::vector<ReadOptions::Given>* extraGiven, const std::string& program) {
   ParsedOptions p;
   SimOptions& o = p.options;
   HandsetTimings& t = o.timings;
@@ -155,14 +158,19 @@ ParsedOptions ParseSimOptions(const std::vector<std::string>& args) {
   for (auto& v : optional) specs.push_back({v.name + 2, v.flag ? OptionSpec::None : OptionSpec::Optional});
   specs.push_back({"help", OptionSpec::None, 'h'});
   const size_t helpSpec = specs.size() - 1;
+  specs.insert(specs.end(), extra.begin(), extra.end());
   auto nameOf = [&](int spec) { return "--" + specs[static_cast<size_t>(spec)].name; };
 
-  ReadOptions read = ReadCommandOptions(args, specs, "flashery-sim");
+  ReadOptions read = ReadCommandOptions(args, specs, program);
   for (const ReadOptions::Given& g : read.options) {
     size_t at = static_cast<size_t>(g.spec);
     if (at == helpSpec) {
       o.help = true;
       return p;
+    }
+    if (at > helpSpec) {
+      if (extraGiven) extraGiven->push_back({static_cast<int>(at - helpSpec - 1), g.value});
+      continue;
     }
     std::string name = nameOf(g.spec);
     if (at < valued.size()) {

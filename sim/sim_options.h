@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/command_options.h"
 #include "sim/handset_config.h"
 
 namespace flashery::sim {
@@ -43,6 +44,10 @@ struct ParsedOptions {
 };
 
 ParsedOptions ParseSimOptions(const std::vector<std::string>& args);
+// The same, for a program that adds options of its own (`extra`): those
+// given are returned in *extraGiven, in order, their spec indexing `extra`.
+ParsedOptions ParseSimOptions(const std::vector<std::string>& args, const std::vector<OptionSpec>& extra,
+                              std::vector<ReadOptions::Given>* extraGiven, const std::string& program);
 std::string SimUsage();
 
 std::string HandsetSerial(const SimOptions& options, int index);

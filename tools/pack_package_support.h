@@ -40,7 +40,7 @@ std::optional<QfmSectionKey> ParseSectionKey(const std::string& text);
 std::string SectionLabel(QfmSectionKey key);
 
 // The text table of the station's language: the language file in the
-// program folder (FLASHERY_HOME or the tool's folder) whose id is the
+// program folder (chosen as the station chooses it) whose id is the
 // user's default language, else Simplified Chinese (2052), else the first
 // valid one. Empty when there is none.
 TextTable StationTexts();
@@ -50,7 +50,7 @@ std::string StationText(const TextTable& texts, int id);
 // The station's legacy code page for a command: --codepage N (936 GBK, 950
 // Big5 or 1252; any other value is a usage error: nullopt and *error set),
 // else the setting codePage of section [Station] in the downtoolcfg.ini of
-// `home` (the program folder - FLASHERY_HOME or the tool's folder - when
+// `home` (the program folder, chosen as the station chooses it, when
 // empty), else 936.
 std::optional<Codepage> CommandCodepage(const ParsedArgs& args, std::string& error, const std::string& home = "");
 
