@@ -87,7 +87,7 @@ std::string SimUsage() {
       "  --help                 this text\n";
 }
 
-ParsedOptions ParseSimOptions(const std::vector<std::string>& args) { return ParseSimOptions(args, {}, nullptr); }
+ParsedOptions ParseSimOptions(const std::vector<std::string>& args) { return ParseSimOptions(args, {}, nullptr, "flashery-sim"); }
 
 ParsedOptions ParseSimOptions(const std::vector<std::string>& args, const std::vector<OptionSpec>& extra,
                               std::vector<ReadOptions::Given>* extraGiven, const std::string& program) {
