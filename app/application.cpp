@@ -25,6 +25,7 @@ int Application::BeginStartup(const StartupOptions& opts) {
     prompter_.Prompt("Failed to get the App path ! (" + folderProblem + ")");
     return kExitCannotStart;
   }
+  if (folder->shared) ShareWritesWithGroup();
   appFolder = folder->folder;
   commandLineMode = false;
   userRole = UserRole::Operator;

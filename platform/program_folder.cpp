@@ -110,4 +110,9 @@ bool PrepareSharedFolder(const std::string& folder, const std::string& languageS
   return true;
 }
 
+void ShareWritesWithGroup() {
+  mode_t old = ::umask(0);
+  ::umask(old & ~static_cast<mode_t>(S_IRWXG));
+}
+
 }  // namespace flashery

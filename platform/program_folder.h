@@ -64,5 +64,9 @@ std::optional<std::string> ProgramFolder(const std::string& homeOption);
 // that `folder` lacks. False, with *problem ("<path>: <why>"), when the
 // folder cannot be made or a file cannot be copied.
 bool PrepareSharedFolder(const std::string& folder, const std::string& languageSource, std::string* problem);
+// Clears the group's bits from the process's umask, so what the station makes
+// in the shared folder (log, staging, settings) stays writable for the
+// other operators of the group.
+void ShareWritesWithGroup();
 
 }  // namespace flashery
