@@ -69,6 +69,18 @@ TEST(ProgramFolder, SharedFolderMadeWithTheShippedLanguageFilesItLacks) {
   EXPECT_EQ(ReadWholeFile(folder + "/简体中文.LNG"), "shipped zh");
   EXPECT_TRUE(PrepareSharedFolder(dir / "other", dir / "no-such-lang", &problem));
 
+  // What the station makes once it shares the folder stays writable for the group.
+  mode_t saved = ::umask(022);
+  ShareWritesWithGroup();
+  bool made = MakeDirectories(folder + "/log/run") && WriteFileAtomic(folder + "/downtoolcfg.ini", "[x]") &&
+              WriteWholeFile(folder + "/log/run/a.txt", "") && AppendToFile(folder + "/log/b.txt", "b");
+  ::umask(saved);
+  ASSERT_TRUE(made);
+  for (const char* name : {"log", "log/run", "downtoolcfg.ini", "log/run/a.txt", "log/b.txt"}) {
+    ASSERT_EQ(::stat((folder + "/" + name).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, S_ISDIR(st.st_mode) ? 0775u : 0664u) << name;
+  }
+
   // A folder that cannot be made is said, naming it.
   problem.clear();
   EXPECT_FALSE(PrepareSharedFolder(shipped + "/English.lng/station", shipped, &problem));
