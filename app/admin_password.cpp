@@ -70,7 +70,9 @@ std::optional<AdminPasswordHash> ParseAdminPasswordHash(std::string_view text) {
 }
 
 std::string FormatAdminPasswordHash(const std::string& password, const std::string& salt, uint32_t iterations) {
-  Sha256Digest d = Pbkdf2Sha256(password, salt, iterations);
+  std::optional<Sha256Digest> digest = Pbkdf2Sha256(password, salt, iterations);
+  if (!digest) return "";
+  const Sha256Digest& d = *digest;
   return "pbkdf2-sha256$" + std::to_string(iterations) + "$" +
          HexOf(reinterpret_cast<const uint8_t*>(salt.data()), salt.size()) + "$" + HexOf(d.data(), d.size());
 }
@@ -78,7 +80,9 @@ std::string FormatAdminPasswordHash(const std::string& password, const std::stri
 bool AdminPasswordAccepted(const std::string& typed, const std::string& storedSetting) {
   auto stored = ParseAdminPasswordHash(storedSetting);
   if (!stored) return EqualNoCaseAscii(typed, kBuiltInAdminPassword);
-  Sha256Digest d = Pbkdf2Sha256(typed, stored->salt, stored->iterations);
+  std::optional<Sha256Digest> digest = Pbkdf2Sha256(typed, stored->salt, stored->iterations);
+  if (!digest) return false;
+  const Sha256Digest& d = *digest;
   uint8_t diff = 0;  // every byte is compared, whatever the first difference
   for (size_t i = 0; i < d.size(); ++i) diff |= static_cast<uint8_t>(d[i] ^ stored->hash[i]);
   return diff == 0;

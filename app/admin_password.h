@@ -5,7 +5,7 @@
 // downtoolcfg.ini may hold a salted, stretched hash of another password,
 //   pbkdf2-sha256$ITERATIONS$SALT$HASH
 // with ITERATIONS 1 ... 1,000,000 (decimal), SALT 0 ... 64 bytes and HASH
-// the 32 bytes of PBKDF2-HMAC-SHA-256, both in hexadecimal. A hashed
+// the 32 bytes of PBKDF2-HMAC-SHA-256 (libcrypto's), both in hexadecimal. A hashed
 // password is compared exactly (letter case counts). While the key holds
 // such a value, "746" is no longer accepted. An empty key, or a value that
 // is not of this shape (a hand-edited or truncated line), leaves the
@@ -21,7 +21,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/sha256.h"
+#include "app/password_kdf.h"
 
 namespace flashery {
 
@@ -35,6 +35,7 @@ struct AdminPasswordHash {
 };
 
 std::optional<AdminPasswordHash> ParseAdminPasswordHash(std::string_view text);
+// The stored form of `password`; empty when the digest cannot be computed.
 std::string FormatAdminPasswordHash(const std::string& password, const std::string& salt, uint32_t iterations);
 
 // storedSetting: the value of Login/adminPassword (empty when absent).

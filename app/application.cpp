@@ -14,12 +14,19 @@ int Application::BeginStartup(const StartupOptions& opts) {
     prompter_.Prompt(lockError.empty() ? "Flashery is running！" : "Flashery is running！ (" + lockError + ")");
     return kExitCannotStart;
   }
-  auto folder = ProgramFolder(opts.home);
-  if (!folder || folder->empty()) {
+  auto folder = ChooseProgramFolderOfProcess(opts.home);
+  if (!folder || folder->folder.empty()) {
     prompter_.Prompt("Failed to get the App path !");
     return kExitCannotStart;
   }
-  appFolder = *folder;
+  std::string folderProblem;
+  if (folder->shared &&
+      !PrepareSharedFolder(folder->folder, ShippedLanguageFolder(ExecutableFolder().value_or("")), &folderProblem)) {
+    prompter_.Prompt("Failed to get the App path ! (" + folderProblem + ")");
+    return kExitCannotStart;
+  }
+  if (folder->shared) ShareWritesWithGroup();
+  appFolder = folder->folder;
   commandLineMode = false;
   userRole = UserRole::Operator;
   // Only one station runs (the lock above), so a temporary of the settings

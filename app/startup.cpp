@@ -180,7 +180,7 @@ std::string CreateRunLogFile(const std::string& appFolder, Clock& clock, std::st
   std::string stem = name.substr(0, name.size() - 4);
   for (int n = 1; n < 1000; ++n) {
     std::string candidate = JoinPath(logDir, n == 1 ? name : stem + " (" + std::to_string(n) + ").txt");
-    int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
       ::close(fd);
       return candidate;

@@ -179,7 +179,7 @@ bool AtomicFileWriter::Write(const std::string& path, std::string_view bytes) {
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     temp_ = prefix + RandomSuffix();
-    fd = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    fd = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0 && errno != EEXIST) {
       int err = errno;
       temp_.clear();
@@ -254,14 +254,14 @@ int RemoveLeftoverTemporaries(const std::string& path) {
 }
 
 bool WriteWholeFile(const std::string& path, std::string_view bytes) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) return false;
   bool ok = WriteAll(fd, bytes);
   return (::close(fd) == 0) && ok;
 }
 
 bool AppendToFile(const std::string& path, std::string_view bytes) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return false;
   bool ok = WriteAll(fd, bytes);
   return (::close(fd) == 0) && ok;
@@ -300,7 +300,7 @@ bool MakeDirectories(const std::string& path) {
     if (j > i) {
       if (!cur.empty() && cur.back() != '/') cur += '/';
       cur.append(path, i, j - i);
-      if (::mkdir(cur.c_str(), 0755) != 0 && errno != EEXIST) return false;
+      if (::mkdir(cur.c_str(), 0777) != 0 && errno != EEXIST) return false;
     }
     i = j + 1;
   }

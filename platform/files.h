@@ -16,6 +16,10 @@
 // write cut short leaves the old file as it was; the temporary it may leave
 // is recognisable and RemoveLeftoverTemporaries removes it at the next
 // start.
+//
+// Files are made with mode 0666 and folders with 0777, less the umask, so a
+// station sharing its folder with a group (which clears the group's bits of
+// the umask) leaves what it makes writable for the group.
 #pragma once
 
 #include <cstdint>

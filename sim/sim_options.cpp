@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "platform/command_options.h"
 #include "platform/paths.h"
 #include "text/status.h"
 
@@ -86,7 +87,10 @@ std::string SimUsage() {
       "  --help                 this text\n";
 }
 
-ParsedOptions ParseSimOptions(const std::vector<std::string>& args) {
+ParsedOptions ParseSimOptions(const std::vector<std::string>& args) { return ParseSimOptions(args, {}, nullptr, "flashery-sim"); }
+
+ParsedOptions ParseSimOptions(const std::vector<std::string>& args, const std::vector<OptionSpec>& extra,
+                              std::vector<ReadOptions::Given>* extraGiven, const std::string& program) {
   ParsedOptions p;
   SimOptions& o = p.options;
   HandsetTimings& t = o.timings;
@@ -149,53 +153,58 @@ ParsedOptions ParseSimOptions(const std::vector<std::string>& args) {
       {"--wrong-poll-completion", &f.wrongPollCompletion, kAlways, nullptr},
   };
 
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--help" || arg == "-h") {
+  std::vector<OptionSpec> specs;
+  for (auto& v : valued) specs.push_back({v.name + 2, OptionSpec::Required});
+  for (auto& v : optional) specs.push_back({v.name + 2, v.flag ? OptionSpec::None : OptionSpec::Optional});
+  specs.push_back({"help", OptionSpec::None, 'h'});
+  const size_t helpSpec = specs.size() - 1;
+  specs.insert(specs.end(), extra.begin(), extra.end());
+  auto nameOf = [&](int spec) { return "--" + specs[static_cast<size_t>(spec)].name; };
+
+  ReadOptions read = ReadCommandOptions(args, specs, program);
+  for (const ReadOptions::Given& g : read.options) {
+    size_t at = static_cast<size_t>(g.spec);
+    if (at == helpSpec) {
       o.help = true;
       return p;
     }
-    size_t eq = arg.find('=');
-    std::string name = arg.substr(0, eq);
-    bool hasValue = eq != std::string::npos;
-    std::string value = hasValue ? arg.substr(eq + 1) : "";
-    bool known = false;
-    for (auto& v : valued) {
-      if (name != v.name) continue;
-      known = true;
-      if (!hasValue) {
-        if (i + 1 >= args.size()) {
-          p.error = name + " needs a value";
-          return p;
-        }
-        value = args[++i];
-      }
+    if (at > helpSpec) {
+      if (extraGiven) extraGiven->push_back({static_cast<int>(at - helpSpec - 1), g.value});
+      continue;
+    }
+    std::string name = nameOf(g.spec);
+    if (at < valued.size()) {
+      const std::string& value = *g.value;
       error.clear();
-      if (!v.set(value)) {
+      if (!valued[at].set(value)) {
         p.error = error.empty() ? "bad value '" + value + "' for " + name : name + ": " + error;
         return p;
       }
+      continue;
     }
-    for (auto& v : optional) {
-      if (name != v.name) continue;
-      known = true;
-      if (v.flag) {
-        if (hasValue) {
-          p.error = name + " takes no value";
-          return p;
-        }
-        *v.flag = true;
-      } else if (!hasValue) {
-        *v.count = v.byDefault;
-      } else if (!ParseCount(value, *v.count)) {
-        p.error = "bad count '" + value + "' for " + name;
-        return p;
-      }
-    }
-    if (!known) {
-      p.error = "unknown option '" + arg + "'";
+    Optional& v = optional[at - valued.size()];
+    if (v.flag) {
+      *v.flag = true;
+    } else if (!g.value) {
+      *v.count = v.byDefault;
+    } else if (!ParseCount(*g.value, *v.count)) {
+      p.error = "bad count '" + *g.value + "' for " + name;
       return p;
     }
+  }
+  if (read.problem) {
+    const OptionProblem& bad = *read.problem;
+    switch (bad.kind) {
+      case OptionProblem::NeedsValue: p.error = nameOf(bad.spec) + " needs a value"; break;
+      case OptionProblem::TakesNoValue: p.error = nameOf(bad.spec) + " takes no value"; break;
+      case OptionProblem::Ambiguous: p.error = "ambiguous option '" + bad.word + "'"; break;
+      case OptionProblem::Unknown: p.error = "unknown option '" + bad.word + "'"; break;
+    }
+    return p;
+  }
+  if (!read.arguments.empty()) {
+    p.error = "unknown option '" + read.arguments.front() + "'";
+    return p;
   }
   if (o.dir.empty()) p.error = "--dir is required";
   for (int n : o.faulty)

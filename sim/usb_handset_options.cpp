@@ -66,42 +66,22 @@ ParsedUsbHandsetOptions ParseUsbHandsetOptions(const std::vector<std::string>& a
   const Valued valued[] = {{"--udc", &o.gadget.udc},           {"--serial", &o.serial},
                            {"--gadget", &o.gadget.name},       {"--function", &o.gadget.function},
                            {"--configfs", &o.gadget.configfs}, {"--ffs-dir", &o.gadget.ffsDir}};
-  std::vector<std::string> rest;
-  bool countGiven = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--help" || arg == "-h") {
-      o.help = true;
-      return p;
-    }
-    if (arg == "--trace") {
-      o.trace = true;
-      continue;
-    }
-    size_t eq = arg.find('=');
-    std::string name = arg.substr(0, eq);
-    if (name == "--count") countGiven = true;
-    const Valued* v = nullptr;
-    for (const Valued& candidate : valued)
-      if (name == candidate.name) v = &candidate;
-    if (v == nullptr) {
-      rest.push_back(arg);
-      continue;
-    }
-    if (eq != std::string::npos) {
-      *v->field = arg.substr(eq + 1);
-    } else if (i + 1 < args.size()) {
-      *v->field = args[++i];
-    } else {
-      p.error = name + " needs a value";
-      return p;
-    }
+  std::vector<OptionSpec> own;
+  for (const Valued& v : valued) own.push_back({v.name + 2, OptionSpec::Required});
+  own.push_back({"trace", OptionSpec::None});
+  std::vector<ReadOptions::Given> given;
+  ParsedOptions handset = ParseSimOptions(args, own, &given, "flashery-usb-handset");
+  for (const ReadOptions::Given& g : given) {
+    size_t at = static_cast<size_t>(g.spec);
+    if (at < std::size(valued)) *valued[at].field = g.value.value_or("");
+    else o.trace = true;
   }
-  ParsedOptions handset = ParseSimOptions(rest);
   o.handset = handset.options;
+  o.help = handset.options.help;
+  if (o.help) return p;
   if (!handset.ok()) {
     p.error = handset.error;
-  } else if (countGiven && o.handset.count != 1) {
+  } else if (o.handset.count != 1) {  // 1 unless --count said otherwise
     p.error = "one process is one handset: --count must be 1";
   } else if (o.gadget.udc.empty()) {
     p.error = "--udc is required (e.g. dummy_udc.0; see /sys/class/udc)";

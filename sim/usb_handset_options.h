@@ -1,7 +1,7 @@
 // The command line of flashery-usb-handset: the handset options of
 // flashery-sim (the same parser, so both fronts of the handset are
 // configured alike: --dir, model, vendor, revision, timings and faults)
-// plus the options of the USB body:
+// plus the options of the USB body, all read in one getopt_long pass:
 //
 //   flashery-usb-handset --dir DIR --udc NAME [--serial S] [--gadget NAME]
 //                        [--function NAME] [--configfs DIR] [--ffs-dir DIR]

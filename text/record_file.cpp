@@ -23,7 +23,7 @@ int WriteAllChecked(int fd, std::string_view bytes) {
 }
 
 int AppendChecked(const std::string& path, std::string_view bytes) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
+  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
   if (fd < 0) return errno != 0 ? errno : EIO;
   int error = WriteAllChecked(fd, bytes);
   if (::close(fd) != 0 && error == 0 && errno != EINTR) error = errno != 0 ? errno : EIO;

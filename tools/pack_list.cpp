@@ -18,7 +18,6 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "tools/pack_command.h"
-#include "tools/pack_flags.h"
 #include "tools/pack_package_support.h"
 
 namespace flashery::pack {
@@ -55,12 +54,11 @@ ListFilter ToolFilter(const std::string& outName, bool keepThumbs) {
   return f;
 }
 
-int RunList(const std::vector<std::string>& arguments) {
-  std::vector<std::string> args = arguments;
-  bool withCheck = TakeFlag(args, "--check");
-  bool keepThumbs = TakeFlag(args, "--keep-thumbs");
-  ParsedArgs a = ParseArgs(args, {"relative", "encoding", "codepage"});
+int RunList(const std::vector<std::string>& args) {
+  ParsedArgs a = ParseArgs(args, {"relative", "encoding", "codepage"}, {}, {"check", "keep-thumbs"});
   if (!a.error.empty()) return Fail(kName, a.error, kUsage);
+  bool withCheck = a.Has("check");
+  bool keepThumbs = a.Has("keep-thumbs");
   if (a.positional.size() != 2) return Fail(kName, "expects FOLDER and OUT (see --help)", kUsage);
   std::string folder = Absolute(a.positional[0]);
   const std::string& out = a.positional[1];

@@ -52,6 +52,7 @@ int main(int argc, char** argv) {
   for (const auto& c : Commands()) {
     if (name != c.name) continue;
     for (const auto& a : args) {
+      if (a == "--") break;  // later words are arguments
       if (a == "--help" || a == "-h") {
         std::printf("Usage: flashery-pack %s %s\n\n%s\n", c.name, c.synopsis, c.help);
         return kGood;

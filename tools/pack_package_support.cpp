@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "config/station_codepage.h"
+#include "platform/command_options.h"
 #include "platform/paths.h"
 #include "platform/program_folder.h"
 #include "text/language.h"
@@ -23,40 +24,39 @@ const std::vector<std::string>& ParsedArgs::All(const std::string& name) const {
   return it == options.end() ? none : it->second;
 }
 
+bool ParsedArgs::Has(const std::string& name) const { return options.count(name) != 0; }
+
 ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<std::string>& known,
-                     const std::vector<std::string>& repeatable) {
+                     const std::vector<std::string>& repeatable, const std::vector<std::string>& flags) {
   ParsedArgs parsed;
   auto contains = [](const std::vector<std::string>& v, const std::string& s) {
     return std::find(v.begin(), v.end(), s) != v.end();
   };
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a.size() < 3 || a.compare(0, 2, "--") != 0) {
-      parsed.positional.push_back(a);
-      continue;
-    }
-    std::string name = a.substr(2), value;
-    size_t eq = name.find('=');
-    if (eq != std::string::npos) {
-      value = name.substr(eq + 1);
-      name.resize(eq);
-    } else if (i + 1 < args.size()) {
-      value = args[++i];
-    } else {
-      parsed.error = "option --" + name + " needs a value";
-      return parsed;
-    }
-    if (!contains(known, name)) {
-      parsed.error = "unknown option --" + name;
-      return parsed;
-    }
+  std::vector<OptionSpec> specs;
+  for (const std::string& name : known) specs.push_back({name, OptionSpec::Required});
+  for (const std::string& name : flags) specs.push_back({name, OptionSpec::None});
+  ReadOptions read = ReadCommandOptions(args, specs, "flashery-pack");
+  for (const ReadOptions::Given& g : read.options) {
+    const std::string& name = specs[static_cast<size_t>(g.spec)].name;
     auto& values = parsed.options[name];
-    if (!values.empty() && !contains(repeatable, name)) {
+    if (!values.empty() && !contains(repeatable, name) && !contains(flags, name)) {
       parsed.error = "option --" + name + " given twice";
       return parsed;
     }
-    values.push_back(value);
+    values.push_back(g.value.value_or(""));
   }
+  if (read.problem) {
+    const OptionProblem& bad = *read.problem;
+    std::string word = bad.word.substr(0, bad.word.find('='));
+    switch (bad.kind) {
+      case OptionProblem::NeedsValue: parsed.error = "option --" + specs[static_cast<size_t>(bad.spec)].name + " needs a value"; break;
+      case OptionProblem::TakesNoValue: parsed.error = "option --" + specs[static_cast<size_t>(bad.spec)].name + " takes no value"; break;
+      case OptionProblem::Ambiguous: parsed.error = "ambiguous option " + word; break;
+      case OptionProblem::Unknown: parsed.error = "unknown option " + word; break;
+    }
+    return parsed;
+  }
+  parsed.positional = std::move(read.arguments);
   return parsed;
 }
 

@@ -22,7 +22,7 @@ bool CreateSubfolder(const std::string& relative, const std::string& root, Promp
   if (::lstat(full.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) return true;
     error = S_ISLNK(st.st_mode) ? ELOOP : ENOTDIR;
-  } else if (::mkdir(full.c_str(), 0755) == 0) {
+  } else if (::mkdir(full.c_str(), 0777) == 0) {
     return true;
   } else {
     error = errno;

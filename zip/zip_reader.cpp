@@ -152,7 +152,7 @@ int ZipReader::ExtractEntry(const ZipEntry& entry, const std::string& outputPath
   // Opened without truncating and without waiting, so that a pipe or a
   // device of that name is neither blocked on nor written to; only a
   // regular file is then emptied and written.
-  int fd = ::open(outputPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+  int fd = ::open(outputPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
   if (fd < 0) return Fail(-1, "output file cannot be created: " + outputPath);
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

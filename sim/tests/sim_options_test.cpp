@@ -59,7 +59,11 @@ TEST(SimOptions, UsageErrorsAreNamed) {
       {{"--dir", "d", "--never-ready=1"}, "takes no value"},
       {{"--dir", "d", "--never-return=x"}, "bad count"},
       {{"--dir", "d", "--faulty", "2"}, "handset 2 of 1"},
-      {{"--dir", "d", "--bogus"}, "unknown option"},
+      {{"--dir", "d", "--bogus"}, "unknown option '--bogus'"},
+      {{"--dir", "d", "--", "--count=2"}, "unknown option '--count=2'"},
+      {{"--dir", "d", "--d", "x"}, "ambiguous option '--d'"},
+      {{"--dir", "d", "-x"}, "unknown option '-x'"},
+      {{"--dir", "d", "--count"}, "--count needs a value"},
   };
   for (const Row& r : rows) {
     auto p = Parse(r.args);
@@ -67,6 +71,11 @@ TEST(SimOptions, UsageErrorsAreNamed) {
     EXPECT_NE(p.error.find(r.expect), std::string::npos) << p.error;
   }
   EXPECT_TRUE(Parse({"--help", "--bogus"}).options.help);
+  EXPECT_TRUE(Parse({"--dir=d", "-h"}).options.help);
+  auto abbreviated = Parse({"--di=d", "--cou", "2", "--never-ret"});
+  ASSERT_TRUE(abbreviated.ok()) << abbreviated.error;
+  EXPECT_EQ(abbreviated.options.count, 2);
+  EXPECT_EQ(abbreviated.options.faults.neverReturnAfter, 1u);
 }
 
 }  // namespace

@@ -138,7 +138,7 @@ TEST(UsbHandsetScsi, VendorBlocksGoToTheHandsetModel) {
 
 TEST(UsbHandsetScsi, OptionsAreFlasherySimsPlusTheUsbBody) {
   auto p = ParseUsbHandsetOptions({"--dir", "/tmp/h", "--udc=dummy_udc.0", "--serial", "VT42", "--offbus-ms", "500",
-                                   "--drop-at-block", "1", "--trace"});
+                                   "--drop-at-block", "1", "--trace", "--ffs=/ffs"});
   ASSERT_TRUE(p.ok()) << p.error;
   HandsetConfig c = UsbHandsetConfig(p.options);
   EXPECT_EQ(c.serial, "VT42");
@@ -148,12 +148,14 @@ TEST(UsbHandsetScsi, OptionsAreFlasherySimsPlusTheUsbBody) {
   EXPECT_EQ(p.options.gadget.udc, "dummy_udc.0");
   EXPECT_EQ(p.options.gadget.serial, "VT42");
   EXPECT_TRUE(p.options.trace);
+  EXPECT_EQ(p.options.gadget.ffsDir, "/ffs");
 
   auto plain = ParseUsbHandsetOptions({"--dir", "/d", "--udc", "u"});
   EXPECT_EQ(UsbHandsetConfig(plain.options).serial, "SIM0001");
   for (const auto& bad : std::vector<std::vector<std::string>>{
            {"--dir", "/d"}, {"--dir", "/d", "--udc", "u", "--count", "2"}, {"--dir", "/d", "--udc", "u", "--serial", "a b"},
-           {"--dir", "/d", "--udc", "../x"}, {"--dir", "/d", "--udc", "u", "--refuse", "NoSuch"}, {"--udc", "u", "--serial"}})
+           {"--dir", "/d", "--udc", "../x"}, {"--dir", "/d", "--udc", "u", "--refuse", "NoSuch"}, {"--udc", "u", "--serial"},
+           {"--dir", "/d", "--udc", "u", "--trace=1"}, {"--dir", "/d", "--udc", "u", "stray"}})
     EXPECT_FALSE(ParseUsbHandsetOptions(bad).ok()) << bad.back();
 }
 

@@ -136,6 +136,9 @@ TEST_F(PackToolTest, BadUsageAndUnreadableInput) {
       {"verify", dir_ / "missing.qfm"},
       {"extract", out, "BL"},
       {"frobnicate"},
+      {"create", out, "--product=p", "--version", "v", "--bogus=1"},
+      {"create", out, "--product", "p", "--version", "v", "--s", in},  // --system or --system-name
+      {"list", "--check=yes", dir_.path(), dir_ / "l.txt"},
   };
   for (const auto& args : cases) {
     std::string joined;
@@ -146,6 +149,10 @@ TEST_F(PackToolTest, BadUsageAndUnreadableInput) {
     EXPECT_FALSE(r.err.empty());
   }
   EXPECT_FALSE(PathExists(out));
+  // "=value", abbreviations, and "--" before the arguments.
+  ToolRun dashed = Pack({"create", "--product=p", "--vers", "v", "--bl=" + in, "--", dir_ / "o2.qfm"});
+  EXPECT_EQ(dashed.status, 0) << dashed.err;
+  EXPECT_TRUE(PathExists(dir_ / "o2.qfm"));
   const std::string pkg = FullPackage();
   EXPECT_EQ(Pack({"extract", pkg, "Extend7", dir_ / "x"}).status, 2);
   EXPECT_EQ(Pack({"extract", pkg, "Extend3", dir_ / "x"}).status, 1);  // not present
