@@ -12,9 +12,10 @@ namespace {
 
 enum class SectionResult { Passed, ReadFailed, CheckFailed, Stopped };
 
-SectionResult CheckSection(const PackageFile& file, const QfmSection& s, const std::stop_token& stop) {
+SectionResult CheckSection(const PackageFile& file, const QfmSection& s, const PackageContext& context) {
+  const std::stop_token& stop = context.stop;
   if (!file.Holds(s.offset, s.size)) return SectionResult::ReadFailed;
-  std::optional<uint32_t> value = SectionCheckValue(file.fd(), s.offset, s.size, stop);
+  std::optional<uint32_t> value = SectionCheckValue(file.fd(), s.offset, s.size, stop, context.readObserver);
   if (!value) return stop.stop_requested() ? SectionResult::Stopped : SectionResult::ReadFailed;
   return *value == s.checkValue ? SectionResult::Passed : SectionResult::CheckFailed;
 }
@@ -29,6 +30,7 @@ bool VerifyPackage(const PackageFile& file, const QfmHeader& header, QfmPackage&
     context.prompter.Prompt(context.texts.Get(package_text::kHeaderUnreadable));
     return false;
   }
+  if (context.readObserver) context.readObserver->OnRead(0, head.data(), head.size());
   if (Crc16Update(head.data(), head.size(), 0) != header.HeaderCheck()) return false;
 
   package.productName = header.ProductName(context.legacy);
@@ -46,7 +48,7 @@ bool VerifyPackage(const PackageFile& file, const QfmHeader& header, QfmPackage&
     } else if (fromHeader.present != 1) {
       continue;
     }
-    switch (CheckSection(file, fromHeader, context.stop)) {
+    switch (CheckSection(file, fromHeader, context)) {
       case SectionResult::Stopped:
         return false;  // asked to stop: nothing to tell
       case SectionResult::ReadFailed:
