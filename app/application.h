@@ -34,6 +34,8 @@
 
 namespace flashery {
 
+class HistoryRecorder;
+
 enum class UserRole : int { Administrator = 0, Operator = 1 };
 
 // Exit statuses of the station.
@@ -80,6 +82,9 @@ class Application {
   // the window, the live output, the run record and the history store are
   // added to it before the first job starts.
   JobListeners jobListeners;
+  // The history store's recorder (history_setup.h); null until started.
+  std::shared_ptr<HistoryRecorder> history;
+  std::string historyMode;  // "window" or "unattended"
 
  private:
   Clock& clock_;
