@@ -35,6 +35,7 @@
 namespace flashery {
 
 class HistoryRecorder;
+class CentralSender;
 
 enum class UserRole : int { Administrator = 0, Operator = 1 };
 
@@ -85,6 +86,9 @@ class Application {
   // The history store's recorder (history_setup.h); null until started.
   std::shared_ptr<HistoryRecorder> history;
   std::string historyMode;  // "window" or "unattended"
+  // Feeds the central history database when [History] url is set (after
+  // `history`: it uses the recorder).
+  std::shared_ptr<CentralSender> centralHistory;
 
  private:
   Clock& clock_;

@@ -1,8 +1,12 @@
 #include "app/history_setup.h"
 
+#include "config/settings.h"
+#include "history/central_sender.h"
+#include "history/central_store.h"
 #include "history/history_recorder.h"
 #include "history/run_facts.h"
 #include "platform/paths.h"
+#include "platform/profile.h"
 #include "text/record_file.h"
 
 namespace flashery {
@@ -22,6 +26,23 @@ void StartHistory(Application& app, const std::string& mode) {
   recorder->Open();  // a failure is said; the recorder then records nothing
   app.history = recorder;
   app.jobListeners.Add(recorder.get());
+
+  const std::string url = CentralHistoryUrl(app.appFolder);
+  if (url.empty()) return;
+  auto sender = std::make_shared<CentralSender>(*recorder, url, app.clock(),
+                                                [a](const std::string& text) { a->log.WriteLine(text); });
+  CentralSender* wake = sender.get();
+  recorder->SetOnUnitEnded([wake] { wake->Wake(); });
+  app.centralHistory = sender;
+  sender->Start();
+}
+
+void FinishHistory(Application& app) {
+  if (app.centralHistory) app.centralHistory->Finish();
+}
+
+std::string CentralHistoryUrl(const std::string& appFolder) {
+  return ProfileDocument::Load(DownloadSettingsPath(appFolder)).GetString("History", "url", "", 4095);
 }
 
 void SetHistoryJobFacts(Application& app, int port, const DownloadSelection& selection, const QfmPackage* package) {
@@ -32,9 +53,18 @@ void SetHistoryJobFacts(Application& app, int port, const DownloadSelection& sel
 
 int HistoryUnitsRecorded(const Application& app) { return app.history ? app.history->unitsRecorded() : 0; }
 
-std::optional<std::vector<UnitRecord>> QueryCentralHistory(const std::string&, const HistoryFilter&, std::string* why) {
-  if (why) *why = "this station has no central history database";
-  return std::nullopt;
+std::optional<std::vector<UnitRecord>> QueryCentralHistory(const std::string& appFolder, const HistoryFilter& filter,
+                                                           std::string* why) {
+  const std::string url = CentralHistoryUrl(appFolder);
+  if (url.empty()) {
+    if (why) *why = "no central database: set url in section [History] of " + DownloadSettingsPath(appFolder);
+    return std::nullopt;
+  }
+  CentralStore store(url);
+  std::string reason;
+  auto units = store.Query(filter, &reason);
+  if (!units && why) *why = "the central history database: " + reason;
+  return units;
 }
 
 }  // namespace flashery

@@ -112,6 +112,7 @@ int RunUnattended(const StartupOptions& options) {
   bool terminal = ::isatty(STDOUT_FILENO) == 1;
   LiveOutput live(clock, stdout, terminal, TerminalWidth(), record.isOpen() ? &record : nullptr);
   UnattendedResult result = RunCommandLineJob(app, *bus, live, record, stop);
+  FinishHistory(app);
   EndRecords(app, record, result);
   if (result.jobsRan) {
     const int units = HistoryUnitsRecorded(app);

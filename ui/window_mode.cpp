@@ -61,6 +61,7 @@ int RunWindowMode(int argc, char** argv, const StartupOptions& options) {
   // The frame's close has stopped every worker; the window's teardown
   // stops any that are left before its widgets go.
   int rc = QApplication::exec();
+  FinishHistory(app);
   return rc == 0 ? kExitOk : kExitFailed;
 }
 
