@@ -43,7 +43,8 @@ void HistoryRecorder::OnJobStarted(const JobStart& start) {
   p->record.port = start.port + 1;
   p->record.socketPath = start.socketPath;
   p->record.facts = p->nextFacts;
-  p->record.startedUtc = IsoUtc(utcNow_());
+  p->startUtcMs = utcNow_();
+  p->record.startedUtc = IsoUtc(p->startUtcMs);
   if (!usable_) return;
   p->unit = store_.BeginUnit(p->record);
   if (!p->unit) Failed(store_.error());
@@ -71,13 +72,15 @@ void HistoryRecorder::OnJobEnded(const JobEnd& end) {
     PortState* p = Port(end.port);
     if (!p || !p->unit) return;
     UnitRecord& r = p->record;
-    r.endedUtc = IsoUtc(utcNow_());
+    const int64_t endUtcMs = utcNow_();
+    r.endedUtc = IsoUtc(endUtcMs);
     r.result = JobResultName(end.result);
     r.failedStep = end.result == JobResult::Ok ? std::string() : JobStepName(end.step);
     r.message = end.reason;
     r.bytes = end.bytes;
-    r.elapsedMs = end.elapsedMs;
-    r.mbPerS = end.elapsedMs > 0 ? static_cast<double>(end.bytes) / (static_cast<double>(end.elapsedMs) * 1000.0) : 0;
+    // Real time: the station clock may run scaled (simulated handsets).
+    r.elapsedMs = endUtcMs > p->startUtcMs ? static_cast<uint64_t>(endUtcMs - p->startUtcMs) : 0;
+    r.mbPerS = r.elapsedMs > 0 ? static_cast<double>(end.bytes) / (static_cast<double>(r.elapsedMs) * 1000.0) : 0;
     if (store_.EndUnit(r, p->step, r.result)) {
       ++recorded_;
       notify = onUnitEnded_;

@@ -15,7 +15,8 @@
 // per-port state. A write that fails is said once for the whole run through
 // `say` (the store's path and SQLite's reason); the station goes on, the
 // unit is then simply not recorded (or not completed) and does not count
-// as recorded.
+// as recorded. A unit's time and MB/s are real time, from its start and end
+// on the UTC clock (the station clock may run scaled).
 #pragma once
 
 #include <array>
@@ -72,6 +73,7 @@ class HistoryRecorder final : public JobListener {
     RunFacts nextFacts;
     std::optional<int64_t> unit;  // the running unit's local id
     std::optional<int64_t> step;  // its current step's id
+    int64_t startUtcMs = 0;
     UnitRecord record;
   };
   void Failed(const std::string& why);  // caller holds mutex_

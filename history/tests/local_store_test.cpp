@@ -92,7 +92,8 @@ TEST_F(HistoryTest, EachJobIsOneUnitWithItsStepsAndOutcome) {
     EXPECT_EQ(u.failedStep, c.wantStep);
     EXPECT_EQ(u.message, c.reason);
     EXPECT_EQ(u.bytes, 4000000u);
-    EXPECT_DOUBLE_EQ(u.mbPerS, 2.0);
+    EXPECT_EQ(u.elapsedMs, 1000 * (c.steps.size() + 1));  // one second per reading of the UTC clock
+    EXPECT_DOUBLE_EQ(u.mbPerS, 4.0 / static_cast<double>(c.steps.size() + 1));
     EXPECT_LT(u.startedUtc, u.endedUtc);
     EXPECT_EQ(u.startedUtc.substr(0, 11), "2026-12-07T");
     std::vector<StepRecord> steps = Steps(u.id);
