@@ -94,12 +94,17 @@ TEST(CentralStore, EveryUnitArrivesExactlyOnceThoughTheDatabaseStopsDuringARun) 
     return n;
   };
 
-  // A run while the database answers: its units go at its end.
+  // A run while the database answers: its units go while it runs (the
+  // sender's thread, woken by each recorded unit) or, at the latest, at its end.
   {
-    CentralSender sender(recorder, server.conninfo(), clock, note);
+    SystemClock realClock;
+    CentralSender sender(recorder, server.conninfo(), realClock, note);
+    recorder.SetOnUnitEnded([&sender] { sender.Wake(); });
+    sender.Start();
     RecordUnits(recorder, 3, "A");
     EXPECT_TRUE(sender.Finish());
     EXPECT_EQ(unsent(), 0);
+    recorder.SetOnUnitEnded(nullptr);
   }
   // The database stops during the next run: the units wait in the local store.
   ASSERT_TRUE(server.Stop());

@@ -3,7 +3,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
+#include <thread>
 
 #include "history/history_recorder.h"
 #include "history/local_store.h"
@@ -159,6 +161,38 @@ TEST_F(HistoryTest, AKilledStationLeavesUnitsTheNextStartMarksInterrupted) {
   recorder->OnJobStarted({2, "SN-NEXT", "", 0, 0});
   recorder->OnJobEnded({2, "", JobResult::Ok, JobStep::Completion, "", 0, 0});
   EXPECT_EQ(Units().back().result, "ok");
+}
+
+// Eight jobs at once, on their own threads, while the window reads counts.
+TEST_F(HistoryTest, PortsRecordAtTheSameTime) {
+  std::atomic<int64_t> utc{1796630400000};
+  auto recorder = std::make_unique<HistoryRecorder>(path_, nullptr, [&] { return utc += 10; });
+  ASSERT_TRUE(recorder->Open());
+  constexpr int kUnits = 10;
+  std::vector<std::thread> jobs;
+  for (int port = 0; port < 8; ++port) {
+    jobs.emplace_back([&, port] {
+      for (int i = 0; i < kUnits; ++i) {
+        recorder->OnJobStarted({port, "SN" + std::to_string(port), "", 0, 0});
+        recorder->OnStep(port, JobStep::Open, "");
+        recorder->OnBytes(port, 10);
+        recorder->OnStep(port, JobStep::Image, "system");
+        recorder->OnJobEnded({port, "", i % 2 ? JobResult::Ok : JobResult::Failed, JobStep::Image, "", 10, 1});
+      }
+    });
+  }
+  jobs.emplace_back([&] {
+    for (int i = 0; i < 20; ++i) EXPECT_TRUE(recorder->CountsSince(""));
+  });
+  for (auto& t : jobs) t.join();
+  EXPECT_EQ(recorder->unitsRecorded(), 8 * kUnits);
+  auto counts = recorder->CountsSince("");
+  ASSERT_TRUE(counts);
+  for (const PortCounts& c : *counts) {
+    EXPECT_EQ(c.units, kUnits);
+    EXPECT_EQ(c.good, kUnits / 2);
+  }
+  for (const UnitRecord& u : Units()) ASSERT_EQ(Steps(u.id).size(), 2u);
 }
 
 // An older file is migrated in place keeping its rows; a later version, a
