@@ -72,6 +72,9 @@ class Job {
   // it was decided, so a later probe's text never replaces the reason.
   void SetOk(bool ok) {
     if (ok_ && !ok && reason_.empty() && dev_) reason_ = dev_->out.lastText;
+    // The step that failed first decides, as its reason does: the unattended
+    // mode goes on to the restart after a failed image.
+    if (ok_ && !ok) failedStep_ = step_;
     ok_ = ok;
   }
 
@@ -97,6 +100,7 @@ class Job {
   std::unique_ptr<PortDevice> dev_;
   bool ok_ = true;
   JobStep step_ = JobStep::Open;
+  JobStep failedStep_ = JobStep::Open;
   std::string reason_;
 };
 
@@ -348,7 +352,7 @@ void Job::End() {
   JobEnd end;
   end.port = c_.portIndex;
   end.instanceId = dev().out.instanceId;
-  end.step = step_;
+  end.step = ok_ ? step_ : failedStep_;
   end.bytes = dev().out.transferredBytes;
   end.elapsedMs = ElapsedMs();
   if (Stopped() && !ok_) {
