@@ -8,14 +8,28 @@ HistoryRecorder::HistoryRecorder(std::string path, Say say, UtcNowMs utcNow)
 void HistoryRecorder::Failed(const std::string& why) {
   if (said_) return;
   said_ = true;
-  if (say_) say_(path_, why);
+  toSay_ = why.empty() ? std::string("error") : why;
+}
+
+void HistoryRecorder::SayPending() {
+  std::string why;
+  {
+    std::lock_guard lock(mutex_);
+    why.swap(toSay_);
+  }
+  if (!why.empty() && say_) say_(path_, why);
 }
 
 bool HistoryRecorder::Open() {
-  std::lock_guard lock(mutex_);
-  usable_ = store_.Open(path_, true) && store_.MarkInterrupted().has_value();
-  if (!usable_) Failed(store_.error());
-  return usable_;
+  bool usable;
+  {
+    std::lock_guard lock(mutex_);
+    usable_ = store_.Open(path_, true) && store_.MarkInterrupted().has_value();
+    if (!usable_) Failed(store_.error());
+    usable = usable_;
+  }
+  SayPending();
+  return usable;
 }
 
 HistoryRecorder::PortState* HistoryRecorder::Port(int port) {
@@ -33,6 +47,11 @@ void HistoryRecorder::SetOnUnitEnded(std::function<void()> callback) {
 }
 
 void HistoryRecorder::OnJobStarted(const JobStart& start) {
+  Begin(start);
+  SayPending();
+}
+
+void HistoryRecorder::Begin(const JobStart& start) {
   std::lock_guard lock(mutex_);
   PortState* p = Port(start.port);
   if (!p) return;
@@ -52,12 +71,15 @@ void HistoryRecorder::OnJobStarted(const JobStart& start) {
 }
 
 void HistoryRecorder::OnStep(int port, JobStep step, const std::string& item) {
-  std::lock_guard lock(mutex_);
-  PortState* p = Port(port);
-  if (!p || !p->unit) return;
-  std::optional<int64_t> id = store_.BeginStep(*p->unit, p->step, JobStepName(step), item, IsoUtc(utcNow_()));
-  if (!id) Failed(store_.error());
-  p->step = id;  // after a failure the step is simply not ended
+  {
+    std::lock_guard lock(mutex_);
+    PortState* p = Port(port);
+    if (!p || !p->unit) return;
+    std::optional<int64_t> id = store_.BeginStep(*p->unit, p->step, JobStepName(step), item, IsoUtc(utcNow_()));
+    if (!id) Failed(store_.error());
+    p->step = id;  // after a failure the step is simply not ended
+  }
+  SayPending();
 }
 
 void HistoryRecorder::OnBytes(int port, uint64_t totalBytes) {
@@ -90,6 +112,7 @@ void HistoryRecorder::OnJobEnded(const JobEnd& end) {
     p->unit.reset();
     p->step.reset();
   }
+  SayPending();
   if (notify) notify();
 }
 

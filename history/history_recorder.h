@@ -76,7 +76,11 @@ class HistoryRecorder final : public JobListener {
     int64_t startUtcMs = 0;
     UnitRecord record;
   };
-  void Failed(const std::string& why);  // caller holds mutex_
+  void Begin(const JobStart& start);
+  void Failed(const std::string& why);  // caller holds mutex_; said by SayPending
+  // Says a pending failure outside the lock: the operator's answer may take
+  // a while, and the other ports (and the window's counts) must not wait.
+  void SayPending();
   PortState* Port(int port);
 
   std::string path_;
@@ -87,6 +91,7 @@ class HistoryRecorder final : public JobListener {
   LocalStore store_;
   bool usable_ = false;
   bool said_ = false;
+  std::string toSay_;
   int recorded_ = 0;
   std::array<PortState, 8> ports_;
 };

@@ -21,7 +21,11 @@ class HistoryTest : public ::testing::Test {
  protected:
   std::unique_ptr<HistoryRecorder> NewRecorder() {
     auto r = std::make_unique<HistoryRecorder>(
-        path_, [this](const std::string& p, const std::string& why) { said_.push_back(p + ": " + why); },
+        path_,
+        [this](const std::string& p, const std::string& why) {
+          said_.push_back(p + ": " + why);
+          if (current_) current_->unitsRecorded();  // said outside the recorder's lock
+        },
         [this] { return utcMs_ += 1000; });
     return r;
   }
@@ -40,6 +44,7 @@ class HistoryTest : public ::testing::Test {
   std::string path_ = dir_ / "history.sqlite";
   int64_t utcMs_ = 1796630400000;  // 2026-12-07T08:00:00Z
   std::vector<std::string> said_;
+  HistoryRecorder* current_ = nullptr;
 };
 
 struct Event {
@@ -240,12 +245,14 @@ TEST_F(HistoryTest, SchemaIsMigratedAndUnusableStoresAreSaidOnce) {
     said_.clear();
     path_ = where;
     auto recorder = NewRecorder();
+    current_ = recorder.get();
     EXPECT_FALSE(recorder->Open());
     recorder->OnJobStarted({0, "SN", "", 0, 0});
     recorder->OnStep(0, JobStep::Open, "");
     recorder->OnJobEnded({0, "", JobResult::Ok, JobStep::Open, "", 0, 0});
     EXPECT_EQ(said_.size(), 1u);
     EXPECT_EQ(recorder->unitsRecorded(), 0);
+    current_ = nullptr;
   }
 }
 
