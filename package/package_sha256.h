@@ -15,6 +15,9 @@
 // For packages whose sections lie in check order, as the release tool
 // writes them, the only bytes read here are the gaps. A read that fails
 // leaves no value: Finish gives nullopt, never a value of part of the file.
+// The hashing itself runs on a thread of its own that the object owns,
+// overlapping the verification's reads and checks (package_sha256.cpp);
+// the object is used from one thread.
 #pragma once
 
 #include <cstdint>
