@@ -34,6 +34,9 @@
 
 namespace flashery {
 
+class HistoryRecorder;
+class CentralSender;
+
 enum class UserRole : int { Administrator = 0, Operator = 1 };
 
 // Exit statuses of the station.
@@ -80,6 +83,12 @@ class Application {
   // the window, the live output, the run record and the history store are
   // added to it before the first job starts.
   JobListeners jobListeners;
+  // The history store's recorder (history_setup.h); null until started.
+  std::shared_ptr<HistoryRecorder> history;
+  std::string historyMode;  // "window" or "unattended"
+  // Feeds the central history database when [History] url is set (after
+  // `history`: it uses the recorder).
+  std::shared_ptr<CentralSender> centralHistory;
 
  private:
   Clock& clock_;

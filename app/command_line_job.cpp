@@ -4,6 +4,7 @@
 
 #include "app/application.h"
 #include "app/exit_status.h"
+#include "app/history_setup.h"
 #include "app/job_stop.h"
 #include "app/live_table.h"
 #include "app/planned_bytes.h"
@@ -119,7 +120,10 @@ UnattendedResult RunCommandLineJob(Application& app, HandsetBus& bus, LiveOutput
     std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &t);
     return std::string(buf);
   }());
-  for (int p = 0; p < ports; ++p) live.AddPort(p, records.Get(p).instanceId, planned);
+  for (int p = 0; p < ports; ++p) {
+    live.AddPort(p, records.Get(p).instanceId, planned);
+    SetHistoryJobFacts(app, p, *selection, snapshot.get());
+  }
   app.jobListeners.Add(&live);
 
   std::vector<char> results(static_cast<size_t>(ports), 0);

@@ -11,6 +11,7 @@
 #include "app/application.h"
 #include "app/command_line_job.h"
 #include "app/exit_status.h"
+#include "app/history_setup.h"
 #include "app/live_table.h"
 #include "app/modes.h"
 #include "app/run_record.h"
@@ -86,6 +87,7 @@ int RunUnattended(const StartupOptions& options) {
   if (int rc = app.BeginStartup(options); rc != kExitOk) return rc;
   app.FinishStartup(UserDefaultLangId());
   prompter.SetLog(&app.log);
+  StartHistory(app, "unattended");
   if (stop.stop_requested()) {  // the start-up reads are bounded and never wait
     std::fprintf(stderr, "flashery: interrupted while starting\n");
     return kExitFailed;
@@ -110,8 +112,13 @@ int RunUnattended(const StartupOptions& options) {
   bool terminal = ::isatty(STDOUT_FILENO) == 1;
   LiveOutput live(clock, stdout, terminal, TerminalWidth(), record.isOpen() ? &record : nullptr);
   UnattendedResult result = RunCommandLineJob(app, *bus, live, record, stop);
+  FinishHistory(app);
   EndRecords(app, record, result);
-  if (result.jobsRan) std::printf("flashery: %s; log: %s\n", result.reason.c_str(), app.logFilePath.c_str());
+  if (result.jobsRan) {
+    const int units = HistoryUnitsRecorded(app);
+    std::printf("flashery: %s; %d unit%s recorded in the history; log: %s\n", result.reason.c_str(), units,
+                units == 1 ? "" : "s", app.logFilePath.c_str());
+  }
   return result.exitStatus;
 }
 

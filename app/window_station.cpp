@@ -3,6 +3,7 @@
 #include "app/planned_bytes.h"
 
 #include "app/job_stop.h"
+#include "app/history_setup.h"
 
 namespace flashery {
 
@@ -56,6 +57,7 @@ PortJobThreads::Body WindowStation::MakeJob(int port) {
   auto selection = std::make_shared<const DownloadSelection>(app_.selection);
   auto pkg = package();
   uint64_t startMs = app_.clock().NowMs();
+  SetHistoryJobFacts(app_, port, *selection, pkg.get());
   return [this, port, selection, pkg, startMs](std::stop_token stop) {
     JobStop jobStop(stop);
     StoppableClock clock(app_.clock(), jobStop);

@@ -354,7 +354,7 @@ void Job::End() {
   JobEnd end;
   end.port = c_.portIndex;
   end.instanceId = dev().out.instanceId;
-  end.step = step_;
+  end.step = ok_ ? step_ : failedStep_;
   end.bytes = dev().out.transferredBytes;
   end.elapsedMs = ElapsedMs();
   if (Stopped() && !ok_) {

@@ -103,7 +103,8 @@ void SectionCheckBuilder::Add(const uint8_t* data, size_t length) {
   }
 }
 
-std::optional<uint32_t> SectionCheckValue(int fd, uint64_t offset, uint32_t size, const std::stop_token& stop) {
+std::optional<uint32_t> SectionCheckValue(int fd, uint64_t offset, uint32_t size, const std::stop_token& stop,
+                                          PackageReadObserver* observer) {
   if (size == 0) return 0u;
   if (fd < 0) return std::nullopt;
   constexpr size_t kReadBytes = 1u << 20;
@@ -114,6 +115,7 @@ std::optional<uint32_t> SectionCheckValue(int fd, uint64_t offset, uint32_t size
     uint64_t left = size - check.bytes();
     size_t n = left < buffer.size() ? static_cast<size_t>(left) : buffer.size();
     if (!ReadExactAt(fd, buffer.data(), n, offset + check.bytes())) return std::nullopt;
+    if (observer) observer->OnRead(offset + check.bytes(), buffer.data(), n);
     check.Add(buffer.data(), n);
   }
   return check.Value();

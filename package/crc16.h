@@ -64,12 +64,22 @@ class SectionCheckBuilder {
   uint64_t bytes_ = 0;
 };
 
+// Sees each piece a check reads, with its file offset, as soon as it is read
+// (the package's SHA-256 rides on the verification's read this way).
+class PackageReadObserver {
+ public:
+  virtual ~PackageReadObserver() = default;
+  virtual void OnRead(uint64_t offset, const uint8_t* data, size_t n) = 0;
+};
+
 // Check value of `size` bytes at `offset` of the open file `fd` (read with
 // pread; the file position is not used). nullopt when a read fails or the
 // file ends before offset + size. A size of 0 gives 0. Reads in pieces of at
 // most 1 MiB; the value is still the per-96-MiB-piece sum defined above.
-// A stop request ends it between two pieces with nullopt.
-std::optional<uint32_t> SectionCheckValue(int fd, uint64_t offset, uint32_t size, const std::stop_token& stop = {});
+// A stop request ends it between two pieces with nullopt. `observer`, when
+// given, sees every piece read, in order.
+std::optional<uint32_t> SectionCheckValue(int fd, uint64_t offset, uint32_t size, const std::stop_token& stop = {},
+                                          PackageReadObserver* observer = nullptr);
 
 // Read size of FileCheckValue.
 inline constexpr size_t kFileCheckReadBytes = 32768;

@@ -2,6 +2,7 @@
 
 #include "package/package_identity.h"
 #include "package/package_messages.h"
+#include "package/package_sha256.h"
 #include "package/package_verify.h"
 #include "text/station_texts.h"
 #include "text/prompter.h"
@@ -43,10 +44,14 @@ bool OpenPackage(QfmPackage& package, const std::string& path, std::string& erro
     errorText = context.texts.Get(package_text::kHeaderUnreadable);
     return false;
   }
-  if (!VerifyPackage(*file, header, package, context) || !SamePackageFile(identity, PackageIdentityOf(file->fd()))) {
+  PackageSha256 sha256(*file);
+  PackageContext reading = context;
+  reading.readObserver = &sha256;
+  if (!VerifyPackage(*file, header, package, reading) || !SamePackageFile(identity, PackageIdentityOf(file->fd()))) {
     errorText = context.texts.Get(package_text::kRejected);
     return false;
   }
+  package.sha256 = sha256.Finish().value_or(std::string());
   package.packagePath = path;
   package.fileIdentity = identity;
   return true;

@@ -13,7 +13,10 @@
 //   taken from the open descriptor before the header is read. A file whose
 //   identity is not the same after the verification (written to while it
 //   was read) is refused with text 104: what was checked may be neither
-//   the old nor the new package. The file is closed before returning.
+//   the old nor the new package. On success sha256 is the whole file's
+//   SHA-256, built on the verification's read (package_sha256.h; empty if a
+//   read of a byte the verification skips failed). The file is closed
+//   before returning.
 //   After a failure packagePath is empty, while the header texts, the info
 //   line and the sections checked so far stay as VerifyPackage wrote them.
 //

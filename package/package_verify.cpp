@@ -39,6 +39,7 @@ bool VerifyPackage(const PackageFile& file, const QfmHeader& header, QfmPackage&
     context.prompter.Prompt(context.texts.Get(package_text::kHeaderUnreadable));
     return false;
   }
+  if (context.readObserver) context.readObserver->OnRead(0, head.data(), head.size());
   if (Crc16Update(head.data(), head.size(), 0) != header.HeaderCheck()) return false;
 
   package.productName = header.ProductName(context.legacy);
@@ -71,6 +72,7 @@ bool VerifyPackage(const PackageFile& file, const QfmHeader& header, QfmPackage&
     OrderedReadResult read = ReadInOrder(
         file.fd(), file.size(),
         [&](const uint8_t* data, size_t length, uint64_t offset) {
+          if (context.readObserver) context.readObserver->OnRead(offset, data, length);
           for (PendingSection& s : sections) FeedSection(s, data, length, offset);
         },
         context.stop);

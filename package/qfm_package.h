@@ -52,6 +52,7 @@ struct QfmPackage {
   std::string versionName;
   std::string infoText;     // "<version label> :<version> , <system label>:  <system name>"
   uint32_t packageSize = 0;  // as stored in the header, shown by the port panels
+  std::string sha256;        // of the whole accepted file, lower-case hex
   std::array<QfmSection, kQfmSectionCount> sections{};
   QfmExtensionTable extensionTable;  // set by the owner from the settings
 

@@ -7,6 +7,7 @@
 
 #include "app/admin_password.h"
 #include "app/application.h"
+#include "app/history_setup.h"
 #include "app/modes.h"
 #include "device/bus_factory.h"
 #include "platform/clock.h"
@@ -44,6 +45,7 @@ int RunWindowMode(int argc, char** argv, const StartupOptions& options) {
     app.userRole = RoleForUserName(login.chosenUser());
   }
   app.FinishStartup(UserDefaultLangId());
+  StartHistory(app, "window");
 
   StationWindow window(app, MakeHandsetBus(bus, clock.scale()), &prompter);
   MainFrame& frame = window.frame();
@@ -59,6 +61,7 @@ int RunWindowMode(int argc, char** argv, const StartupOptions& options) {
   // The frame's close has stopped every worker; the window's teardown
   // stops any that are left before its widgets go.
   int rc = QApplication::exec();
+  FinishHistory(app);
   return rc == 0 ? kExitOk : kExitFailed;
 }
 

@@ -3,6 +3,8 @@
 // each handset stored is compared with the package byte for byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -205,6 +207,16 @@ TEST_F(Unattended, EightPortsAtOnceWithOneFaultyHandset) {
   }
   EXPECT_EQ(ok, 7);
   EXPECT_EQ(failed, 1);
+  // Every unit is in the history, the failed one with its step.
+  EXPECT_NE(r.out.find("; 8 units recorded in the history;"), std::string::npos) << r.out;
+  RunOutput h = RunCommand(dir / "run", "", {BinPath("flashery"), "history", "--home", dir / "home", "--result",
+                                             "failed", "--format", "csv"});
+  EXPECT_EQ(h.status, 0) << h.err;
+  EXPECT_EQ(std::count(h.out.begin(), h.out.end(), '\n'), 2) << h.out;
+  EXPECT_NE(h.out.find("\"SIM0003\",\"3\""), std::string::npos) << h.out;
+  EXPECT_NE(h.out.find("\"failed\",\"image\""), std::string::npos) << h.out;
+  h = RunCommand(dir / "run", "", {BinPath("flashery"), "history", "--home", dir / "home", "--summary", "--format", "json"});
+  EXPECT_EQ(std::count(h.out.begin(), h.out.end(), '{'), 8) << h.out;
   for (int i = 1; i <= 8; ++i) {
     if (i == 3) continue;
     ExpectStoredImages("SIM000" + std::to_string(i));

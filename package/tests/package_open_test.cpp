@@ -9,6 +9,7 @@
 #include "package/package_messages.h"
 #include "package/extend_binding.h"
 #include "package/package_open.h"
+#include "package/package_sha256.h"
 #include "package/tests/package_fixture.h"
 
 namespace flashery {
@@ -55,6 +56,8 @@ TEST_F(OpenPackageTest, AcceptsAGoodPackageAndCopiesEverySection) {
   EXPECT_EQ(package_.versionName, "V1.02");
   EXPECT_EQ(package_.infoText, "Version :V1.02 , System:  system.img");
   EXPECT_EQ(package_.packageSize, FileSize(path).value());
+  std::string whole = ReadWholeFile(path).value();
+  EXPECT_EQ(package_.sha256, Sha256Hex(whole.data(), whole.size()));
 
   std::optional<PackageFile> file = PackageFile::Open(path);
   ASSERT_TRUE(file);
@@ -331,6 +334,41 @@ TEST_F(OpenPackageTest, HeaderTextsAreInTheCodePageUnlessTheyDeclareUtf8) {
   EXPECT_FALSE(Open(path));
   ASSERT_FALSE(Prompts().empty());
   EXPECT_NE(Prompts().back().find("Extend 1 section name"), std::string::npos) << Prompts().back();
+}
+
+// The hash of the whole file, whatever pieces the verification hands it
+// and in whatever order; a piece beyond the file's end leaves no value.
+TEST_F(OpenPackageTest, TheFileHashCoversEveryByteOnceWhateverPiecesItSees) {
+  const std::string bytes = Pattern(5000, 7);
+  const std::string path = Input("hashed.bin", bytes);
+  const std::string want = Sha256Hex(bytes.data(), bytes.size());
+  struct Case {
+    const char* name;
+    std::vector<std::pair<uint64_t, size_t>> pieces;  // offset, length
+    bool hasValue;
+  };
+  const Case cases[] = {
+      {"none", {}, true},
+      {"in order", {{0, 824}, {824, 1000}, {1824, 3176}}, true},
+      {"with gaps", {{0, 824}, {1000, 10}, {4000, 500}}, true},
+      {"overlapping", {{0, 824}, {500, 1000}, {1400, 100}}, true},
+      {"out of order", {{3000, 100}, {0, 824}, {1000, 50}}, true},
+      {"past the end", {{4990, 10}, {5000, 10}}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::optional<PackageFile> file = PackageFile::Open(path);
+    ASSERT_TRUE(file);
+    PackageSha256 hash(*file);
+    const std::string padded = bytes + std::string(20, 'x');
+    for (auto [offset, n] : c.pieces)
+      hash.OnRead(offset, reinterpret_cast<const uint8_t*>(padded.data()) + offset, n);
+    std::optional<std::string> got = hash.Finish();
+    EXPECT_EQ(got.has_value(), c.hasValue);
+    if (c.hasValue) {
+      EXPECT_EQ(*got, want);
+    }
+  }
 }
 
 }  // namespace
