@@ -4,8 +4,14 @@
 
 namespace flashery {
 
+void NoteJobStarted(AutoStartState& state, const std::string& instanceId) {
+  if (!instanceId.empty()) state.active.push_back(instanceId);
+}
+
 void NoteJobEnded(AutoStartState& state, const std::string& instanceId, bool attached) {
   if (instanceId.empty()) return;
+  auto a = std::find(state.active.begin(), state.active.end(), instanceId);
+  if (a != state.active.end()) state.active.erase(a);
   auto& f = state.finished;
   f.erase(std::remove_if(f.begin(), f.end(), [&](const FinishedUnit& u) { return u.instanceId == instanceId; }),
           f.end());
@@ -37,7 +43,8 @@ std::vector<int> DecideAutoStarts(const std::array<PortRecord, kPortCount>& port
     const PortRecord& p = ports[static_cast<size_t>(i)];
     if (!p.bound() || p.attached != 1 || p.state != kPortIdle) continue;
     bool finished = std::any_of(f.begin(), f.end(), [&](const FinishedUnit& u) { return u.instanceId == p.instanceId; });
-    if (!finished) starts.push_back(i);
+    bool active = std::find(state.active.begin(), state.active.end(), p.instanceId) != state.active.end();
+    if (!finished && !active) starts.push_back(i);
   }
   return starts;
 }

@@ -38,8 +38,13 @@ struct FinishedUnit {
 
 struct AutoStartState {
   std::deque<FinishedUnit> finished;  // oldest first
+  std::vector<std::string> active;    // handsets whose job has not been noted ended
 };
 
+// A job starts on the handset `instanceId`: until NoteJobEnded it is not
+// started again, whatever its port's record says meanwhile (the job marks
+// its port finished a moment before its end is noted).
+void NoteJobStarted(AutoStartState& state, const std::string& instanceId);
 // A job has ended on the handset `instanceId`; `attached`: it is on the bus now.
 void NoteJobEnded(AutoStartState& state, const std::string& instanceId, bool attached);
 

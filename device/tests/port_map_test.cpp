@@ -102,6 +102,12 @@ TEST(AutoStart, StartsNewUnitsOnceUntilTheyLeaveTheBus) {
   EXPECT_EQ(DecideAutoStarts(ports, 8, state), (std::vector<int>{0, 5}));
   EXPECT_EQ(DecideAutoStarts(ports, 4, state), (std::vector<int>{0}));  // only served ports
 
+  // A's job has marked its port finished, but its end is not noted yet:
+  // even a record cleared meanwhile does not start it again.
+  NoteJobStarted(state, "A");
+  Ports cleared = ports;
+  cleared[0].state = kPortIdle;
+  EXPECT_EQ(DecideAutoStarts(cleared, 1, state), (std::vector<int>{}));
   // A's job ends with A on the bus; its port finished: nothing starts.
   NoteJobEnded(state, "A", true);
   ports[0].state = kPortFinished;
