@@ -16,9 +16,7 @@
 #include "device/handset_bus.h"
 #include "device/port_record.h"
 #include "engine/port_job.h"
-#include "filesets/gps_scan.h"
-#include "filesets/package_check.h"
-#include "filesets/resources_scan.h"
+#include "app/prepare_release.h"
 #include "filesets/scan_reporter.h"
 #include "package/extend_binding.h"
 #include "package/package_context.h"
@@ -48,30 +46,13 @@ UnattendedResult Stop(Application& app, int status, const std::string& reason) {
 // console prompter (said on stderr and in the log). The first check that
 // fails stops the run with status 2 before any handset is touched.
 std::optional<UnattendedResult> CheckFileSets(Application& app, QfmPackage& package) {
-  if (app.selection.resourceFolder.empty())
-    return Stop(app, 2,
-                "no resource folder is configured: set iNandfile in section [FilePath] of " +
-                    JoinPath(app.appFolder, "downtoolcfg.ini"));
+  if (app.selection.resourceFolder.empty()) return Stop(app, 2, NoResourceFolderReason(app.appFolder));
   ConsoleScanReporter reporter(stderr, app.texts);
   ScanContext ctx{app.selection.resourceFolder, app.appFolder, app.texts, app.prompter(), reporter, app.codepage};
-  auto why = [&](const ScanText& t, const std::string& fallback) {
-    std::string text = t.Compose(app.texts);
-    return text.empty() ? fallback : fallback + ": " + text;
-  };
-  PackageCheckResult checked = PackageCheckJob(ctx, package.extensionTable, app.backupCounter);
-  ApplyPackageCheck(checked, app.selection, package);
-  if (!checked.ok)
-    return Stop(app, 2, why(checked.message, "the package of " + app.selection.resourceFolder + " was not accepted"));
-  if (app.selection.resourcesSelected) {
-    SetScanResult r = ResourcesScanJob(ctx);
-    ApplyResourcesScan(r, app.selection);
-    if (!r.ok) return Stop(app, 2, why(r.message, "the built-in resources were not accepted"));
-  }
-  if (app.selection.gpsSelected) {
-    SetScanResult r = GpsScanJob(ctx);
-    ApplyGpsScan(r, app.selection);
-    if (!r.ok) return Stop(app, 2, why(r.message, "the GPS set was not accepted"));
-  }
+  PreparedRelease prepared = RunPrepareChecks(ctx, package.extensionTable, app.selection.resourcesSelected != 0,
+                                              app.selection.gpsSelected != 0, app.backupCounter);
+  std::string reason = ApplyPrepared(prepared, app.selection, package, app.texts);
+  if (!reason.empty()) return Stop(app, 2, reason);
   return std::nullopt;
 }
 

@@ -3,6 +3,7 @@
 #include "app/planned_bytes.h"
 
 #include "app/job_stop.h"
+#include "config/station_line.h"
 
 namespace flashery {
 
@@ -27,6 +28,9 @@ void WindowStation::StartMonitor() {
   if (!monitor_ && bus_) monitor_ = std::make_unique<DeviceMonitor>(*bus_, records_, nullptr, app_.clock());
   if (!monitor_) return;
   if (auto p = package()) monitor_->SetModelFilter(p->productName);
+  PortMapLoad map = LoadPortMap(app_.appFolder);
+  for (const std::string& problem : map.problems) app_.log.WriteLine("[PortMap] " + problem);
+  monitor_->SetPortMap(map.map);
   monitor_->Start();
 }
 
