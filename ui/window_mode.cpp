@@ -23,6 +23,7 @@
 #include "device/bus_factory.h"
 #include "platform/clock.h"
 #include "ui/download_file_dialog.h"
+#include "text/station_texts.h"
 #include "ui/gui_prompter.h"
 #include "ui/gui_scan_reporter.h"
 #include "ui/login_dialog.h"
@@ -76,7 +77,7 @@ int RunWindowMode(int argc, char** argv, const StartupOptions& options) {
   std::jthread prepare;  // declared last: joined before what it reports to goes
   if (options.prepare) {
     if (app.selection.resourceFolder.empty()) {
-      prompter.Prompt(NoResourceFolderReason(app.appFolder));
+      prompter.Prompt(app.texts.Get(station_text::kReleaseNotPrepared) + ": " + NoResourceFolderReason(app.appFolder));
     } else {
       QfmExtensionTable table;
       for (size_t d = 0; d < static_cast<size_t>(QfmExtensionTable::kEntries); ++d) {
@@ -93,7 +94,7 @@ int RunWindowMode(int argc, char** argv, const StartupOptions& options) {
           std::string reason = ApplyPrepared(*result, app.selection, *package, app.texts);
           if (result->package.ok) station.PublishPackage(package);
           window.view().RefreshFileInfo();
-          if (!reason.empty()) prompter.Prompt(reason);
+          if (!reason.empty()) prompter.Prompt(app.texts.Get(station_text::kReleaseNotPrepared) + ": " + reason);
         });
       });
     }
