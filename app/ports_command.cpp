@@ -36,14 +36,18 @@ std::vector<std::string> SocketsOnBus(HandsetBus& bus) {
   return out;
 }
 
-// A line typed on standard input (or its end): the operator skips.
-bool SkipTyped() {
+enum class Typed { Nothing, Line, End };
+
+// A line typed on standard input: the operator skips the socket. The end
+// of the input is told apart, so a station without a terminal still waits.
+Typed ReadTyped() {
   pollfd p{STDIN_FILENO, POLLIN, 0};
-  if (::poll(&p, 1, 0) <= 0) return false;
+  if (::poll(&p, 1, 0) <= 0) return Typed::Nothing;
   char c = 0;
   for (;;) {
     ssize_t n = ::read(STDIN_FILENO, &c, 1);
-    if (n <= 0 || c == '\n') return true;
+    if (n <= 0) return Typed::End;
+    if (c == '\n') return Typed::Line;
   }
 }
 
@@ -76,7 +80,11 @@ int Learn(HandsetBus& bus, const std::string& appFolder, int waitSeconds) {
     const uint64_t end = clock.NowMs() + static_cast<uint64_t>(waitSeconds) * 1000;
     std::optional<std::string> socket;
     while (!socket && clock.NowMs() < end) {
-      if (stdinOpen && SkipTyped()) break;
+      if (stdinOpen) {
+        Typed typed = ReadTyped();
+        if (typed == Typed::Line) break;
+        if (typed == Typed::End) stdinOpen = false;
+      }
       clock.SleepMs(kLearnPollMs);
       socket = NewSocket(SocketsOnBus(bus), before, taken);
     }

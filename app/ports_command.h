@@ -15,8 +15,8 @@
 // turn. For each, the bus is polled (every 200 ms, through the Clock) for
 // at most S seconds (30 by default) until a socket shows a handset that
 // showed none when the question was asked and is not taken yet; a line on
-// standard input (Enter) skips the socket, as does the end of input or the
-// end of the wait. Sockets the operator skipped are written unmapped. The
+// standard input (Enter) skips the socket, as does the end of the wait (at
+// the end of the input, every socket waits its whole time). Sockets the operator skipped are written unmapped. The
 // map is written to [PortMap] (the rest of the file kept as it is) only
 // when at least one socket was learned; the result is printed. Exit 0
 // when written, 1 when nothing was learned or the write failed (said).
