@@ -1,10 +1,13 @@
 #include "app/command_line_job.h"
 
+#include <optional>
 #include <vector>
 
 #include "app/application.h"
+#include "app/continuous_service.h"
 #include "app/exit_status.h"
 #include "app/history_setup.h"
+#include "config/station_line.h"
 #include "app/job_stop.h"
 #include "app/live_table.h"
 #include "app/planned_bytes.h"
@@ -14,6 +17,8 @@
 #include "device/handset_bus.h"
 #include "device/port_record.h"
 #include "engine/port_job.h"
+#include "app/prepare_release.h"
+#include "filesets/scan_reporter.h"
 #include "package/extend_binding.h"
 #include "package/package_context.h"
 #include "package/package_open.h"
@@ -31,6 +36,57 @@ UnattendedResult Stop(Application& app, int status, const std::string& reason) {
   std::fflush(stderr);
   app.log.WriteLine(reason);
   return {status, reason, true};
+}
+
+// --file-sets: the checks of the download file dialog's workers, for the
+// folder and ticks of the settings, applied to the selection as the dialog
+// applies them: the package of the resource folder (opened, verified, its
+// applications staged, its extension sections bound, its brand folder
+// checked), then the built-in resources and the GPS set when ticked. Their
+// messages go to stderr; a question is answered with its default by the
+// console prompter (said on stderr and in the log). The first check that
+// fails stops the run with status 2 before any handset is touched.
+std::optional<UnattendedResult> CheckFileSets(Application& app, QfmPackage& package) {
+  if (app.selection.resourceFolder.empty()) return Stop(app, 2, NoResourceFolderReason(app.appFolder));
+  ConsoleScanReporter reporter(stderr, app.texts);
+  ScanContext ctx{app.selection.resourceFolder, app.appFolder, app.texts, app.prompter(), reporter, app.codepage};
+  PreparedRelease prepared = RunPrepareChecks(ctx, package.extensionTable, app.selection.resourcesSelected != 0,
+                                              app.selection.gpsSelected != 0, app.backupCounter);
+  std::string reason = ApplyPrepared(prepared, app.selection, package, app.texts);
+  if (!reason.empty()) return Stop(app, 2, reason);
+  return std::nullopt;
+}
+
+// Steps 2-4 without --file-sets: the package named by the settings, opened
+// and verified, its preset applications staged, its Extend sections bound.
+std::optional<UnattendedResult> OpenConfiguredPackage(Application& app, QfmPackage& package, std::stop_source& stop) {
+  const std::string packagePath = app.selection.packagePath;
+  if (packagePath.empty())
+    return Stop(app, 2,
+                "no package is configured: set QFMfile in section [FilePath] of " +
+                    JoinPath(app.appFolder, "downtoolcfg.ini"));
+  std::string errorText;
+  PackageContext packageContext{app.texts, app.prompter(), app.codepage};
+  packageContext.stop = stop.get_token();
+  const bool opened = OpenPackage(package, packagePath, errorText, packageContext);
+  if (!opened && stop.stop_requested()) return Stop(app, 1, "interrupted while verifying the package " + packagePath);
+  if (!opened)
+    return Stop(app, 2, "the package " + packagePath + " was not accepted" + (errorText.empty() ? "" : ": " + errorText));
+
+  // 3. Its preset applications, staged.
+  StagingContext stagingContext{app.texts, app.prompter(), app.backupCounter, app.codepage};
+  if (StageAppPackages(package, package.packagePath, app.appFolder, stagingContext) == 0)
+    return Stop(app, 2, "the preset applications of " + packagePath + " could not be staged");
+
+  // 4. Its Extend sections, bound to the configured names.
+  errorText.clear();
+  if (!BindExtendSections(package, errorText, app.texts)) {
+    app.prompter().Prompt(errorText);
+    return Stop(app, 2,
+                "an Extend section of the package has no configured name (ExdFile in downtoolcfg.ini)" +
+                    (errorText.empty() ? std::string() : ": " + errorText));
+  }
+  return std::nullopt;
 }
 
 std::string PortList(int ports) { return ports == 1 ? "port 1" : "ports 1-" + std::to_string(ports); }
@@ -53,37 +109,23 @@ UnattendedResult RunCommandLineJob(Application& app, HandsetBus& bus, LiveOutput
     package->extensionTable.names[static_cast<size_t>(d)] = app.selection.extendNames[static_cast<size_t>(d)];
     package->extensionTable.codes[static_cast<size_t>(d)] = app.selection.extendCodes[static_cast<size_t>(d)];
   }
+  auto prepared = app.options.fileSets ? CheckFileSets(app, *package) : OpenConfiguredPackage(app, *package, stop);
+  if (prepared) return *prepared;
   const std::string packagePath = app.selection.packagePath;
-  if (packagePath.empty())
-    return Stop(app, 2,
-                "no package is configured: set QFMfile in section [FilePath] of " +
-                    JoinPath(app.appFolder, "downtoolcfg.ini"));
-  std::string errorText;
-  PackageContext packageContext{app.texts, app.prompter(), app.codepage};
-  packageContext.stop = stop.get_token();
-  const bool opened = OpenPackage(*package, packagePath, errorText, packageContext);
-  if (!opened && stop.stop_requested()) return Stop(app, 1, "interrupted while verifying the package " + packagePath);
-  if (!opened)
-    return Stop(app, 2, "the package " + packagePath + " was not accepted" + (errorText.empty() ? "" : ": " + errorText));
 
-  // 3. Its preset applications, staged.
-  StagingContext stagingContext{app.texts, app.prompter(), app.backupCounter, app.codepage};
-  if (StageAppPackages(*package, package->packagePath, app.appFolder, stagingContext) == 0)
-    return Stop(app, 2, "the preset applications of " + packagePath + " could not be staged");
-
-  // 4. Its Extend sections, bound to the configured names.
-  errorText.clear();
-  if (!BindExtendSections(*package, errorText, app.texts)) {
-    app.prompter().Prompt(errorText);
-    return Stop(app, 2,
-                "an Extend section of the package has no configured name (ExdFile in downtoolcfg.ini)" +
-                    (errorText.empty() ? std::string() : ": " + errorText));
-  }
+  // The continuous service serves units from here on, until stopped.
+  if (app.options.continuous) return ServeContinuously(app, bus, record, stop, package);
 
   // 5. The device monitor, and the wait for the handsets.
   PortRecordTable records;
   DeviceMonitor monitor(bus, records, nullptr, clock);
   monitor.SetModelFilter(package->productName);
+  PortMapLoad map = LoadPortMap(app.appFolder);
+  for (const std::string& p : map.problems) {
+    std::fprintf(stderr, "flashery: [PortMap] %s\n", p.c_str());
+    app.log.WriteLine("[PortMap] " + p);
+  }
+  monitor.SetPortMap(map.map);
   monitor.Start();
   auto boundCount = [&] {
     int n = 0;
@@ -137,6 +179,7 @@ UnattendedResult RunCommandLineJob(Application& app, HandsetBus& bus, LiveOutput
     context.stopped = jobStop.inEffect();
     context.stationClock = &clock;
     context.commandLineMode = true;
+    context.commandLineFileSets = app.options.fileSets;
     context.startTimeMs = clock.NowMs();
     context.listener = &app.jobListeners;
     context.plannedBytes = planned;

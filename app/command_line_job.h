@@ -9,6 +9,13 @@
 // --wait-s seconds (500 by default); then one port job per port runs:
 // port 1's on this thread, or with --ports N each on its own thread.
 //
+// With --file-sets, steps 2-4 are the download file dialog's checks instead
+// (the package of the configured resource folder, the built-in resources and
+// the GPS set as ticked; CheckFileSets in the .cpp), and the jobs write the
+// file sets after the images as the window's jobs do. With --continuous,
+// after step 4 the run is the continuous service (continuous_service.h).
+// The device monitor binds under the socket map ([PortMap]) in both.
+//
 // Beyond the original, so that an unattended station never fails silently
 // and never writes to the wrong handset:
 // - every reason to stop before a job runs is printed on stderr and written

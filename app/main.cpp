@@ -8,11 +8,14 @@
 #include "app/application.h"
 #include "app/history_command.h"
 #include "app/modes.h"
+#include "app/ports_command.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   if (!args.empty() && args[0] == "history")
     return flashery::RunHistoryCommand(std::vector<std::string>(args.begin() + 1, args.end()));
+  if (!args.empty() && args[0] == "ports")
+    return flashery::RunPortsCommand(std::vector<std::string>(args.begin() + 1, args.end()));
   flashery::StartupOptions options = flashery::ParseStartupArgs(args);
   if (options.help) {
     std::fputs(flashery::StartupUsage().c_str(), stdout);

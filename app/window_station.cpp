@@ -4,6 +4,7 @@
 
 #include "app/job_stop.h"
 #include "app/history_setup.h"
+#include "config/station_line.h"
 
 namespace flashery {
 
@@ -28,6 +29,9 @@ void WindowStation::StartMonitor() {
   if (!monitor_ && bus_) monitor_ = std::make_unique<DeviceMonitor>(*bus_, records_, nullptr, app_.clock());
   if (!monitor_) return;
   if (auto p = package()) monitor_->SetModelFilter(p->productName);
+  PortMapLoad map = LoadPortMap(app_.appFolder);
+  for (const std::string& problem : map.problems) app_.log.WriteLine("[PortMap] " + problem);
+  monitor_->SetPortMap(map.map);
   monitor_->Start();
 }
 

@@ -8,7 +8,9 @@
 // reconfiguration never changes what it writes, and it runs PortJob on its
 // own thread with the station's PortView. Its transport and clock are
 // wrapped (job_stop.h), so closing the window ends it at its next command
-// boundary. The monitor stops on its flag and is joined, never killed.
+// boundary. The monitor stops on its flag and is joined, never killed; it
+// binds under the socket map ([PortMap], read when it starts; a dropped
+// value is written to the log).
 // Whoever owns the seams stops the station (StopAll) before destroying
 // them, so no worker ever reports into a destroyed view.
 #pragma once

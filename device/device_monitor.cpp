@@ -22,6 +22,11 @@ std::string DeviceMonitor::modelFilter() const {
   return model_;
 }
 
+void DeviceMonitor::SetPortMap(const PortMap& map) {
+  std::lock_guard lock(modelMutex_);
+  map_ = map;
+}
+
 void DeviceMonitor::Start() {
   if (thread_.joinable()) return;
   records_.ClearAll();
@@ -38,12 +43,18 @@ int DeviceMonitor::ScanOnce() {
   // Every handset of the maker: the filter is applied by the binding, which
   // keeps a running port's handset whatever the model.
   std::vector<PortRecord> found = DiscoverHandsets(bus_, "");
-  std::string model = modelFilter();
+  std::string model;
+  PortMap map;
+  {
+    std::lock_guard lock(modelMutex_);
+    model = model_;
+    map = map_;
+  }
   ScanDecision decision;
   records_.Update([&](std::array<PortRecord, kRecordCount>& all) {
     std::array<PortRecord, kPortCount> ports;
     for (int i = 0; i < kPortCount; ++i) ports[static_cast<size_t>(i)] = all[static_cast<size_t>(i)];
-    decision = DecideScan(ports, found, model);
+    decision = DecideScan(ports, found, model, map);
     for (int i = 0; i < kPortCount; ++i)
       all[static_cast<size_t>(i)] = decision.ports[static_cast<size_t>(i)];
   });

@@ -20,6 +20,7 @@
 #include <string>
 #include <thread>
 
+#include "config/station_line.h"
 #include "device/handset_bus.h"
 #include "device/panel_updater.h"
 #include "device/port_record.h"
@@ -40,6 +41,9 @@ class DeviceMonitor {
 
   void SetModelFilter(std::string model);
   std::string modelFilter() const;
+  // The socket map of the binding (empty: none); takes effect at the next
+  // scan.
+  void SetPortMap(const PortMap& map);
 
   // Clears the records and starts the thread (does nothing when running).
   void Start();
@@ -61,6 +65,7 @@ class DeviceMonitor {
   Clock& clock_;
   mutable std::mutex modelMutex_;
   std::string model_;
+  PortMap map_{};
   std::atomic<uint64_t> scans_{0};
   std::jthread thread_;
 };

@@ -11,6 +11,7 @@ PortRecord RecordFromBusEntry(const BusEntry& entry) {
   r.instanceId = parts.instanceId;
   r.devicePath = entry.interfacePath.substr(0, kDevicePathMax);
   r.openPath = entry.openPath;
+  r.socketPath = entry.socketPath;
   r.attached = 1;
   return r;
 }

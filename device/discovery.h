@@ -4,7 +4,7 @@
 // model filter (MatchHandsetPath; the open package's product name, empty
 // while no package is open) and fills one record per handset in bus order:
 // devicePath = the interface path as listed, openPath = what the transport
-// opens, productText and instanceId from the path (ParseHandsetPath),
+// opens, socketPath = the USB socket, productText and instanceId from the path (ParseHandsetPath),
 // attached = 1, state 0. At most kMaxBusEntries records.
 #pragma once
 

@@ -2,7 +2,8 @@
 //
 // List gives at most kMaxBusEntries entries, in a stable order (the same
 // handsets give the same order scan after scan), each with the handset's
-// interface path (handset_path.h) and the path its Transport opens. A bus
+// interface path (handset_path.h), the path its Transport opens and the
+// USB socket it is plugged into (empty when the bus cannot tell). A bus
 // that cannot be read gives no entries. NewTransport makes the transport
 // that opens this bus's handsets.
 //
@@ -24,6 +25,7 @@ constexpr size_t kMaxBusEntries = 16;
 struct BusEntry {
   std::string interfacePath;  // e.g. \\?\usbstor#disk&ven_vantor&prod_...
   std::string openPath;       // e.g. /dev/sg3, or DIR/SERIAL.sock
+  std::string socketPath;     // the USB socket, e.g. 1-1.3; empty when unknown
   bool operator==(const BusEntry&) const = default;
 };
 

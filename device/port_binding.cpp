@@ -24,7 +24,7 @@ PortRecord Refreshed(const PortRecord& fresh, uint32_t state) {
 }  // namespace
 
 ScanDecision DecideScan(const std::array<PortRecord, kPortCount>& current,
-                        const std::vector<PortRecord>& allFound, std::string_view model) {
+                        const std::vector<PortRecord>& allFound, std::string_view model, const PortMap& map) {
   ScanDecision d;
   d.ports = current;
   auto& ports = d.ports;
@@ -107,10 +107,12 @@ ScanDecision DecideScan(const std::array<PortRecord, kPortCount>& current,
   for (int i = 0; i < kPortCount; ++i) {
     PortRecord& p = ports[static_cast<size_t>(i)];
     if (p.state != kPortIdle || p.bound()) continue;
+    const std::string& socket = map[static_cast<size_t>(i)];
     auto next = takeFirst([&](const PortRecord& r, size_t k) {
-      return ofModel[k] && !r.instanceId.empty() && !heldByAPort(r.instanceId);
+      if (!ofModel[k] || r.instanceId.empty() || heldByAPort(r.instanceId)) return false;
+      return socket.empty() ? MappedPort(map, r.socketPath) < 0 : r.socketPath == socket;
     });
-    if (!next) break;
+    if (!next) continue;
     p = Refreshed(*next, kPortIdle);
     d.panels.push_back({i, true});
   }

@@ -25,7 +25,15 @@
 //     device path, attached = 1) and keeps its state. Each refreshed
 //     running port costs the monitor a 200 ms pause.
 //  4. New handsets take the idle empty ports, lowest port first, in bus
-//     order; each bound port's panel shows "connected".
+//     order; each bound port's panel shows "connected". With a socket map
+//     ([PortMap], config/station_line.h) a mapped port takes only a
+//     handset on its own socket (the first in bus order), and a handset
+//     on a mapped socket takes only that port: while the port is busy
+//     (its previous unit still bound, running or finished) the new one
+//     waits, and two handsets reported on one socket (a fast swap seen
+//     half-way) never take two ports. A handset on an unmapped or unknown
+//     socket takes the lowest free unmapped port. Without a map every port
+//     is unmapped: the lowest-free-port rule above.
 //  5. Every empty port's panel shows "empty".
 //  6. connectedCount = the handsets of the model found, plus those of
 //     another model that running ports hold, at most 8.
@@ -41,6 +49,7 @@
 #include <string_view>
 #include <vector>
 
+#include "config/station_line.h"
 #include "device/port_record.h"
 
 namespace flashery {
@@ -60,7 +69,10 @@ struct ScanDecision {
 
 constexpr uint32_t kRefreshPauseMs = 200;
 
+static_assert(kMappedPorts == kPortCount);
+
 ScanDecision DecideScan(const std::array<PortRecord, kPortCount>& current,
-                        const std::vector<PortRecord>& allFound, std::string_view model);
+                        const std::vector<PortRecord>& allFound, std::string_view model,
+                        const PortMap& map = {});
 
 }  // namespace flashery

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include "config/station_line.h"
 #include "device/handset_path.h"
 #include "device/sim_transport.h"
 #include "device/sim_wire.h"
@@ -45,7 +46,12 @@ std::vector<BusEntry> SimBus::List() {
     if (!text) continue;
     auto path = FirstLine(*text);
     if (!path) continue;
-    out.push_back({*path, socketPath});
+    std::string usb;
+    if (auto usbText = ReadWholeFile(JoinPath(dir_, *serial + ".usb"), kIdFileMaxBytes)) {
+      auto line = FirstLine(*usbText);
+      if (line && IsValidSocketPath(*line)) usb = *line;
+    }
+    out.push_back({*path, socketPath, usb});
   }
   return out;
 }

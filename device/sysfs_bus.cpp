@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "config/station_line.h"
 #include "device/handset_path.h"
 #include "device/sysfs_node.h"
 #include "platform/files.h"
@@ -43,11 +44,14 @@ std::vector<BusEntry> SysfsBus::List() {
     if (!scsiDevice || !IsInsideFolder(*scsiDevice, *root)) continue;
     auto serial = UsbHandsetName(*root, *scsiDevice);
     if (!serial) continue;
+    auto usbDevice = UsbDeviceFolder(*root, *scsiDevice);
+    std::string socket = usbDevice ? BaseName(*usbDevice) : std::string();
+    if (!IsValidSocketPath(socket)) socket.clear();
     auto path = BuildInterfacePath(ReadSysfsAttribute(JoinPath(*scsiDevice, "vendor")),
                                    ReadSysfsAttribute(JoinPath(*scsiDevice, "model")),
                                    ReadSysfsAttribute(JoinPath(*scsiDevice, "rev")), *serial);
     if (!path || path->size() > kInterfacePathMax || !MatchHandsetPath(*path, "")) continue;
-    out.push_back({*path, JoinPath(devRoot_, name)});
+    out.push_back({*path, JoinPath(devRoot_, name), socket});
   }
   return out;
 }

@@ -16,7 +16,8 @@
 // From these the interface path is built (BuildInterfacePath), and only
 // paths of the maker's handsets (MatchHandsetPath with no model) are
 // listed, so other USB disks never crowd handsets out of the 16 entries.
-// The open path is DEV/sgN. The walk and the naming are sysfs_node's, and
+// The open path is DEV/sgN; the USB socket path is the USB device
+// folder's name (e.g. 1-1.3), empty when it is not a plausible one. The walk and the naming are sysfs_node's, and
 // the transports this bus makes check with them that an opened node still
 // belongs to the port's handset. The sysfs root and the /dev root are
 // parameters, so tests build a tree of their own.

@@ -52,8 +52,8 @@ bool IsInsideFolder(const std::string& path, const std::string& root) {
          path[root.size()] == '/';
 }
 
-std::optional<std::string> UsbHandsetName(const std::string& canonicalRoot,
-                                          const std::string& folder) {
+std::optional<std::string> UsbDeviceFolder(const std::string& canonicalRoot,
+                                           const std::string& folder) {
   std::string usbInterface;
   std::string dir = folder;
   for (int up = 0; up < kMaxWalkUp && IsInsideFolder(dir, canonicalRoot); ++up) {
@@ -67,6 +67,14 @@ std::optional<std::string> UsbHandsetName(const std::string& canonicalRoot,
   if (ReadSysfsAttribute(JoinPath(usbInterface, "bInterfaceClass")) != "08") return std::nullopt;
   std::string usbDevice = DirName(usbInterface);
   if (!IsInsideFolder(usbDevice, canonicalRoot)) return std::nullopt;
+  return usbDevice;
+}
+
+std::optional<std::string> UsbHandsetName(const std::string& canonicalRoot,
+                                          const std::string& folder) {
+  auto found = UsbDeviceFolder(canonicalRoot, folder);
+  if (!found) return std::nullopt;
+  const std::string& usbDevice = *found;
   std::string serial = ReadSysfsAttribute(JoinPath(usbDevice, "serial"));
   // The interface path drops blanks, tabs, line ends and zero bytes at the
   // ends of a serial: one of nothing else names no handset.

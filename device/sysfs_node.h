@@ -39,6 +39,12 @@ std::optional<std::string> CanonicalPath(const std::string& path);
 // Whether `path` lies strictly inside `root` (both canonical).
 bool IsInsideFolder(const std::string& path, const std::string& root);
 
+// The USB device folder (the mass-storage interface's parent) for a folder
+// below a USB mass-storage interface inside `root`; nullopt otherwise. Its
+// name is the handset's USB socket path ("1-1.3").
+std::optional<std::string> UsbDeviceFolder(const std::string& canonicalRoot,
+                                           const std::string& folder);
+
 // The handset's name (USB serial, or port_ and the USB device folder's name)
 // for a folder below a USB mass-storage interface; nullopt when the folder
 // is not below one inside `root`.

@@ -36,7 +36,7 @@ class Job {
  public:
   explicit Job(const PortJobContext& c)
       : c_(c),
-        in_(MakeJobInputs(c.selection.get(), c.package.get(), c.commandLineMode)),
+        in_(MakeJobInputs(c.selection.get(), c.package.get(), c.commandLineMode && !c.commandLineFileSets)),
         fileSetsWanted_(FileSetsWanted(in_)),
         isT745_(IsT745(in_)) {
     output_.view = c.commandLineMode ? nullptr : c.view;
@@ -171,7 +171,7 @@ void Job::WaitImagesStored() {
     bool reachable = false;
     if (QueryState(dev(), reachable)) {
       Report(FormatString(" QFM Download success time:%s; ", Elapsed().c_str()));
-      if (!c_.commandLineMode) SetOk(FinishImages(dev(), FinishImagesFlag(in_) != 0));
+      if (!in_.commandLineMode) SetOk(FinishImages(dev(), FinishImagesFlag(in_) != 0));
       return;
     }
     if (!reachable) Show(T(kTextHandsetNotReady));
@@ -211,7 +211,7 @@ bool Job::Restart() {
   Step(JobStep::Restart);
   // The first restart; in the unattended mode it runs whatever came before,
   // but never turns an earlier failure into a success.
-  bool restarted = RestartIntoStorage(dev(), c_.commandLineMode);
+  bool restarted = RestartIntoStorage(dev(), in_.commandLineMode);
   if (!restarted) Show(T(kTextRestartFailed));
   SetOk(ok_ && restarted);
   if (restarted) {

@@ -86,6 +86,11 @@ struct PortJobContext {
   Clock* stationClock = nullptr;    // start and elapsed times; null: clock
   Codepage codepage = Codepage::Gbk;  // the station's legacy code page (file-set names)
   uint64_t plannedBytes = 0;        // image and file bytes planned (for listeners)
+  // The unattended mode writes the file sets too (--file-sets): from the
+  // end of the images on, the job runs as the window's does (FinishImages,
+  // the restart into storage, the file sets, the completion); what it says
+  // and how it stops stay the unattended mode's.
+  bool commandLineFileSets = false;
 };
 
 // What the job reads from its snapshots.

@@ -20,6 +20,10 @@ std::string NextPath(const std::string& dir, const std::string& serial) {
   return JoinPath(dir, "." + serial + ".sock.next");
 }
 
+std::string UsbPath(const std::string& dir, const std::string& serial) {
+  return JoinPath(dir, serial + ".usb");
+}
+
 void CloseFd(int& fd) {
   if (fd >= 0) ::close(fd);
   fd = -1;
@@ -63,7 +67,7 @@ bool BusPresence::BindInPlace(bool listening) {
 }
 
 bool BusPresence::Appear(const std::string& serial, const std::string& interfacePath,
-                         std::string& error) {
+                         std::string& error, const std::string& usbSocketPath) {
   Leave();
   if (!IsValidSimSerial(serial) || !PathsFit(dir_, serial)) {
     error = "serial " + serial + " does not fit a socket path in " + dir_;
@@ -73,6 +77,11 @@ bool BusPresence::Appear(const std::string& serial, const std::string& interface
   if (!BindInPlace(true)) {
     error = std::string("cannot listen on ") + SimSocketPath(dir_, serial) + ": " + std::strerror(errno);
     serial_.clear();
+    return false;
+  }
+  if (!usbSocketPath.empty() && !WriteFileAtomic(UsbPath(dir_, serial), usbSocketPath + "\n")) {
+    error = "cannot write " + UsbPath(dir_, serial);
+    Leave();
     return false;
   }
   if (!WriteFileAtomic(SimIdPath(dir_, serial), interfacePath + "\n")) {
@@ -109,6 +118,7 @@ bool BusPresence::Reaccept() {
 void BusPresence::Leave() {
   if (!serial_.empty()) {
     ::unlink(SimIdPath(dir_, serial_).c_str());
+    ::unlink(UsbPath(dir_, serial_).c_str());
     ::unlink(SimSocketPath(dir_, serial_).c_str());
     ::unlink(NextPath(dir_, serial_).c_str());
   }

@@ -1,6 +1,7 @@
 // One simulated handset's presence on the simulated bus: the socket
-// DIR/SERIAL.sock it listens on and the file DIR/SERIAL.id with its
-// interface path.
+// DIR/SERIAL.sock it listens on, the file DIR/SERIAL.id with its
+// interface path and, when it has one, DIR/SERIAL.usb with the USB socket
+// path it is plugged into (written before the .id file, removed after it).
 //
 // Appearing binds a fresh listening socket under a private name
 // (DIR/.SERIAL.sock.next, which is no serial of the bus) and renames it into
@@ -24,7 +25,8 @@ class BusPresence {
   BusPresence& operator=(const BusPresence&) = delete;
 
   // False with `error` set when the socket or the file cannot be made.
-  bool Appear(const std::string& serial, const std::string& interfacePath, std::string& error);
+  bool Appear(const std::string& serial, const std::string& interfacePath, std::string& error,
+              const std::string& usbSocketPath = {});
   // The listening descriptor (-1 while a connection is open or off the bus).
   int listenFd() const { return listenFd_; }
   // Accepts one waiting connection and refuses further ones; -1 on failure.

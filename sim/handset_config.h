@@ -27,6 +27,7 @@ struct HandsetConfig {
   std::string vendor = "vantor";
   std::string revision = "0001";
   std::string folder;  // DIR/SERIAL: images/, storage/, report.json
+  std::string socketPath;  // the USB socket it is plugged into; empty: none
   HandsetTimings timings;
   FaultList faults;
 };

@@ -78,7 +78,7 @@ bool HandsetServer::Appear(std::string& error) {
     error = "cannot prepare the handset folder " + model_.config().folder;
     return false;
   }
-  return presence_.Appear(model_.busSerial(), model_.interfacePath(), error);
+  return presence_.Appear(model_.busSerial(), model_.interfacePath(), error, model_.config().socketPath);
 }
 
 HandsetServer::ConnectionEnd HandsetServer::Serve(int fd) {
@@ -121,14 +121,15 @@ bool HandsetServer::Restart() {
   if (!WaitStation(clock_, back.offBusMs, stop_)) return false;
   model_.Rejoin();
   std::string error;
-  if (!presence_.Appear(back.busSerial, model_.interfacePath(), error)) {
+  if (!presence_.Appear(back.busSerial, model_.interfacePath(), error, model_.config().socketPath)) {
     std::fprintf(stderr, "flashery-sim: %s\n", error.c_str());
     return false;
   }
   return true;
 }
 
-void HandsetServer::Run() {
+bool HandsetServer::Run(bool leaveWhenComplete) {
+  bool done = false;
   while (!stop_.requested()) {
     if (!presence_.present()) break;
     if (!WaitReadable(presence_.listenFd(), stop_)) break;
@@ -138,6 +139,10 @@ void HandsetServer::Run() {
     ::close(fd);
     model_.ConnectionClosed();
     if (end == ConnectionEnd::kStop) break;
+    if (leaveWhenComplete && end == ConnectionEnd::kClosed && model_.report().completed) {
+      done = true;
+      break;
+    }
     if (end == ConnectionEnd::kLeaveBus) {
       if (!Restart()) break;
     } else if (!presence_.Reaccept()) {
@@ -149,6 +154,7 @@ void HandsetServer::Run() {
   }
   presence_.Leave();
   model_.Shutdown();
+  return done;
 }
 
 }  // namespace flashery::sim

@@ -67,8 +67,10 @@ class HandsetServer {
   // Puts the handset on the bus; false (with error) when it cannot.
   bool Appear(std::string& error);
   // Serves until stop is requested, then leaves the bus and writes the
-  // final report. Call after a successful Appear.
-  void Run();
+  // final report. Call after a successful Appear. With leaveWhenComplete it
+  // also leaves once the handset has completed and its connection ended,
+  // and then returns true (the unit is done; the socket is free).
+  bool Run(bool leaveWhenComplete = false);
 
  private:
   enum class ConnectionEnd { kClosed, kLeaveBus, kStop };

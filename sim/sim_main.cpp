@@ -1,5 +1,5 @@
 // flashery-sim: N simulated handsets on the simulated bus in one process.
-// One thread per handset; the main thread waits for SIGINT or SIGTERM
+// One thread per socket, serving its units in turn (--units); the main thread waits for SIGINT or SIGTERM
 // (blocked in every thread and taken with sigwait), then stops the handsets,
 // which leave the bus and write their final reports.
 #include <pthread.h>
@@ -63,8 +63,29 @@ int main(int argc, char** argv) {
   // a handset that restarts may change its serial from its own thread.
   std::string serials;
   for (auto& model : models) serials += model->busSerial() + "\n";
+  // A socket's thread serves its first unit, then each further one: after
+  // a unit completed and left, the next arrives after the gap.
+  auto socketBody = [&](size_t k) {
+    const int socket = static_cast<int>(k) + 1;
+    std::unique_ptr<HandsetModel> model;
+    std::unique_ptr<HandsetServer> server;
+    for (int unit = 1;; ++unit) {
+      HandsetServer& current = unit == 1 ? *servers[k] : *server;
+      if (!current.Run(unit < options.units)) return;
+      if (!WaitStation(clock, options.unitGapMs, stop)) return;
+      auto nextModel = std::make_unique<HandsetModel>(HandsetConfigFor(options, socket, unit + 1), clock);
+      auto nextServer = std::make_unique<HandsetServer>(*nextModel, options.dir, clock, clock.scale(), stop);
+      std::string error;
+      if (!nextServer->Appear(error)) {
+        std::fprintf(stderr, "flashery-sim: %s\n", error.c_str());
+        return;
+      }
+      server = std::move(nextServer);  // the previous unit has left the bus
+      model = std::move(nextModel);
+    }
+  };
   std::vector<std::thread> threads;
-  for (auto& server : servers) threads.emplace_back([&server] { server->Run(); });
+  for (size_t k = 0; k < servers.size(); ++k) threads.emplace_back(socketBody, k);
 
   std::string readyPath = JoinPath(options.dir, "sim.ready");
   WriteFileAtomic(readyPath, serials);

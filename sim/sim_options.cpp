@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "config/station_line.h"
 #include "platform/command_options.h"
 #include "platform/paths.h"
 #include "text/status.h"
@@ -60,6 +61,10 @@ std::string SimUsage() {
       "  --model M              model in the interface path (default T745)\n"
       "  --vendor V             vendor word (default vantor)\n"
       "  --revision R           revision (default 0001)\n"
+      "  --usb-prefix U         handset K sits in USB socket UK (DIR/SERIAL.usb)\n"
+      "  --units M              each socket serves M units in turn (1 to 1000):\n"
+      "                         a completed unit leaves, a new serial arrives\n"
+      "  --unit-gap-ms T        from one unit leaving to the next arriving (1000)\n"
       "Timings, in milliseconds, scaled by FLASHERY_TIME_SCALE:\n"
       "  --open-busy-ms T       busy after OpenDownload (200)\n"
       "  --image-busy-ms T      busy after each image (300)\n"
@@ -115,6 +120,17 @@ ParsedOptions ParseSimOptions(const std::vector<std::string>& args, const std::v
       {"--model", [&](const std::string& v) { o.model = v; return IsPlainWord(v, 24); }},
       {"--vendor", [&](const std::string& v) { o.vendor = v; return IsPlainWord(v, 16); }},
       {"--revision", [&](const std::string& v) { o.revision = v; return IsPlainWord(v, 8); }},
+      {"--usb-prefix", [&](const std::string& v) {
+         o.usbPrefix = v;
+         return IsValidSocketPath(v + "16");
+       }},
+      {"--units", [&](const std::string& v) {
+         uint32_t n = 0;
+         if (!ParseCount(v, n) || n > 1000) return false;
+         o.units = static_cast<int>(n);
+         return true;
+       }},
+      {"--unit-gap-ms", ms(o.unitGapMs)},
       {"--open-busy-ms", ms(t.openBusyMs)},
       {"--image-busy-ms", ms(t.imageBusyMs)},
       {"--segment-busy-ms", ms(t.segmentBusyMs)},
@@ -212,13 +228,19 @@ ParsedOptions ParseSimOptions(const std::vector<std::string>& args, const std::v
   return p;
 }
 
-std::string HandsetSerial(const SimOptions& o, int index) {
-  return o.serialPrefix + FormatString("%04d", index);
+std::string HandsetSerial(const SimOptions& o, int index, int unit) {
+  std::string serial = o.serialPrefix + FormatString("%04d", index);
+  return unit <= 1 ? serial : serial + FormatString("-U%d", unit);
 }
 
-HandsetConfig HandsetConfigFor(const SimOptions& o, int index) {
+std::string HandsetSocketPath(const SimOptions& o, int index) {
+  return o.usbPrefix.empty() ? std::string() : o.usbPrefix + std::to_string(index);
+}
+
+HandsetConfig HandsetConfigFor(const SimOptions& o, int index, int unit) {
   HandsetConfig c;
-  c.serial = HandsetSerial(o, index);
+  c.serial = HandsetSerial(o, index, unit);
+  c.socketPath = HandsetSocketPath(o, index);
   c.model = o.model;
   c.vendor = o.vendor;
   c.revision = o.revision;

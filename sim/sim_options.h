@@ -1,7 +1,18 @@
 // The command line of flashery-sim.
 //
 //   flashery-sim --dir DIR [--count N] [--serial-prefix P] [--model M]
-//                [--vendor V] [--revision R] [timings] [faults] [--faulty LIST]
+//                [--vendor V] [--revision R] [--usb-prefix U] [--units M]
+//                [--unit-gap-ms T] [timings] [faults] [--faulty LIST]
+//
+// Handset i sits in socket i; with --usb-prefix U its socket path is U
+// followed by i (1-1.1, 1-1.2, ...), written to DIR/SERIAL.usb. With
+// --units M each socket serves M units in turn: unit 1 is handset i as
+// above; once a unit has completed (it answered PollCompletion with "1"
+// and the station closed its connection) it leaves the bus, and after
+// --unit-gap-ms (1000 by default, scaled) unit u arrives in the same
+// socket with the serial of handset i followed by "-U" and u (SIM0001-U2).
+// A unit that never completes (a fault, an images-only run) stays until
+// the simulator is stopped.
 //
 // Handset i (1-based) has the serial P followed by i in four digits
 // (SIM0001, SIM0002, ...). Timings are in station milliseconds and scaled by
@@ -34,6 +45,9 @@ struct SimOptions {
   HandsetTimings timings;
   FaultList faults;
   std::set<int> faulty;  // empty: all handsets
+  std::string usbPrefix;  // empty: no socket paths
+  int units = 1;
+  uint32_t unitGapMs = 1000;
   bool help = false;
 };
 
@@ -50,8 +64,11 @@ ParsedOptions ParseSimOptions(const std::vector<std::string>& args, const std::v
                               std::vector<ReadOptions::Given>* extraGiven, const std::string& program);
 std::string SimUsage();
 
-std::string HandsetSerial(const SimOptions& options, int index);
+std::string HandsetSerial(const SimOptions& options, int index, int unit = 1);
+// The socket path of socket `index`; empty without --usb-prefix.
+std::string HandsetSocketPath(const SimOptions& options, int index);
 // The configuration of handset `index` (1-based).
-HandsetConfig HandsetConfigFor(const SimOptions& options, int index);
+// unit: 1-based, of socket `index`.
+HandsetConfig HandsetConfigFor(const SimOptions& options, int index, int unit = 1);
 
 }  // namespace flashery::sim

@@ -44,6 +44,11 @@ inline constexpr StationText kHeaderTextUndecodable{
 inline constexpr StationText kNameNotListable{
     "nameNotListable", "A name cannot stand in a list in the station's code page"};
 
+// --prepare at the window's start found the saved release not ready (the
+// reason follows after ": ").
+inline constexpr StationText kReleaseNotPrepared{
+    "releaseNotPrepared", "The release could not be prepared at start; the station is not ready"};
+
 }  // namespace station_text
 
 // Every station text, for the language file checks.
@@ -56,6 +61,7 @@ inline constexpr std::array kAllStationTexts{
     station_text::kFileUnreadable,
     station_text::kHeaderTextUndecodable,
     station_text::kNameNotListable,
+    station_text::kReleaseNotPrepared,
 };
 
 }  // namespace flashery

@@ -132,6 +132,8 @@ bool PortPanelsView::StartPort(int port) {
   // The record is marked under the table's lock, so the monitor cannot
   // clear the port between the decision and the start.
   if (!records_.TryStartJob(port)) return false;
+  startedIds_[static_cast<size_t>(port)] = records_.Get(port).instanceId;
+  NoteJobStarted(autoStartState_, startedIds_[static_cast<size_t>(port)]);
   PortPanel* panel = panels_[static_cast<size_t>(port)];
   buttons_ = ButtonsAfterStart(buttons_, port);
   panel->SetLook(PanelLook::Running);
@@ -174,11 +176,38 @@ void PortPanelsView::OnJobEnded(int port, bool ok) {
   if (!ok) panel->progress()->setValue(0);
   buttons_ = ButtonsAfterJobEnded(buttons_, port);
   ApplyButtons();
+  const std::string& id = startedIds_[static_cast<size_t>(port)];
+  PortRecord now = records_.Get(port);
+  NoteJobEnded(autoStartState_, id, now.instanceId == id && now.attached == 1);
   // The colour of an ended job stays only while its handset is bound. When
   // the handset left during the job, the monitor may have let the record go
   // between the job's end and this report, and its panel update came first:
   // the panel is emptied now, as that update would have done.
   if (!records_.Get(port).bound()) EmptyPanel(port);
+}
+
+void PortPanelsView::SetAutoStart(bool on) {
+  if (!on) {
+    delete autoStartTimer_;
+    autoStartTimer_ = nullptr;
+    return;
+  }
+  if (autoStartTimer_) return;
+  autoStartTimer_ = new QTimer(this);
+  autoStartTimer_->setInterval(200);
+  connect(autoStartTimer_, &QTimer::timeout, this, &PortPanelsView::AutoStartTick);
+  autoStartTimer_->start();
+}
+
+void PortPanelsView::AutoStartTick() {
+  std::array<PortRecord, kPortCount> ports;
+  for (int p = 0; p < kPortCount; ++p) ports[static_cast<size_t>(p)] = records_.Get(p);
+  // The rule runs while nothing is ready too, so a unit that left meanwhile
+  // is forgotten; starts wait until something is ready to be written.
+  std::vector<int> starts = DecideAutoStarts(ports, kPortCount, autoStartState_);
+  if (!initialised_ || !AnythingReady()) return;
+  for (int p : starts)
+    if (!jobs_.JobActive(p)) StartPort(p);
 }
 
 void PortPanelsView::EmptyPanel(int port) {

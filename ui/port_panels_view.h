@@ -5,12 +5,18 @@
 // the calls over to this widget on the GUI thread). The device monitor
 // shows bound and empty panels through the PanelUpdater seam the same way.
 //
+// With auto-start on ([Station] autoStart=1) a timer applies the rule of
+// device/auto_start.h every 200 ms once anything is ready: a handset newly
+// bound to an idle port starts its job as the port's button would, for any
+// role; a finished unit starts again only after it has left the bus.
+//
 // Every handler here runs on the GUI thread and never waits for a job or
 // the monitor. The start rules, colours and list rows are the pure
 // functions of app/view_logic.h and app/file_info_rows.h.
 #pragma once
 
 #include <QPushButton>
+#include <QTimer>
 #include <QTableWidget>
 #include <QWidget>
 #include <array>
@@ -20,6 +26,7 @@
 #include "app/file_info_rows.h"
 #include "app/port_job_runner.h"
 #include "app/view_logic.h"
+#include "device/auto_start.h"
 #include "device/port_record.h"
 #include "ui/port_panel.h"
 
@@ -55,6 +62,8 @@ class PortPanelsView : public QWidget {
   QPushButton* startAllButton() const { return startAll_; }
   QTableWidget* fileInfoList() const { return fileInfo_; }
   bool initialised() const { return initialised_; }
+  void SetAutoStart(bool on);
+  bool autoStart() const { return autoStartTimer_ != nullptr; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -69,6 +78,7 @@ class PortPanelsView : public QWidget {
   void ApplyButtons();
   void AskToConfigure();
   void EmptyPanel(int port);
+  void AutoStartTick();
 
   Application& app_;
   PortRecordTable& records_;
@@ -78,6 +88,9 @@ class PortPanelsView : public QWidget {
   QTableWidget* fileInfo_;
   ButtonStates buttons_;
   bool initialised_ = false;
+  QTimer* autoStartTimer_ = nullptr;
+  AutoStartState autoStartState_;
+  std::array<std::string, 8> startedIds_;  // the handset each port's last job started on
 };
 
 }  // namespace flashery

@@ -1,5 +1,7 @@
 #include "ui/station_window.h"
 
+#include "config/station_line.h"
+
 #include "app/package_facts.h"
 #include "ui/port_panels_view.h"
 
@@ -18,6 +20,7 @@ StationWindow::StationWindow(Application& app, std::unique_ptr<HandsetBus> bus, 
     return PackageFactsOf(package.get());
   };
   view->onFirstShown = [this] { station_.StartMonitor(); };
+  view->SetAutoStart(StationAutoStart(app.appFolder));
   frame_.stopMonitor = [this] { station_.StopMonitor(); };
   frame_.onWorkersStopped = [this] {
     seams_.Close();

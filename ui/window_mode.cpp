@@ -2,17 +2,31 @@
 // dialog, the rest of the start-up (language, log file), then the main
 // frame with its port panels over the window station (records, handset
 // bus, device monitor, port jobs) until the frame is closed.
+//
+// --login operator opens the window as the operator without the login
+// dialog (a station that boots into its window); the administrator always
+// goes through the dialog and its password. --prepare runs, once the
+// window is up, the checks the download file dialog runs on OK for the
+// saved folder and ticks (app/prepare_release.h) on a worker; their result
+// is applied on the GUI thread as the dialog applies it, and a check that
+// fails leaves the station not ready and says why in a message box.
 #include <QApplication>
 #include <cstdlib>
 
+#include <memory>
+#include <thread>
+
 #include "app/admin_password.h"
+#include "app/prepare_release.h"
 #include "app/application.h"
 #include "app/history_setup.h"
 #include "app/modes.h"
 #include "device/bus_factory.h"
 #include "platform/clock.h"
 #include "ui/download_file_dialog.h"
+#include "text/station_texts.h"
 #include "ui/gui_prompter.h"
+#include "ui/gui_scan_reporter.h"
 #include "ui/login_dialog.h"
 #include "ui/main_frame.h"
 #include "ui/port_panels_view.h"
@@ -35,7 +49,9 @@ int RunWindowMode(int argc, char** argv, const StartupOptions& options) {
     return kExitUsage;
   }
 
-  {
+  if (options.login == "operator") {
+    app.userRole = UserRole::Operator;
+  } else {
     LoginDialog login(app.selection.currentLang, ReadAdminPasswordSetting(app.appFolder), prompter);
     login.onAccepted = [&](int languageId) {
       app.selection.currentLang = languageId;
@@ -58,6 +74,33 @@ int RunWindowMode(int argc, char** argv, const StartupOptions& options) {
   };
   QObject::connect(&frame, &MainFrame::closedForGood, &qt, &QApplication::quit);
   frame.showMaximized();
+
+  GuiScanReporter prepareReporter;
+  std::jthread prepare;  // declared last: joined before what it reports to goes
+  if (options.prepare) {
+    if (app.selection.resourceFolder.empty()) {
+      prompter.Prompt(app.texts.Get(station_text::kReleaseNotPrepared) + ": " + NoResourceFolderReason(app.appFolder));
+    } else {
+      QfmExtensionTable table;
+      for (size_t d = 0; d < static_cast<size_t>(QfmExtensionTable::kEntries); ++d) {
+        table.names[d] = app.selection.extendNames[d];
+        table.codes[d] = app.selection.extendCodes[d];
+      }
+      ScanContext ctx{app.selection.resourceFolder, app.appFolder, app.texts, app.prompter(), prepareReporter,
+                      app.codepage};
+      bool resources = app.selection.resourcesSelected != 0, gps = app.selection.gpsSelected != 0;
+      prepare = std::jthread([&, ctx, table, resources, gps] {
+        auto result = std::make_shared<PreparedRelease>(RunPrepareChecks(ctx, table, resources, gps, app.backupCounter));
+        prepareReporter.Post([&, result] {
+          auto package = std::make_shared<QfmPackage>();
+          std::string reason = ApplyPrepared(*result, app.selection, *package, app.texts);
+          if (result->package.ok) station.PublishPackage(package);
+          window.view().RefreshFileInfo();
+          if (!reason.empty()) prompter.Prompt(app.texts.Get(station_text::kReleaseNotPrepared) + ": " + reason);
+        });
+      });
+    }
+  }
   // The frame's close has stopped every worker; the window's teardown
   // stops any that are left before its widgets go.
   int rc = QApplication::exec();

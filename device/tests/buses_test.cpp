@@ -66,10 +66,11 @@ TEST(SysfsBus, ListsTheMakersUsbHandsetsInNodeOrder) {
   SysfsBus bus(dir / "sys", "/devroot");
   std::vector<BusEntry> entries = bus.List();
   ASSERT_EQ(entries.size(), 3u);
-  EXPECT_EQ(entries[0], (BusEntry{kHead + "0123456789abcdef" + kTail, "/devroot/sg2"}));
+  // The socket path is the USB device folder's name.
+  EXPECT_EQ(entries[0], (BusEntry{kHead + "0123456789abcdef" + kTail, "/devroot/sg2", "1-1"}));
   // Without a USB serial the handset is named by its USB port.
-  EXPECT_EQ(entries[1], (BusEntry{kHead + "port_1-2.3" + kTail, "/devroot/sg10"}));
-  EXPECT_EQ(entries[2], (BusEntry{kHead + "port_1-6" + kTail, "/devroot/sg11"}));
+  EXPECT_EQ(entries[1], (BusEntry{kHead + "port_1-2.3" + kTail, "/devroot/sg10", "1-2.3"}));
+  EXPECT_EQ(entries[2], (BusEntry{kHead + "port_1-6" + kTail, "/devroot/sg11", "1-6"}));
   EXPECT_EQ(bus.Resolve(entries[1].interfacePath), "/devroot/sg10");
   EXPECT_FALSE(bus.Resolve(kHead + "other" + kTail));
   EXPECT_NE(dynamic_cast<SgIoTransport*>(bus.NewTransport().get()), nullptr);
@@ -155,9 +156,14 @@ TEST(SimBus, ListsHandsetsWhoseIdAndSocketArePresent) {
   WriteWholeFile(SimSocketPath(dir.path(), "F"), "");  // a plain file, not a socket
   add("F", a, false);
 
+  // The socket path from SERIAL.usb: first line trimmed; anything that is
+  // not a plausible socket path leaves it unknown.
+  WriteWholeFile(dir / "A.usb", " 1-1.3 \r\nmore\n");
+  WriteWholeFile(dir / "d.usb", "1-1/../../x\n");
+
   SimBus bus(dir.path(), 0.5);
-  EXPECT_EQ(bus.List(), (std::vector<BusEntry>{{a, SimSocketPath(dir.path(), "A")},
-                                               {d, SimSocketPath(dir.path(), "d")}}));
+  EXPECT_EQ(bus.List(), (std::vector<BusEntry>{{a, SimSocketPath(dir.path(), "A"), "1-1.3"},
+                                               {d, SimSocketPath(dir.path(), "d"), ""}}));
   EXPECT_NE(dynamic_cast<SimSocketTransport*>(bus.NewTransport().get()), nullptr);
   EXPECT_TRUE(SimBus(dir / "missing").List().empty());
 }

@@ -52,9 +52,9 @@ TEST(DeviceMonitor, ScansKeepTheMakersHandsetsOfTheOpenModel) {
   RecordingPanels panels;
   FakeClock clock;
   DeviceMonitor monitor(bus, table, &panels, clock);
-  bus.Set({{PathOf("a1"), "/dev/sg1"},
-           {PathOf("B2", "t800"), "/dev/sg2"},
-           {"\\\\?\\usbstor#disk&ven_sandisk&prod_cruzer&rev_1#c3&0#{x}", "/dev/sg3"}});
+  bus.Set({{PathOf("a1"), "/dev/sg1", ""},
+           {PathOf("B2", "t800"), "/dev/sg2", ""},
+           {"\\\\?\\usbstor#disk&ven_sandisk&prod_cruzer&rev_1#c3&0#{x}", "/dev/sg3", ""}});
   EXPECT_EQ(DiscoverHandsets(bus, "").size(), 2u);
   monitor.SetModelFilter("T800");
   EXPECT_EQ(monitor.ScanOnce(), 0);
@@ -103,7 +103,7 @@ TEST(DeviceMonitor, ThreadFollowsAHandsetThroughAJobAndStopsOnItsFlag) {
       std::this_thread::yield();
   };
 
-  bus.Set({{PathOf("a1"), "/dev/sg1"}});
+  bus.Set({{PathOf("a1"), "/dev/sg1", ""}});
   monitor.Start();
   waitScans(2);
   EXPECT_FALSE(table.Get(12).bound());  // all 16 records cleared at the start
@@ -113,7 +113,7 @@ TEST(DeviceMonitor, ThreadFollowsAHandsetThroughAJobAndStopsOnItsFlag) {
   bus.Set({});
   while (table.Attached(0) != 0) std::this_thread::yield();
   EXPECT_EQ(table.State(0), kPortRunning);
-  bus.Set({{PathOf("a1"), "/dev/sg9"}});
+  bus.Set({{PathOf("a1"), "/dev/sg9", ""}});
   while (table.Attached(0) != 1) std::this_thread::yield();
   EXPECT_EQ(table.Get(0).openPath, "/dev/sg9");
 

@@ -11,7 +11,7 @@ TEST(SimOptions, ValuesTimingsAndFaultsAreRead) {
   auto p = Parse({"--dir", "/tmp/b", "--count=3", "--serial-prefix", "QA", "--model", "T800",
                   "--offbus-ms", "0", "--prepare-ms=250", "--refuse", "EndFile:2", "--refuse=WriteBlock",
                   "--reject-block", "3@image5", "--never-return=2", "--wrong-poll-storage", "--silent",
-                  "--faulty", "1,3"});
+                  "--faulty", "1,3", "--usb-prefix", "1-1.", "--units=3", "--unit-gap-ms", "50"});
   ASSERT_TRUE(p.ok()) << p.error;
   const SimOptions& o = p.options;
   EXPECT_EQ(o.count, 3);
@@ -32,6 +32,13 @@ TEST(SimOptions, ValuesTimingsAndFaultsAreRead) {
   EXPECT_EQ(c1.model, "T800");
   EXPECT_FALSE(c1.faults.empty());
   EXPECT_TRUE(c2.faults.empty());  // not in --faulty
+  EXPECT_EQ(o.units, 3);
+  EXPECT_EQ(o.unitGapMs, 50u);
+  EXPECT_EQ(c2.socketPath, "1-1.2");
+  HandsetConfig later = HandsetConfigFor(o, 2, 3);  // socket 2's third unit
+  EXPECT_EQ(later.serial, "QA0002-U3");
+  EXPECT_EQ(later.folder, "/tmp/b/QA0002-U3");
+  EXPECT_EQ(later.socketPath, "1-1.2");
   EXPECT_FALSE(c2.faults.silent);
   EXPECT_EQ(InterfacePath(c1.vendor, c1.model, c1.revision, c1.serial),
             "\\\\?\\usbstor#disk&ven_vantor&prod_quillon_t800&rev_0001#QA0001&0#"
@@ -50,6 +57,9 @@ TEST(SimOptions, UsageErrorsAreNamed) {
       {{"--dir", "d", "--count", "17"}, "--count"},
       {{"--dir", "d", "--serial-prefix", "a#b"}, "--serial-prefix"},
       {{"--dir", "d", "--model", "t&x"}, "--model"},
+      {{"--dir", "d", "--usb-prefix", "1-1/"}, "--usb-prefix"},
+      {{"--dir", "d", "--units", "0"}, "--units"},
+      {{"--dir", "d", "--units", "1001"}, "--units"},
       {{"--dir", "d", "--offbus-ms", "-5"}, "--offbus-ms"},
       {{"--dir", "d", "--refuse", "Nope"}, "unknown command"},
       {{"--dir", "d", "--refuse", "EndFile:0"}, "bad count"},

@@ -4,6 +4,8 @@
 // and the panels end green or red as the handsets answer.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+#include <algorithm>
 #include <map>
 
 #include "device/bus_factory.h"
@@ -134,6 +136,38 @@ TEST(StationWindow, StartAllWithMoreHandsetsThanPorts) {
   EXPECT_TRUE(s.prompter.records().empty());
   s.CloseWindow();
   EXPECT_FALSE(s.station().monitorRunning());
+}
+
+TEST(StationWindow, AutoStartServesEachNewUnitOnItsSocketsPortWithoutAClick) {
+  SimStation s;
+  ASSERT_TRUE(WriteWholeFile(s.home / "downtoolcfg.ini",
+                             "[Station]\r\nautoStart=1\r\n[PortMap]\r\nport1=1-1.2\r\nport2=1-1.1\r\n"));
+  s.Start({"--count", "2", "--units", "2", "--usb-prefix", "1-1.", "--unit-gap-ms", "300"});
+  // Every unit is written, the second of each socket once the first left.
+  auto count = [&](int p, PanelLook look) {
+    const auto& l = s.looks[static_cast<size_t>(p)];
+    return std::count(l.begin(), l.end(), look);
+  };
+  ASSERT_TRUE(PumpUntil([&] {
+    return count(0, PanelLook::Succeeded) == 2 && count(1, PanelLook::Succeeded) == 2 && !s.Active(0) && !s.Active(1);
+  }, 20000)) << count(0, PanelLook::Succeeded) << count(0, PanelLook::Failed) << count(0, PanelLook::Running) << " "
+             << count(1, PanelLook::Succeeded) << count(1, PanelLook::Failed) << count(1, PanelLook::Running) << " "
+             << Utf8(s.Panel(0)->serial()->text()) << " | " << Utf8(s.Panel(1)->serial()->text()) << "\n"
+             << ReadWholeFile(s.home / "run.txt").value_or("");
+  EXPECT_EQ(Utf8(s.Panel(0)->serial()->text()), "SIM0002-U2");  // socket 2's second unit
+  EXPECT_EQ(Utf8(s.Panel(1)->serial()->text()), "SIM0001-U2");
+  for (const char* serial : {"SIM0001", "SIM0002", "SIM0001-U2", "SIM0002-U2"})
+    EXPECT_TRUE(s.HandsetStored(serial, s.systemImage)) << serial;
+  // The last units stay on the bus, finished: they are not started again.
+  QElapsedTimer settle;
+  settle.start();
+  PumpUntil([&] { return settle.elapsed() > 1000; });
+  for (int p = 0; p < 2; ++p) {
+    EXPECT_EQ(count(p, PanelLook::Running), 2) << p;
+    EXPECT_FALSE(s.Active(p));
+  }
+  EXPECT_TRUE(s.prompter.records().empty());
+  s.CloseWindow();
 }
 
 TEST(StationWindow, SingleStartsAndAHandsetThatNeverReturns) {
