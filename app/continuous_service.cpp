@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "app/application.h"
+#include "app/history_setup.h"
 #include "app/job_stop.h"
 #include "app/planned_bytes.h"
 #include "app/port_job_threads.h"
@@ -129,6 +130,7 @@ UnattendedResult ServeContinuously(Application& app, HandsetBus& bus, RunRecord&
     context.plannedBytes = planned;
     context.log = &app.log;
     context.codepage = app.codepage;
+    SetHistoryJobFacts(app, port, *selection, package.get());
     PortJob(context);
     PortRecord after = records.Get(port);
     std::lock_guard lock(stateMutex);
