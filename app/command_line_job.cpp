@@ -136,6 +136,7 @@ UnattendedResult RunCommandLineJob(Application& app, HandsetBus& bus, LiveOutput
     context.startTimeMs = clock.NowMs();
     context.listener = &app.jobListeners;
     context.plannedBytes = planned;
+    context.goneFailMs = uint64_t{app.stationSettings.goneFailSeconds} * 1000;
     context.log = &app.log;
     context.codepage = app.codepage;
     bool ok = PortJob(context);

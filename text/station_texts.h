@@ -43,6 +43,11 @@ inline constexpr StationText kHeaderTextUndecodable{
     "headerTextUndecodable", "A text of the package header is not valid in the station's code page"};
 inline constexpr StationText kNameNotListable{
     "nameNotListable", "A name cannot stand in a list in the station's code page"};
+// A running port's handset stayed off the bus (outside a restart the job
+// asked for) for the station's goneFailSeconds.
+inline constexpr StationText kHandsetRemoved{"handsetRemoved", "Handset removed during download"};
+// A start, or a job, whose selection writes nothing to the handset.
+inline constexpr StationText kNothingToWrite{"nothingToWrite", "Nothing to write to the handset: no ready image or file set is selected"};
 
 }  // namespace station_text
 
@@ -56,6 +61,8 @@ inline constexpr std::array kAllStationTexts{
     station_text::kFileUnreadable,
     station_text::kHeaderTextUndecodable,
     station_text::kNameNotListable,
+    station_text::kHandsetRemoved,
+    station_text::kNothingToWrite,
 };
 
 }  // namespace flashery
