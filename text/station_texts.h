@@ -48,6 +48,18 @@ inline constexpr StationText kNameNotListable{
 inline constexpr StationText kHandsetRemoved{"handsetRemoved", "Handset removed during download"};
 // A start, or a job, whose selection writes nothing to the handset.
 inline constexpr StationText kNothingToWrite{"nothingToWrite", "Nothing to write to the handset: no ready image or file set is selected"};
+// A port's stop button.
+inline constexpr StationText kStopPort{"stopPort", "Stop"};
+// The large result words of a finished panel.
+inline constexpr StationText kResultPass{"resultPass", "PASS"};
+inline constexpr StationText kResultFail{"resultFail", "FAIL"};
+inline constexpr StationText kResultStopped{"resultStopped", "STOPPED"};
+// Before the time a finished unit took.
+inline constexpr StationText kUnitTime{"unitTime", "Time"};
+// The labels of a port panel.
+inline constexpr StationText kPanelSerial{"panelSerial", "SN:"};
+inline constexpr StationText kPanelStatus{"panelStatus", "Status:"};
+inline constexpr StationText kPanelProgress{"panelProgress", "Progress:"};
 
 }  // namespace station_text
 
@@ -63,6 +75,14 @@ inline constexpr std::array kAllStationTexts{
     station_text::kNameNotListable,
     station_text::kHandsetRemoved,
     station_text::kNothingToWrite,
+    station_text::kStopPort,
+    station_text::kResultPass,
+    station_text::kResultFail,
+    station_text::kResultStopped,
+    station_text::kUnitTime,
+    station_text::kPanelSerial,
+    station_text::kPanelStatus,
+    station_text::kPanelProgress,
 };
 
 }  // namespace flashery

@@ -22,6 +22,10 @@ MainFrame::MainFrame(Application& app, PortRecordTable& records, PortJobRunner& 
   AddLanguageItems(menu_, languages_);
   if (languages_.selectedId != kFirstLanguageCommand) RetitleMenuFromFile(menu_, app.language.lngPath);
   BuildMenuBar();
+  // The operator cannot configure downloads: the item says so by being
+  // disabled rather than doing nothing.
+  if (QAction* config = commandAction(kCommandDownloadConfig))
+    config->setEnabled(app.userRole == UserRole::Administrator);
   AddAccelerators();
   if (app.texts.size() == 0) app.texts.Load(app.language.lngPath);
 

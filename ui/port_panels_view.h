@@ -5,6 +5,14 @@
 // the calls over to this widget on the GUI thread). The device monitor
 // shows bound and empty panels through the PanelUpdater seam the same way.
 //
+// The job events (GuiPortView hears them as a JobListener) feed each
+// panel's live detail and its ending: a finished panel keeps its result —
+// the large PASS / FAIL word, green, or red with the reason that decided
+// the failure or the stop — until the port is started again or another
+// handset is bound to it (view_logic.h). A port's stop button ends that
+// port's job alone at its next command. A failure sounds the system beep
+// unless [Station] failureSound=0.
+//
 // Every handler here runs on the GUI thread and never waits for a job or
 // the monitor. The start rules, colours and list rows are the pure
 // functions of app/view_logic.h and app/file_info_rows.h.
@@ -12,15 +20,18 @@
 
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTimer>
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <optional>
 
 #include "app/application.h"
 #include "app/file_info_rows.h"
 #include "app/port_job_runner.h"
 #include "app/view_logic.h"
 #include "device/port_record.h"
+#include "text/job_listener.h"
 #include "ui/port_panel.h"
 
 namespace flashery {
@@ -37,14 +48,23 @@ class PortPanelsView : public QWidget {
   std::function<bool()> openDownloadConfig;
   // Called once, when the view is first shown (starts the device monitor).
   std::function<void()> onFirstShown;
+  // Whether a start would write anything to a handset (unset: yes).
+  std::function<bool()> writesSomething;
 
   // The PortView and PanelUpdater targets (GUI thread).
   void ShowStatusText(int port, const std::string& text);
   void ShowProgress(int port, uint32_t position);
   void OnJobEnded(int port, bool ok);
   void UpdatePortPanel(int port, bool connected);
+  // The job events (GUI thread), before the PortView's JobEnded.
+  void NoteJobStarted(const JobStart& start);
+  void NoteStep(int port, JobStep step, const std::string& item);
+  void NoteBytes(int port, uint64_t totalBytes);
+  void NoteItem(int port, const std::string& name);
+  void NoteJobEnd(const JobEnd& end);
 
   void OnStartPort(int port);
+  void OnStopPort(int port);
   void OnStartAll();
   void OnDownloadConfig();
   bool RefreshFileInfo();
@@ -68,7 +88,8 @@ class PortPanelsView : public QWidget {
   bool StartPort(int port);
   void ApplyButtons();
   void AskToConfigure();
-  void EmptyPanel(int port);
+  void ShowDetail(int port);
+  void ShowResultWord(int port);
 
   Application& app_;
   PortRecordTable& records_;
@@ -78,6 +99,9 @@ class PortPanelsView : public QWidget {
   QTableWidget* fileInfo_;
   ButtonStates buttons_;
   bool initialised_ = false;
+  std::array<PortLive, 8> live_{};
+  std::array<std::optional<JobEnd>, 8> ends_{};  // the last job's end while its result shows
+  QTimer* tick_;  // redraws the running ports' elapsed times
 };
 
 }  // namespace flashery

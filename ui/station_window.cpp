@@ -1,6 +1,7 @@
 #include "ui/station_window.h"
 
 #include "app/package_facts.h"
+#include "app/planned_bytes.h"
 #include "ui/port_panels_view.h"
 
 namespace flashery {
@@ -11,6 +12,8 @@ StationWindow::StationWindow(Application& app, std::unique_ptr<HandsetBus> bus, 
       frame_(app, station_.records(), station_.jobs()),
       seams_(frame_.view()) {
   station_.SetSeams(&seams_, &seams_);
+  // The window hears every job's events (before any job can start).
+  app.jobListeners.Add(&seams_);
   if (prompter_) prompter_->SetOwner(&frame_);
   PortPanelsView* view = frame_.view();
   view->packageFacts = [this] {
@@ -18,6 +21,7 @@ StationWindow::StationWindow(Application& app, std::unique_ptr<HandsetBus> bus, 
     return PackageFactsOf(package.get());
   };
   view->onFirstShown = [this] { station_.StartMonitor(); };
+  view->writesSomething = [this, &app] { return SelectionWritesSomething(app.selection, station_.package().get()); };
   frame_.stopMonitor = [this] { station_.StopMonitor(); };
   frame_.onWorkersStopped = [this] {
     seams_.Close();

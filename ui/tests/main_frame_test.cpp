@@ -61,10 +61,12 @@ TEST(MainFrame, BuiltInMenuTitleAndAcceleratorsWithoutLanguageFiles) {
   EXPECT_TRUE(frame.commandAction(kFirstLanguageCommand)->isChecked());
   EXPECT_EQ(f.app.texts.size(), 0u);  // no language file: an empty table, empty texts
   EXPECT_EQ(frame.findChildren<QShortcut*>().size(), 13u);
+  EXPECT_FALSE(frame.commandAction(kCommandDownloadConfig)->isEnabled());  // not for the operator
 
   f.app.userRole = UserRole::Administrator;
   MainFrame admin(f.app, f.records, f.jobs);
   EXPECT_EQ(Utf8(admin.windowTitle()), "Operator: Administrator     Version：Flashery v1.10.00");
+  EXPECT_TRUE(admin.commandAction(kCommandDownloadConfig)->isEnabled());
 }
 
 TEST(MainFrame, LanguageMenuFromFilesAndSwitchingRetitlesMenuAndForm) {
