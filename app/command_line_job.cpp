@@ -141,7 +141,6 @@ UnattendedResult RunCommandLineJob(Application& app, HandsetBus& bus, LiveOutput
     context.codepage = app.codepage;
     bool ok = PortJob(context);
     results[static_cast<size_t>(port)] = ok ? 1 : 0;
-    live.Finish(port, ok);
   };
   if (ports == 1) {
     runJob(0, stop.get_token());

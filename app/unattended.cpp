@@ -108,7 +108,9 @@ int RunUnattended(const StartupOptions& options) {
   }
   record.SetReporter(&prompter, &app.texts);
   bool terminal = ::isatty(STDOUT_FILENO) == 1;
-  LiveOutput live(clock, stdout, terminal, TerminalWidth(), record.isOpen() ? &record : nullptr);
+  LiveOutput live(clock, stdout, terminal, TerminalWidth());
+  RunRecordListener recordWriter(record, clock);
+  if (record.isOpen()) app.jobListeners.Add(&recordWriter);
   UnattendedResult result = RunCommandLineJob(app, *bus, live, record, stop);
   EndRecords(app, record, result);
   if (result.jobsRan) std::printf("flashery: %s; log: %s\n", result.reason.c_str(), app.logFilePath.c_str());

@@ -1,13 +1,18 @@
 // The window mode of the station: start-up up to the login, the login
 // dialog, the rest of the start-up (language, log file), then the main
 // frame with its port panels over the window station (records, handset
-// bus, device monitor, port jobs) until the frame is closed.
+// bus, device monitor, port jobs) until the frame is closed. With
+// --json FILE the window writes the same run record as the unattended
+// mode: a start line, a line per step and a summary per unit, and an end
+// line when the window closes.
 #include <QApplication>
 #include <cstdlib>
+#include <ctime>
 
 #include "app/admin_password.h"
 #include "app/application.h"
 #include "app/modes.h"
+#include "app/run_record.h"
 #include "device/bus_factory.h"
 #include "platform/clock.h"
 #include "ui/download_file_dialog.h"
@@ -45,6 +50,22 @@ int RunWindowMode(int argc, char** argv, const StartupOptions& options) {
   }
   app.FinishStartup(UserDefaultLangId());
 
+  RunRecord record;
+  RunRecordListener recordWriter(record, clock);
+  if (!options.jsonPath.empty()) {
+    std::string why;
+    if (!record.Open(options.jsonPath, &why)) {
+      prompter.Prompt("cannot create the run record " + options.jsonPath + " (" + why + ")");
+      return kExitUsage;
+    }
+    record.SetReporter(&prompter, &app.texts);
+    std::tm t = clock.LocalTime();
+    char when[32];
+    std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &t);
+    record.Start(8, app.selection.packagePath, when);
+    app.jobListeners.Add(&recordWriter);
+  }
+
   StationWindow window(app, MakeHandsetBus(bus, clock.scale()), &prompter);
   MainFrame& frame = window.frame();
   WindowStation& station = window.station();
@@ -59,7 +80,12 @@ int RunWindowMode(int argc, char** argv, const StartupOptions& options) {
   // The frame's close has stopped every worker; the window's teardown
   // stops any that are left before its widgets go.
   int rc = QApplication::exec();
-  return rc == 0 ? kExitOk : kExitFailed;
+  int status = rc == 0 ? kExitOk : kExitFailed;
+  if (record.isOpen()) {
+    record.End(status, "the window was closed");
+    if (!record.Close() && status == kExitOk) status = kExitFailed;
+  }
+  return status;
 }
 
 }  // namespace flashery
