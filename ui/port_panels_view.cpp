@@ -291,7 +291,10 @@ void PortPanelsView::UpdatePortPanel(int port, bool connected) {
   // The record is read now, on the GUI thread: a handset that left while
   // the update travelled shows as gone rather than with an empty serial.
   if (connected && !record.bound()) connected = false;
-  const bool showsResult = ends_[static_cast<size_t>(port)].has_value() && !jobs_.JobActive(port);
+  // A job's panel — running, or ending now, or finished — is the job's: the
+  // monitor may see the handset go before the job's end reaches this thread.
+  const bool showsResult = ends_[static_cast<size_t>(port)].has_value() || jobs_.JobActive(port) ||
+                           panel->look() == PanelLook::Running;
   auto change = PanelChangeForMonitor(connected, Utf8(panel->serial()->text()), record.instanceId, showsResult);
   if (!change) return;
   // Another handset takes the port: the last result goes with the old one.
