@@ -60,6 +60,10 @@ inline constexpr StationText kUnitTime{"unitTime", "Time"};
 inline constexpr StationText kPanelSerial{"panelSerial", "SN:"};
 inline constexpr StationText kPanelStatus{"panelStatus", "Status:"};
 inline constexpr StationText kPanelProgress{"panelProgress", "Progress:"};
+// The shift counts of the window, and the administrator's reset.
+inline constexpr StationText kSinceStart{"sinceStart", "Since start (good / failed, yield):"};
+inline constexpr StationText kToday{"today", "Today:"};
+inline constexpr StationText kResetCounts{"resetCounts", "Reset counts"};
 
 }  // namespace station_text
 
@@ -83,6 +87,9 @@ inline constexpr std::array kAllStationTexts{
     station_text::kPanelSerial,
     station_text::kPanelStatus,
     station_text::kPanelProgress,
+    station_text::kSinceStart,
+    station_text::kToday,
+    station_text::kResetCounts,
 };
 
 }  // namespace flashery

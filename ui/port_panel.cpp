@@ -66,7 +66,13 @@ PortPanel::PortPanel(int port, QWidget* parent) : QGroupBox(parent), port_(port)
   statusRow->addWidget(status_, 1);
   statusRow->addWidget(result_);
   form->addRow(statusLabel_, statusRow);
-  form->addRow(QString(), detail_);
+  counts_ = new QLabel(this);
+  counts_->setTextFormat(Qt::PlainText);
+  counts_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  auto* detailRow = new QHBoxLayout;
+  detailRow->addWidget(detail_, 1);
+  detailRow->addWidget(counts_);
+  form->addRow(QString(), detailRow);
   // The start button sits beside the progress bar, so eight panels and
   // the file info list fit a 1366x768 screen.
   auto* row = new QHBoxLayout;

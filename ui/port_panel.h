@@ -34,6 +34,7 @@ class PortPanel : public QGroupBox {
   QPushButton* stopButton() const { return stop_; }
   QLabel* detail() const { return detail_; }
   QLabel* resultWord() const { return result_; }
+  QLabel* counts() const { return counts_; }
   // The labels and the stop button's text (the active language).
   void SetTexts(const QString& serial, const QString& status, const QString& progress, const QString& stop);
   // The large result word; empty hides it. failed: shown in red.
@@ -65,6 +66,7 @@ class PortPanel : public QGroupBox {
   QLabel* progressLabel_;
   QLabel* detail_;
   QLabel* result_;
+  QLabel* counts_;
 };
 
 }  // namespace flashery

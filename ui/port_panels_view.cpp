@@ -34,10 +34,20 @@ PortPanelsView::PortPanelsView(Application& app, PortRecordTable& records, PortJ
   SetControlId(startAll_, 1021);
   startAll_->setMinimumHeight(32);
   connect(startAll_, &QPushButton::clicked, this, &PortPanelsView::OnStartAll);
+  countsLine_ = new QLabel(this);
+  countsLine_->setTextFormat(Qt::PlainText);
+  resetCounts_ = new QPushButton(this);
+  resetCounts_->setEnabled(app_.userRole == UserRole::Administrator);
+  connect(resetCounts_, &QPushButton::clicked, this, [this] {
+    if (app_.userRole != UserRole::Administrator) return;
+    if (resetShiftCounts) resetShiftCounts();
+    ShowCounts();
+  });
   auto* startRow = new QHBoxLayout;
-  startRow->addStretch(1);
+  startRow->addWidget(countsLine_, 1);
   startRow->addWidget(startAll_);
   startRow->addStretch(1);
+  startRow->addWidget(resetCounts_);
 
   auto* infoBox = new QGroupBox(QString::fromUtf8("待下载文件信息"), this);
   SetControlId(infoBox, 1081);
@@ -64,6 +74,7 @@ PortPanelsView::PortPanelsView(Application& app, PortRecordTable& records, PortJ
   connect(tick_, &QTimer::timeout, this, [this] {
     for (int p = 0; p < 8; ++p)
       if (live_[static_cast<size_t>(p)].running) ShowDetail(p);
+    ShowCounts();
   });
   tick_->start();
 }
@@ -95,8 +106,24 @@ void PortPanelsView::InitialUpdate() {
   RefreshFileInfo();
 }
 
+void PortPanelsView::ShowCounts() {
+  resetCounts_->setText(Qs(app_.texts.Get(station_text::kResetCounts)));
+  resetCounts_->setVisible(static_cast<bool>(shiftCounts));
+  if (!shiftCounts) {
+    countsLine_->clear();
+    return;
+  }
+  ShiftCounts c = shiftCounts();
+  std::string line = app_.texts.Get(station_text::kSinceStart) + " " + TallyText(c.total);
+  if (todayCounts)
+    if (auto today = todayCounts()) line += "    " + app_.texts.Get(station_text::kToday) + " " + TallyText(today->total);
+  countsLine_->setText(Qs(line));
+  for (int p = 0; p < 8; ++p) panels_[static_cast<size_t>(p)]->counts()->setText(Qs(TallyText(c.ports[static_cast<size_t>(p)])));
+}
+
 void PortPanelsView::Retitle() {
   RetitleDialog(this, 101, app_.language);
+  ShowCounts();
   for (int p = 0; p < 8; ++p) {
     PortPanel* panel = panels_[static_cast<size_t>(p)];
     panel->SetTexts(Qs(app_.texts.Get(station_text::kPanelSerial)), Qs(app_.texts.Get(station_text::kPanelStatus)),
@@ -224,6 +251,7 @@ void PortPanelsView::OnJobEnded(int port, bool ok) {
   ShowResultWord(port);
   buttons_ = ButtonsAfterJobEnded(buttons_, port);
   ApplyButtons();
+  ShowCounts();
   if (end->result == JobResult::Failed && app_.stationSettings.failureSound) QApplication::beep();
 }
 

@@ -18,6 +18,7 @@
 // functions of app/view_logic.h and app/file_info_rows.h.
 #pragma once
 
+#include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
@@ -28,6 +29,7 @@
 
 #include "app/application.h"
 #include "app/file_info_rows.h"
+#include "app/shift_counts.h"
 #include "app/port_job_runner.h"
 #include "app/view_logic.h"
 #include "device/port_record.h"
@@ -50,6 +52,14 @@ class PortPanelsView : public QWidget {
   std::function<void()> onFirstShown;
   // Whether a start would write anything to a handset (unset: yes).
   std::function<bool()> writesSomething;
+  // The shift counts, and today's when the history store supplies them
+  // (unset: none shown); the administrator's reset.
+  std::function<ShiftCounts()> shiftCounts;
+  std::function<std::optional<ShiftCounts>()> todayCounts;
+  std::function<void()> resetShiftCounts;
+  void ShowCounts();
+  QPushButton* resetCountsButton() const { return resetCounts_; }
+  QLabel* countsLine() const { return countsLine_; }
 
   // The PortView and PanelUpdater targets (GUI thread).
   void ShowStatusText(int port, const std::string& text);
@@ -96,6 +106,8 @@ class PortPanelsView : public QWidget {
   PortJobRunner& jobs_;
   std::array<PortPanel*, 8> panels_{};
   QPushButton* startAll_;
+  QPushButton* resetCounts_;
+  QLabel* countsLine_;
   QTableWidget* fileInfo_;
   ButtonStates buttons_;
   bool initialised_ = false;

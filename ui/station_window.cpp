@@ -14,6 +14,7 @@ StationWindow::StationWindow(Application& app, std::unique_ptr<HandsetBus> bus, 
   station_.SetSeams(&seams_, &seams_);
   // The window hears every job's events (before any job can start).
   app.jobListeners.Add(&seams_);
+  app.jobListeners.Add(&counts_);
   if (prompter_) prompter_->SetOwner(&frame_);
   PortPanelsView* view = frame_.view();
   view->packageFacts = [this] {
@@ -21,6 +22,9 @@ StationWindow::StationWindow(Application& app, std::unique_ptr<HandsetBus> bus, 
     return PackageFactsOf(package.get());
   };
   view->onFirstShown = [this] { station_.StartMonitor(); };
+  view->shiftCounts = [this] { return counts_.counts(); };
+  view->todayCounts = [this] { return counts_.today ? counts_.today() : std::nullopt; };
+  view->resetShiftCounts = [this] { counts_.Reset(); };
   view->writesSomething = [this, &app] { return SelectionWritesSomething(app.selection, station_.package().get()); };
   frame_.stopMonitor = [this] { station_.StopMonitor(); };
   frame_.onWorkersStopped = [this] {

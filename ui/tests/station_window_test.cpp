@@ -198,6 +198,11 @@ TEST(StationWindow, EveryOutcomeShowsOnItsPanelAndInTheRunRecord) {
     EXPECT_EQ(Utf8(s.Panel(0)->resultWord()->text()), c.word);
     EXPECT_FALSE(s.Panel(0)->stopButton()->isEnabled());
     EXPECT_EQ(s.Utf8Detail(0).rfind("Time 00:", 0), 0u) << s.Utf8Detail(0);
+    // The shift counts: a stop decides nothing.
+    const char* counted = c.look == PanelLook::Succeeded ? "1 / 0 (100.0%)" : c.stop ? "0 / 0 (-)" : "0 / 1 (0.0%)";
+    EXPECT_EQ(Utf8(s.Panel(0)->counts()->text()), counted);
+    EXPECT_NE(Utf8(s.view().countsLine()->text()).find(counted), std::string::npos);
+    EXPECT_FALSE(s.view().resetCountsButton()->isEnabled());  // the operator cannot reset them
     if (c.look == PanelLook::Succeeded) {
       EXPECT_EQ(summary.find("\"reason\""), std::string::npos) << summary;
     } else {
