@@ -111,6 +111,15 @@ std::string LiveDetailText(const PortLive& live, uint64_t nowMs, const std::stri
   return text;
 }
 
+std::string QtLocaleOfLanguage(int languageId) {
+  switch (languageId) {
+    case 2052: return "zh_CN";
+    case 1028:
+    case 3076: return "zh_TW";
+    default: return "";
+  }
+}
+
 std::string MainWindowTitle(UserRole role) {
   return std::string("Operator: ") +
          (role == UserRole::Operator ? "Standard user    Version：" : "Administrator     Version：") +

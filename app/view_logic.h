@@ -118,6 +118,11 @@ struct PortLive {
 };
 std::string LiveDetailText(const PortLive& live, uint64_t nowMs, const std::string& tookLabel);
 
+// The locale of Qt's own translations (buttons of message boxes, the folder
+// picker) for a language id: "zh_CN" for 2052, "zh_TW" for 1028 and 3076,
+// "" (Qt's own English) for any other.
+std::string QtLocaleOfLanguage(int languageId);
+
 // "Operator: Standard user    Version：Flashery v1.10.00" and the
 // administrator's equivalent.
 std::string MainWindowTitle(UserRole role);

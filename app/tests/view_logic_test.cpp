@@ -88,6 +88,11 @@ TEST(PanelUpdates, MonitorChangesOnlyWhatDiffers) {
   EXPECT_EQ(other->serial, "B2");
 }
 
+TEST(Languages, QtTranslationsFollowTheActiveLanguage) {
+  for (auto [id, locale] : {std::pair{2052, "zh_CN"}, {1028, "zh_TW"}, {3076, "zh_TW"}, {1033, ""}, {0, ""}})
+    EXPECT_EQ(QtLocaleOfLanguage(id), locale) << id;
+}
+
 TEST(PanelUpdates, AFinishedPanelShowsTheDecidingReason) {
   struct Case {
     JobResult result;
