@@ -39,6 +39,7 @@ int Application::BeginStartup(const StartupOptions& opts) {
     return kExitCannotStart;
   }
   codepage = StationCodepage(appFolder);
+  stationSettings = LoadStationSettings(appFolder);
   commandLineMode = opts.commandLineMode;
   return kExitOk;
 }

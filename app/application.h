@@ -23,6 +23,7 @@
 
 #include "app/startup.h"
 #include "config/settings.h"
+#include "config/station_settings.h"
 #include "platform/codepage.h"
 #include "platform/clock.h"
 #include "platform/single_instance.h"
@@ -79,6 +80,8 @@ class Application {
   std::atomic<unsigned> backupCounter{0};
   // The station's legacy code page (codePage in [Station]), read at startup.
   Codepage codepage = Codepage::Gbk;
+  // The station's own settings of [Station], read at startup.
+  StationSettings stationSettings;
   // The job event stream of both modes: every port job reports to it, and
   // the window, the live output, the run record and the history store are
   // added to it before the first job starts.

@@ -183,11 +183,11 @@ UnattendedResult RunCommandLineJob(Application& app, HandsetBus& bus, LiveOutput
     context.startTimeMs = clock.NowMs();
     context.listener = &app.jobListeners;
     context.plannedBytes = planned;
+    context.goneFailMs = uint64_t{app.stationSettings.goneFailSeconds} * 1000;
     context.log = &app.log;
     context.codepage = app.codepage;
     bool ok = PortJob(context);
     results[static_cast<size_t>(port)] = ok ? 1 : 0;
-    live.Finish(port, ok);
   };
   if (ports == 1) {
     runJob(0, stop.get_token());

@@ -125,6 +125,7 @@ UnattendedResult ServeContinuously(Application& app, HandsetBus& bus, RunRecord&
     context.stationClock = &clock;
     context.commandLineMode = true;
     context.commandLineFileSets = app.options.fileSets;
+    context.goneFailMs = uint64_t{app.stationSettings.goneFailSeconds} * 1000;
     context.startTimeMs = clock.NowMs();
     context.listener = &app.jobListeners;
     context.plannedBytes = planned;

@@ -169,4 +169,22 @@ std::string RunningJobsNote(int languageId, int runningJobs) {
              "started afterwards.";
 }
 
+SelectionSnapshot TakeSelectionSnapshot(const DownloadSelection& sel) {
+  SelectionSnapshot s;
+  s.persisted = sel;
+  s.ready = {sel.packageReady.load(), sel.resourcesReady.load(), sel.gpsReady.load()};
+  s.job = {sel.packageJob.load(), sel.resourcesJob.load(), sel.gpsJob.load()};
+  return s;
+}
+
+void RestoreSelection(DownloadSelection& sel, const SelectionSnapshot& s) {
+  sel = s.persisted;
+  sel.packageReady.store(s.ready[0]);
+  sel.resourcesReady.store(s.ready[1]);
+  sel.gpsReady.store(s.ready[2]);
+  sel.packageJob.store(s.job[0]);
+  sel.resourcesJob.store(s.job[1]);
+  sel.gpsJob.store(s.job[2]);
+}
+
 }  // namespace flashery

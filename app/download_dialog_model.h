@@ -94,6 +94,17 @@ class DownloadDialogModel {
   int brandNote_ = -1;
 };
 
+// The selection as the dialog found it: the persisted part, readiness and
+// check states. Cancel puts it back, so nothing of a cancelled dialog is
+// used (or saved later with another change).
+struct SelectionSnapshot {
+  DownloadSelection persisted;
+  std::array<int, kConfigParts> ready{};
+  std::array<int, kConfigParts> job{};
+};
+SelectionSnapshot TakeSelectionSnapshot(const DownloadSelection& selection);
+void RestoreSelection(DownloadSelection& selection, const SelectionSnapshot& snapshot);
+
 // The note shown in the dialog when port jobs run while it is open (in
 // Chinese when the language id is 2052).
 std::string RunningJobsNote(int languageId, int runningJobs);

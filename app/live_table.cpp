@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "app/run_record.h"
-#include "app/step_text.h"
 
 namespace flashery {
 
@@ -91,8 +89,8 @@ std::vector<std::string> RenderTable(const std::vector<PortProgress>& rows, doub
   return lines;
 }
 
-LiveOutput::LiveOutput(Clock& clock, std::FILE* out, bool terminal, int width, RunRecord* record)
-    : clock_(clock), out_(out), terminal_(terminal), width_(std::max(60, width)), record_(record) {}
+LiveOutput::LiveOutput(Clock& clock, std::FILE* out, bool terminal, int width)
+    : clock_(clock), out_(out), terminal_(terminal), width_(std::max(60, width)) {}
 
 PortProgress* LiveOutput::Find(int port) {
   for (auto& r : rows_)
@@ -109,26 +107,16 @@ void LiveOutput::AddPort(int port, const std::string& handset, uint64_t plannedB
   p.startSeconds = clock_.RealSeconds();
   p.result = PortResult::Running;
   rows_.push_back(p);
-  shapes_.emplace_back();
   if (!terminal_) std::fprintf(out_, "port %d: handset %s\n", port + 1, handset.c_str());
   DrawLocked(true);
 }
 
-void LiveOutput::OnStatusText(int port, const std::string& text) {
+void LiveOutput::OnStep(int port, JobStep step, const std::string& item) {
   std::lock_guard lock(mutex_);
   PortProgress* r = Find(port);
   if (!r) return;
-  std::string line = DisplayLine(text);
-  if (line.empty()) return;
-  r->step = line;
-  std::string shape = StepShape(line);
-  std::string& last = shapes_[static_cast<size_t>(r - rows_.data())];
-  if (shape != last) {
-    last = shape;
-    double secs = clock_.RealSeconds() - r->startSeconds;
-    if (record_) record_->Step(port + 1, r->handset, line, r->bytes, secs);
-    if (!terminal_) std::fprintf(out_, "port %d: %s\n", port + 1, line.c_str());
-  }
+  r->step = item.empty() ? JobStepName(step) : std::string(JobStepName(step)) + " " + item;
+  if (!terminal_) std::fprintf(out_, "port %d: %s\n", port + 1, r->step.c_str());
   DrawLocked(false);
 }
 
@@ -138,17 +126,22 @@ void LiveOutput::OnBytes(int port, uint64_t totalBytes) {
   DrawLocked(false);
 }
 
-void LiveOutput::Finish(int port, bool ok) {
+void LiveOutput::OnJobEnded(const JobEnd& end) {
   std::lock_guard lock(mutex_);
-  PortProgress* r = Find(port);
+  PortProgress* r = Find(end.port);
   if (!r) return;
+  const bool ok = end.result == JobResult::Ok;
   r->result = ok ? PortResult::Succeeded : PortResult::Failed;
   r->endSeconds = clock_.RealSeconds();
+  r->bytes = end.bytes;
+  if (!ok) r->step = end.reason;
   double secs = r->endSeconds - r->startSeconds;
-  if (record_) record_->Summary(port + 1, r->handset, ok, r->bytes, secs);
-  if (!terminal_)
-    std::fprintf(out_, "port %d: %s (%s, %.1f s, %.1f MB)\n", port + 1, ok ? "OK" : "FAILED", r->handset.c_str(), secs,
-                 static_cast<double>(r->bytes) / 1e6);
+  if (!terminal_) {
+    std::string word = end.result == JobResult::Ok ? "OK" : end.result == JobResult::Stopped ? "STOPPED" : "FAILED";
+    std::string reason = ok || end.reason.empty() ? "" : ": " + end.reason;
+    std::fprintf(out_, "port %d: %s%s (%s, %.1f s, %.1f MB)\n", end.port + 1, word.c_str(), reason.c_str(),
+                 r->handset.c_str(), secs, static_cast<double>(r->bytes) / 1e6);
+  }
   DrawLocked(true);
 }
 

@@ -1,8 +1,10 @@
 // The unattended mode's live output. On a terminal: a table, one row per
 // port (handset, current step, percent, MB/s, result), redrawn in place at
-// most five times a second. Otherwise: plain lines, one per new step of a
-// port (see step_text.h) and one per result. Every new step also goes to
-// the run record when one is open. The run's log file is not touched here.
+// most five times a second. Otherwise: plain lines, one per step of a
+// port's job (its JobStep name and item) and one per result, with the
+// reason of a failure or a stop. It hears the job events only; the status
+// texts are for display and are not read. The run record and the run's log
+// file are written elsewhere.
 #pragma once
 
 #include <cstdint>
@@ -15,8 +17,6 @@
 #include "text/job_listener.h"
 
 namespace flashery {
-
-class RunRecord;
 
 enum class PortResult { Waiting, Running, Succeeded, Failed };
 
@@ -40,11 +40,11 @@ std::vector<std::string> RenderTable(const std::vector<PortProgress>& rows, doub
 
 class LiveOutput final : public JobListener {
  public:
-  LiveOutput(Clock& clock, std::FILE* out, bool terminal, int width, RunRecord* record);
+  LiveOutput(Clock& clock, std::FILE* out, bool terminal, int width);
   void AddPort(int port, const std::string& handset, uint64_t plannedBytes);
-  void OnStatusText(int port, const std::string& text) override;
+  void OnStep(int port, JobStep step, const std::string& item) override;
   void OnBytes(int port, uint64_t totalBytes) override;
-  void Finish(int port, bool ok);
+  void OnJobEnded(const JobEnd& end) override;
   // Draws the table (terminal) now; the plain output has nothing to draw.
   void Flush();
   std::vector<PortProgress> snapshot() const;
@@ -57,10 +57,8 @@ class LiveOutput final : public JobListener {
   std::FILE* out_;
   bool terminal_;
   int width_;
-  RunRecord* record_;
   mutable std::mutex mutex_;
   std::vector<PortProgress> rows_;
-  std::vector<std::string> shapes_;
   int drawnLines_ = 0;
   double lastDraw_ = -1;
 };

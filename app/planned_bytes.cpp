@@ -23,6 +23,12 @@ static QfmSectionKey KeyOf(const ImageStep& step) {
   return QfmSectionKey::Evn;
 }
 
+bool SelectionWritesSomething(const DownloadSelection& sel, const QfmPackage* package) {
+  if (package && sel.packageReady.load() && !PlanImages(MakeJobInputs(&sel, package, false)).empty()) return true;
+  return (sel.resourcesSelected && sel.resourcesReady.load()) || (sel.gpsSelected && sel.gpsReady.load()) ||
+         (sel.brandSelected && !sel.brandFolder.empty());
+}
+
 uint64_t PlannedImageBytes(const DownloadSelection& selection, const QfmPackage& package, bool commandLineMode) {
   uint64_t total = 0;
   for (const auto& step : PlanImages(MakeJobInputs(&selection, &package, commandLineMode)))

@@ -21,6 +21,9 @@ class PortJobRunner {
   virtual bool JobActive(int port) const = 0;
   virtual int ActiveJobs() const = 0;
   virtual void RequestStopAll() = 0;
+  // Asks the port's running job alone to stop at its next command
+  // boundary; false when no job of the port runs.
+  virtual bool RequestStop(int /*port*/) { return false; }
   virtual void JoinAll() = 0;
 };
 

@@ -42,6 +42,13 @@ void PortJobThreads::RequestStopAll() {
   for (auto& t : threads_) t.request_stop();
 }
 
+bool PortJobThreads::RequestStop(int port) {
+  if (port < 0 || port >= kPorts) return false;
+  std::lock_guard lock(mutex_);
+  if (!active_[port].load()) return false;
+  return threads_[port].request_stop();
+}
+
 void PortJobThreads::JoinAll() {
   std::array<std::jthread, kPorts> ending;
   {

@@ -3,7 +3,7 @@
 // starting thread (the GUI thread, where the snapshots of the selection and
 // the package are taken) and returns the body the new thread runs. A port gets a
 // new thread only when its previous job has ended. Stopping never kills a
-// thread: RequestStopAll raises every job's stop flag (the body ends at its
+// thread: RequestStop raises one port's stop flag, RequestStopAll every job's stop flag (the body ends at its
 // next command boundary) and JoinAll waits until every job has ended, also
 // one whose thread another caller of JoinAll is joining; the destructor
 // does both.
@@ -37,6 +37,7 @@ class PortJobThreads final : public PortJobRunner {
   bool JobActive(int port) const override;
   int ActiveJobs() const override;
   void RequestStopAll() override;
+  bool RequestStop(int port) override;
   void JoinAll() override;
 
  private:

@@ -1,5 +1,7 @@
 #include "app/run_record.h"
 
+#include "platform/clock.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -113,21 +115,68 @@ void RunRecord::Start(int ports, const std::string& package, const std::string& 
        ",\"time\":" + JsonQuote(localTime) + "}");
 }
 
-void RunRecord::Step(int port, const std::string& instanceId, const std::string& text, uint64_t bytes,
-                     double seconds) {
+void RunRecord::Step(int port, const std::string& instanceId, const std::string& step, const std::string& item,
+                     uint64_t bytes, double seconds) {
+  std::string text = item.empty() ? step : step + " " + item;
   Line("{\"type\":\"step\",\"port\":" + std::to_string(port) + ",\"instanceId\":" + JsonQuote(instanceId) +
-       ",\"text\":" + JsonQuote(text) + ",\"bytes\":" + std::to_string(bytes) + ",\"seconds\":" + Seconds(seconds) +
-       "}");
+       ",\"step\":" + JsonQuote(step) + ",\"item\":" + JsonQuote(item) + ",\"text\":" + JsonQuote(text) +
+       ",\"bytes\":" + std::to_string(bytes) + ",\"seconds\":" + Seconds(seconds) + "}");
 }
 
-void RunRecord::Summary(int port, const std::string& instanceId, bool ok, uint64_t bytes, double seconds) {
-  Line("{\"type\":\"summary\",\"port\":" + std::to_string(port) + ",\"instanceId\":" + JsonQuote(instanceId) +
-       ",\"result\":\"" + (ok ? "ok" : "failed") + "\",\"bytes\":" + std::to_string(bytes) +
-       ",\"seconds\":" + Seconds(seconds) + "}");
+void RunRecord::Summary(const UnitSummary& u) {
+  std::string line = "{\"type\":\"summary\",\"port\":" + std::to_string(u.port) +
+                     ",\"instanceId\":" + JsonQuote(u.instanceId) + ",\"result\":\"" + JobResultName(u.result) + "\"";
+  if (u.result != JobResult::Ok) line += ",\"reason\":" + JsonQuote(u.reason);
+  line += ",\"socket\":" + JsonQuote(u.socket) + ",\"bytes\":" + std::to_string(u.bytes) +
+          ",\"seconds\":" + Seconds(u.seconds) + "}";
+  Line(line);
 }
 
 void RunRecord::End(int status, const std::string& reason) {
   Line("{\"type\":\"end\",\"status\":" + std::to_string(status) + ",\"reason\":" + JsonQuote(reason) + "}");
+}
+
+void RunRecordListener::OnJobStarted(const JobStart& start) {
+  if (start.port < 0 || start.port >= 8) return;
+  std::lock_guard lock(mutex_);
+  units_[static_cast<size_t>(start.port)] = Unit{start.instanceId, start.socketPath, start.timeMs, 0, true};
+}
+
+void RunRecordListener::OnStep(int port, JobStep step, const std::string& item) {
+  if (port < 0 || port >= 8) return;
+  Unit u;
+  {
+    std::lock_guard lock(mutex_);
+    u = units_[static_cast<size_t>(port)];
+  }
+  if (!u.started) return;  // no job of this run
+  uint64_t now = clock_.NowMs();
+  double seconds = now > u.startMs ? static_cast<double>(now - u.startMs) / 1000.0 : 0.0;
+  record_.Step(port + 1, u.instanceId, JobStepName(step), item, u.bytes, seconds);
+}
+
+void RunRecordListener::OnBytes(int port, uint64_t totalBytes) {
+  if (port < 0 || port >= 8) return;
+  std::lock_guard lock(mutex_);
+  units_[static_cast<size_t>(port)].bytes = totalBytes;
+}
+
+void RunRecordListener::OnJobEnded(const JobEnd& end) {
+  if (end.port < 0 || end.port >= 8) return;
+  Unit u;
+  {
+    std::lock_guard lock(mutex_);
+    u = units_[static_cast<size_t>(end.port)];
+  }
+  UnitSummary s;
+  s.port = end.port + 1;
+  s.instanceId = end.instanceId.empty() ? u.instanceId : end.instanceId;
+  s.socket = u.socket;
+  s.result = end.result;
+  s.reason = end.reason;
+  s.bytes = end.bytes;
+  s.seconds = static_cast<double>(end.elapsedMs) / 1000.0;
+  record_.Summary(s);
 }
 
 }  // namespace flashery

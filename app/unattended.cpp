@@ -110,7 +110,9 @@ int RunUnattended(const StartupOptions& options) {
   }
   record.SetReporter(&prompter, &app.texts);
   bool terminal = ::isatty(STDOUT_FILENO) == 1;
-  LiveOutput live(clock, stdout, terminal, TerminalWidth(), record.isOpen() ? &record : nullptr);
+  LiveOutput live(clock, stdout, terminal, TerminalWidth());
+  RunRecordListener recordWriter(record, clock);
+  if (record.isOpen()) app.jobListeners.Add(&recordWriter);
   UnattendedResult result = RunCommandLineJob(app, *bus, live, record, stop);
   FinishHistory(app);
   EndRecords(app, record, result);

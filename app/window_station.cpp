@@ -77,6 +77,7 @@ PortJobThreads::Body WindowStation::MakeJob(int port) {
     context.log = &app_.log;
     context.codepage = app_.codepage;
     context.listener = &app_.jobListeners;
+    context.goneFailMs = uint64_t{app_.stationSettings.goneFailSeconds} * 1000;
     context.plannedBytes = pkg && selection ? PlannedImageBytes(*selection, *pkg, false) : 0;
     PortJob(context);
   };

@@ -41,6 +41,8 @@ std::vector<ImageStep> PlanImages(const JobInputs& in) {
   return steps;
 }
 
+bool WritesAnything(const JobInputs& in) { return FileSetsWanted(in) || !PlanImages(in).empty(); }
+
 ImageKind RepeatKind(ImageKind kind) {
   return kind == ImageKind::SystemSegmented ? ImageKind::SystemPlain : kind;
 }

@@ -62,6 +62,10 @@ struct ImageStep {
 // Extend slot in slot order, Env.txt.
 std::vector<ImageStep> PlanImages(const JobInputs& in);
 
+// The job writes something to its handset: an image is planned or file
+// sets follow.
+bool WritesAnything(const JobInputs& in);
+
 // The image procedure used for the single repetition after a failure: the
 // system image is repeated with the plain procedure.
 ImageKind RepeatKind(ImageKind kind);

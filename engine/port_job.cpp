@@ -3,6 +3,7 @@
 #include "device/port_commands.h"
 #include "device/port_device.h"
 #include "engine/file_set_transfer.h"
+#include "engine/gone_watch.h"
 #include "engine/image_profile.h"
 #include "engine/image_transfer.h"
 #include "engine/storage_procedures.h"
@@ -31,6 +32,9 @@ constexpr int kSecondReturnRounds = 500;
 constexpr uint32_t kReturnPauseMs = 500;
 constexpr int kModeSelectTries = 3;
 constexpr int kProbeRounds = 100;
+// A failure decided this long before the handset was seen gone was not
+// caused by its removal (the device monitor sees a removal within a scan).
+constexpr uint64_t kGoneSlackMs = 1000;
 
 class Job {
  public:
@@ -38,12 +42,18 @@ class Job {
       : c_(c),
         in_(MakeJobInputs(c.selection.get(), c.package.get(), c.commandLineMode && !c.commandLineFileSets)),
         fileSetsWanted_(FileSetsWanted(in_)),
-        isT745_(IsT745(in_)) {
+        isT745_(IsT745(in_)),
+        watch_(c.records, c.portIndex, c.clock, c.goneFailMs, c.stopped),
+        clock_(c.clock, watch_),
+        quietOnStop_(c.stopped, [this] { quiet_.request_stop(); }),
+        quietOnGone_(watch_.goneToken(), [this] { quiet_.request_stop(); }) {
     output_.view = c.commandLineMode ? nullptr : c.view;
     output_.listener = c.listener;
     output_.log = c.log;
     output_.commandLineMode = c.commandLineMode;
-    output_.stopped = c.stopped;
+    // The operator's stop and a handset declared gone both cut the job off
+    // from its handset: what would follow never happened on the wire.
+    output_.stopped = quiet_.get_token();
     static const DownloadSelection kNothing;
     sel_ = c.selection ? c.selection.get() : &kNothing;
   }
@@ -55,9 +65,12 @@ class Job {
   PortDevice& dev() { return *dev_; }
   void Show(const std::string& m) { ShowStatusText(dev().out, m); }
   void Report(const std::string& m) { ReportMessage(dev().out, m); }
-  void Sleep(uint32_t ms) { c_.clock.SleepMs(ms); }
+  void Sleep(uint32_t ms) { clock_.SleepMs(ms); }
   bool Attached() const { return c_.records.Attached(c_.portIndex) == 1; }
   bool Stopped() const { return c_.stopped.stop_requested(); }
+  bool Gone() const { return watch_.gone(); }
+  // The job goes no further: the operator stopped it or its handset is gone.
+  bool Halted() const { return Stopped() || Gone(); }
   uint64_t ElapsedMs() const {
     uint64_t now = (c_.stationClock ? *c_.stationClock : c_.clock).NowMs();
     return now > c_.startTimeMs ? now - c_.startTimeMs : 0;
@@ -75,8 +88,25 @@ class Job {
       failed_ = true;
       failedStep_ = step_;
       if (dev_) reason_ = dev_->out.lastText;
+      failedMs_ = c_.clock.NowMs();
+      failedInRestart_ = restartAsked_;
     }
     ok_ = ok;
+  }
+  // A restart the job asked for is under way: the handset's absence is
+  // expected and not counted against it.
+  void RestartAsked(bool asked) {
+    restartAsked_ = asked;
+    watch_.SetRestartAsked(asked);
+  }
+  // Whether the handset's removal decided the outcome: it was declared
+  // gone, or the job failed with its handset off the bus; and the job was
+  // going well until then, or its first failure came with the removal (not
+  // out of a restart's own bounded wait).
+  bool RemovalDecided() {
+    if (!Gone() && (ok_ || Stopped() || !(watch_.Check(), watch_.absent()))) return false;
+    if (!failed_) return true;
+    return !failedInRestart_ && failedMs_ + kGoneSlackMs >= watch_.absentSinceMs();
   }
 
   void NewDevice();
@@ -104,6 +134,14 @@ class Job {
   bool failed_ = false;
   JobStep failedStep_ = JobStep::Open;  // the step current when the job first failed
   std::string reason_;
+  uint64_t failedMs_ = 0;
+  bool failedInRestart_ = false;
+  bool restartAsked_ = false;
+  GoneWatch watch_;
+  GoneWatchClock clock_;
+  std::stop_source quiet_;
+  std::stop_callback<std::function<void()>> quietOnStop_;
+  std::stop_callback<std::function<void()>> quietOnGone_;
 };
 
 void Job::NewDevice() {
@@ -114,8 +152,9 @@ void Job::NewDevice() {
   }
   dev_.reset();
   std::unique_ptr<Transport> transport = c_.newTransport ? c_.newTransport() : nullptr;
+  if (transport) transport = std::make_unique<GoneWatchTransport>(std::move(transport), watch_);
   dev_ = std::make_unique<PortDevice>(c_.records.Get(c_.portIndex), c_.portIndex, std::move(transport),
-                                      c_.texts, c_.clock, output_);
+                                      c_.texts, clock_, output_);
 }
 
 bool Job::OpenWithTries(bool pauseAfterOpen) {
@@ -147,7 +186,7 @@ void Job::WriteImages() {
       Sleep(kStepPauseMs);
       continue;
     }
-    if (Stopped()) {  // refused by the stop, not by the handset
+    if (Halted()) {  // refused by the stop or the removal, not by the handset
       SetOk(false);
       return;
     }
@@ -212,6 +251,7 @@ bool Job::Restart() {
   // The first restart; in the unattended mode it runs whatever came before,
   // but never turns an earlier failure into a success.
   bool restarted = RestartIntoStorage(dev(), in_.commandLineMode);
+  if (restarted) RestartAsked(true);
   if (!restarted) Show(T(kTextRestartFailed));
   SetOk(ok_ && restarted);
   if (restarted) {
@@ -223,20 +263,27 @@ bool Job::Restart() {
       }
     }
   }
-  if (!ok_ || !ContinuesAfterRestart(in_)) return false;
+  if (!ok_ || !ContinuesAfterRestart(in_)) {
+    RestartAsked(false);
+    return false;
+  }
 
   if (!WaitReturn(kFirstReturnRounds, kTextWaitingForReturn, 5, 5)) {
     Report(T(kTextRestartFailed));
     SetOk(false);
+    RestartAsked(false);
     return false;
   }
-  if (!Reopen(kTextReopeningAfterRestart, true)) return false;
+  bool reopened = Reopen(kTextReopeningAfterRestart, true);
+  RestartAsked(false);
+  if (!reopened) return false;
 
   bool selected = false;
   for (int i = 0; i < kModeSelectTries && !selected; ++i) selected = SelectStorageMode(dev());
   if (!selected) Show(T(kTextStorageModeRefused));
   SetOk(selected);
   if (!selected) return false;
+  RestartAsked(true);  // the handset switches its mode by restarting
   for (int i = 0; i < kLeaveRounds; ++i) {
     Sleep(kReturnPauseMs);
     if (!Attached()) {
@@ -247,9 +294,12 @@ bool Job::Restart() {
   if (!WaitReturn(kSecondReturnRounds, kTextSwitchingStorageMode, 3, 2)) {
     Report(T(kTextHandsetOpenFailed));
     SetOk(false);
+    RestartAsked(false);
     return false;
   }
-  return Reopen(kTextStorageModeSelected, false);
+  bool reopened2 = Reopen(kTextStorageModeSelected, false);
+  RestartAsked(false);
+  return reopened2;
 }
 
 void Job::FirstProbe() {
@@ -357,13 +407,18 @@ void Job::End() {
   end.step = ok_ ? step_ : failedStep_;
   end.bytes = dev().out.transferredBytes;
   end.elapsedMs = ElapsedMs();
-  if (Stopped() && !ok_) {
+  if (Gone()) {
+    // Whatever the loops said after the removal never reached a handset.
+    ok_ = false;
+    end.result = JobResult::Failed;
+    end.reason = RemovalDecided() ? c_.texts.Get(station_text::kHandsetRemoved) : reason_;
+  } else if (Stopped() && !ok_) {
     end.result = JobResult::Stopped;
     end.reason = c_.texts.Get(station_text::kStoppedByOperator);
   } else if (!ok_) {
     end.result = JobResult::Failed;
-    if (failed_) end.step = failedStep_;
-    end.reason = reason_.empty() ? dev().out.lastText : reason_;
+    end.reason = RemovalDecided() ? c_.texts.Get(station_text::kHandsetRemoved)
+                                  : reason_.empty() ? dev().out.lastText : reason_;
   }
   c_.records.SetState(c_.portIndex, kPortFinished);
   // The handset is let go before the view hears of the end, so a job started
@@ -372,7 +427,9 @@ void Job::End() {
   dev_.reset();
   out.stopped = {};  // the closing line is the job's own
   auto Report = [&out](const std::string& m) { ReportMessage(out, m); };
-  if (Stopped() && !ok_) {
+  if (Gone()) {
+    Report(end.reason + FormatString(" %s; ", elapsed.c_str()));
+  } else if (Stopped() && !ok_) {
     Report(c_.texts.Get(station_text::kStoppedByOperator) + FormatString(" %s; ", elapsed.c_str()));
   } else if (!c_.commandLineMode) {
     if (ok_) {
@@ -405,6 +462,12 @@ bool Job::Run() {
     c_.listener->OnJobStarted(start);
   }
   Step(JobStep::Open);
+  if (!WritesAnything(in_)) {
+    Report(c_.texts.Get(station_text::kNothingToWrite));
+    SetOk(false);
+    End();
+    return ok_;
+  }
   // A package file that is no longer the verified one fails the port before
   // the handset is touched.
   if (!PackageIsTheVerifiedOne()) {
@@ -427,8 +490,8 @@ bool Job::Run() {
   }
   if (ok_ && c_.package) WriteImages();
   if (ok_) WaitImagesStored();
-  if (!Stopped() && RestartGate(in_, ok_)) Restart();
-  if (!Stopped() && ProbeGate(in_, ok_)) {
+  if (!Halted() && RestartGate(in_, ok_)) Restart();
+  if (!Halted() && ProbeGate(in_, ok_)) {
     FirstProbe();
     FileSetsAndCompletion();
   }

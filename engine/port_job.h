@@ -31,6 +31,15 @@
 // (status, log, line end) in either mode. A job that had nothing left to
 // send when the stop came keeps its success ending.
 //
+// A handset gone from the bus (gone_watch.h) ends the job at once: from then
+// on the job is cut off from it as by a stop, and it ends failed with the
+// station text "handsetRemoved" when the removal decided the outcome (the
+// job was going well, or its first failure came with the removal), else
+// with its first failure's text. A job whose selection writes nothing to
+// the handset (no image planned, no file set wanted) fails before it opens
+// the handset, with the station text "nothingToWrite": a job that wrote
+// nothing never ends as a success.
+//
 // A failure before the restart stays a failure: in the unattended mode the
 // restart runs whatever happened before it, but a restart that succeeds
 // after a failed image does not turn the job into a success.
@@ -51,6 +60,7 @@
 #include "config/settings.h"
 #include "device/port_record.h"
 #include "device/transport.h"
+#include "engine/gone_watch.h"
 #include "engine/job_plan.h"
 #include "package/qfm_package.h"
 #include "platform/codepage.h"
@@ -91,6 +101,9 @@ struct PortJobContext {
   // the restart into storage, the file sets, the completion); what it says
   // and how it stops stay the unattended mode's.
   bool commandLineFileSets = false;
+  // A handset off the bus this long (station time) outside a restart the
+  // job asked for ends the job (gone_watch.h); 0: never.
+  uint64_t goneFailMs = uint64_t{kDefaultGoneFailSeconds} * 1000;
 };
 
 // What the job reads from its snapshots.

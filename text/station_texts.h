@@ -43,6 +43,27 @@ inline constexpr StationText kHeaderTextUndecodable{
     "headerTextUndecodable", "A text of the package header is not valid in the station's code page"};
 inline constexpr StationText kNameNotListable{
     "nameNotListable", "A name cannot stand in a list in the station's code page"};
+// A running port's handset stayed off the bus (outside a restart the job
+// asked for) for the station's goneFailSeconds.
+inline constexpr StationText kHandsetRemoved{"handsetRemoved", "Handset removed during download"};
+// A start, or a job, whose selection writes nothing to the handset.
+inline constexpr StationText kNothingToWrite{"nothingToWrite", "Nothing to write to the handset: no ready image or file set is selected"};
+// A port's stop button.
+inline constexpr StationText kStopPort{"stopPort", "Stop"};
+// The large result words of a finished panel.
+inline constexpr StationText kResultPass{"resultPass", "PASS"};
+inline constexpr StationText kResultFail{"resultFail", "FAIL"};
+inline constexpr StationText kResultStopped{"resultStopped", "STOPPED"};
+// Before the time a finished unit took.
+inline constexpr StationText kUnitTime{"unitTime", "Time"};
+// The labels of a port panel.
+inline constexpr StationText kPanelSerial{"panelSerial", "SN:"};
+inline constexpr StationText kPanelStatus{"panelStatus", "Status:"};
+inline constexpr StationText kPanelProgress{"panelProgress", "Progress:"};
+// The shift counts of the window, and the administrator's reset.
+inline constexpr StationText kSinceStart{"sinceStart", "Since start (good / failed, yield):"};
+inline constexpr StationText kToday{"today", "Today:"};
+inline constexpr StationText kResetCounts{"resetCounts", "Reset counts"};
 
 // --prepare at the window's start found the saved release not ready (the
 // reason follows after ": ").
@@ -62,6 +83,19 @@ inline constexpr std::array kAllStationTexts{
     station_text::kHeaderTextUndecodable,
     station_text::kNameNotListable,
     station_text::kReleaseNotPrepared,
+    station_text::kHandsetRemoved,
+    station_text::kNothingToWrite,
+    station_text::kStopPort,
+    station_text::kResultPass,
+    station_text::kResultFail,
+    station_text::kResultStopped,
+    station_text::kUnitTime,
+    station_text::kPanelSerial,
+    station_text::kPanelStatus,
+    station_text::kPanelProgress,
+    station_text::kSinceStart,
+    station_text::kToday,
+    station_text::kResetCounts,
 };
 
 }  // namespace flashery

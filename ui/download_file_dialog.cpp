@@ -45,7 +45,11 @@ void Paint(QLabel* line, uint32_t colorRef) {
 }  // namespace
 
 DownloadFileDialog::DownloadFileDialog(Application& app, int runningJobs, PublishPackage publish, QWidget* parent)
-    : QDialog(parent), app_(app), publish_(std::move(publish)), model_(app.selection) {
+    : QDialog(parent),
+      app_(app),
+      publish_(std::move(publish)),
+      opened_(TakeSelectionSnapshot(app.selection)),
+      model_(app.selection) {
   setWindowTitle(QStringLiteral("Config download file"));
   SetControlId(this, 0);
   setMinimumWidth(640);
@@ -213,7 +217,8 @@ void DownloadFileDialog::StartCheck(ConfigPart part) {
       reporter_.Post([this, result] {
         auto package = std::make_shared<QfmPackage>();
         ApplyPackageCheck(*result, app_.selection, *package);
-        if (publish_) publish_(result->ok ? std::shared_ptr<const QfmPackage>(package) : nullptr);
+        packageChecked_ = true;
+        pending_ = result->ok ? std::shared_ptr<const QfmPackage>(package) : nullptr;
         timers_[Index(ConfigPart::Package)]->stop();
         model_.WorkerEnded(ConfigPart::Package, result->ok, result->message);
         Refresh();
@@ -240,12 +245,14 @@ bool DownloadFileDialog::RefuseWhileChecking() {
 void DownloadFileDialog::accept() {
   if (RefuseWhileChecking()) return;
   model_.ApplyOk();
+  if (packageChecked_ && publish_) publish_(pending_);
   app_.SaveSettingsAndSay();
   QDialog::accept();
 }
 
 void DownloadFileDialog::reject() {
   if (RefuseWhileChecking()) return;
+  RestoreSelection(app_.selection, opened_);
   QDialog::reject();
 }
 

@@ -4,6 +4,9 @@
 // counts the seconds (500 ms timer) while the check runs and takes the
 // colour of its state (grey, orange, green, red). The dialog refuses to
 // close while a check runs; OK stores the selection and saves the settings.
+// Cancel undoes: the selection goes back to what it was when the dialog
+// opened (folder, ticks, readiness), and a package a check accepted meanwhile
+// is handed to the station only on OK.
 //
 // A worker reads only its own copies of the folder names and writes only
 // its result object; the dialog applies the result on the GUI thread when
@@ -68,6 +71,9 @@ class DownloadFileDialog : public QDialog {
 
   Application& app_;
   PublishPackage publish_;
+  SelectionSnapshot opened_;
+  bool packageChecked_ = false;  // a package check ended: pending_ goes to the station on OK
+  std::shared_ptr<const QfmPackage> pending_;
   DownloadDialogModel model_;
   QLineEdit* folder_;
   QPushButton* chooseFolder_;

@@ -1,4 +1,5 @@
-// GuiPortView: the PortView and PanelUpdater seams on the window side.
+// GuiPortView: the PortView and PanelUpdater seams on the window side, and
+// the window's JobListener (live detail and the end of each job).
 // Port jobs and the device monitor call it on their own threads; each call
 // is carried out on the GUI thread and returns once the view has applied
 // it (GuiCall). A call made on the GUI thread itself is applied directly.
@@ -15,13 +16,14 @@
 #include <functional>
 
 #include "device/panel_updater.h"
+#include "text/job_listener.h"
 #include "text/port_view.h"
 #include "ui/gui_call.h"
 #include "ui/port_panels_view.h"
 
 namespace flashery {
 
-class GuiPortView : public QObject, public PortView, public PanelUpdater {
+class GuiPortView : public QObject, public PortView, public PanelUpdater, public JobListener {
   Q_OBJECT
  public:
   explicit GuiPortView(PortPanelsView* view);
@@ -31,6 +33,11 @@ class GuiPortView : public QObject, public PortView, public PanelUpdater {
   void SetProgress(int port, uint32_t position) override;
   void JobEnded(int port, bool ok) override;
   void UpdatePortPanel(int port, bool connected) override;
+  void OnJobStarted(const JobStart& start) override;
+  void OnStep(int port, JobStep step, const std::string& item) override;
+  void OnBytes(int port, uint64_t totalBytes) override;
+  void OnItem(int port, const std::string& name) override;
+  void OnJobEnded(const JobEnd& end) override;
 
   void Close();
   bool closed() const { return call_.closed(); }

@@ -31,6 +31,9 @@ int GuiPrompter::Show(const std::string& text, const std::string& caption, Promp
   QMessageBox box(buttons == PromptButtons::Ok ? QMessageBox::Information : QMessageBox::Question,
                   Qs(caption.empty() ? std::string(kAppTitle) : caption), Qs(text), set, owner);
   box.setWindowModality(Qt::ApplicationModal);
+  // A yes/no question of the window (closing while downloads run) defaults
+  // to No: Enter or a stray click never says yes.
+  if (buttons == PromptButtons::YesNo || buttons == PromptButtons::YesNoCancel) box.setDefaultButton(B::No);
   switch (box.exec()) {
     case B::Ok: return kAnswerOk;
     case B::Cancel: return kAnswerCancel;

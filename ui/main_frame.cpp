@@ -1,7 +1,9 @@
 #include "ui/main_frame.h"
 
 #include <QCloseEvent>
+#include <QApplication>
 #include <QFileDialog>
+#include <QLibraryInfo>
 #include <QMenuBar>
 #include <QShortcut>
 
@@ -22,8 +24,16 @@ MainFrame::MainFrame(Application& app, PortRecordTable& records, PortJobRunner& 
   AddLanguageItems(menu_, languages_);
   if (languages_.selectedId != kFirstLanguageCommand) RetitleMenuFromFile(menu_, app.language.lngPath);
   BuildMenuBar();
+  // The operator cannot configure downloads: the item says so by being
+  // disabled rather than doing nothing.
+  if (QAction* config = commandAction(kCommandDownloadConfig))
+    config->setEnabled(app.userRole == UserRole::Administrator);
   AddAccelerators();
   if (app.texts.size() == 0) app.texts.Load(app.language.lngPath);
+  ApplyQtTranslations();
+  idleCheck_ = new QTimer(this);
+  idleCheck_->setInterval(500);
+  connect(idleCheck_, &QTimer::timeout, this, &MainFrame::ReloadTextsWhenIdle);
 
   view_ = new PortPanelsView(app, records, jobs, this);
   setCentralWidget(view_);
@@ -32,6 +42,7 @@ MainFrame::MainFrame(Application& app, PortRecordTable& records, PortJobRunner& 
 }
 
 MainFrame::~MainFrame() {
+  if (qtTranslatorInstalled_) QApplication::removeTranslator(&qtTranslator_);
   if (closer_.joinable()) closer_.join();
 }
 
@@ -141,7 +152,31 @@ void MainFrame::OnLanguageCommand(uint32_t commandId) {
   CheckLanguageItem(menu_, selected);
   RetitleMenuFromFile(menu_, app_.language.lngPath);
   ApplyMenuTexts();
+  ApplyQtTranslations();
+  // The port jobs read the text table without a lock: it is reloaded now
+  // when none runs, else as soon as the last one has ended.
+  textsStale_ = true;
+  ReloadTextsWhenIdle();
+  if (textsStale_) idleCheck_->start();
   if (view_->initialised()) view_->Retitle();
+}
+
+void MainFrame::ReloadTextsWhenIdle() {
+  if (!textsStale_ || jobs_.ActiveJobs() > 0) return;
+  textsStale_ = false;
+  idleCheck_->stop();
+  app_.texts.Load(app_.language.lngPath);
+  if (view_->initialised()) view_->Retitle();
+}
+
+void MainFrame::ApplyQtTranslations() {
+  if (qtTranslatorInstalled_) QApplication::removeTranslator(&qtTranslator_);
+  qtTranslatorInstalled_ = false;
+  std::string locale = QtLocaleOfLanguage(app_.selection.currentLang);
+  if (locale.empty()) return;
+  if (qtTranslator_.load(QStringLiteral("qtbase_") + QString::fromStdString(locale),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    qtTranslatorInstalled_ = QApplication::installTranslator(&qtTranslator_);
 }
 
 void MainFrame::OnAbout() {

@@ -27,6 +27,8 @@
 #include <QAction>
 #include <QMainWindow>
 #include <QMenu>
+#include <QTimer>
+#include <QTranslator>
 #include <atomic>
 #include <functional>
 #include <map>
@@ -73,6 +75,11 @@ class MainFrame : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // Qt's own texts (message box buttons, the folder picker) in the active
+  // language, from the system's Qt translations.
+  void ApplyQtTranslations();
+  // The text table follows the language switch once no job reads it.
+  void ReloadTextsWhenIdle();
   void BuildMenuBar();
   void BuildLevel(QWidget* parentMenu, MenuItem& model, std::vector<unsigned>& path);
   void ApplyMenuTexts();
@@ -90,6 +97,10 @@ class MainFrame : public QMainWindow {
   std::map<unsigned, QMenu*> popups_;
   PortPanelsView* view_;
   WaitDialog* wait_;
+  QTranslator qtTranslator_;
+  bool qtTranslatorInstalled_ = false;
+  bool textsStale_ = false;  // the language changed while jobs read the texts
+  QTimer* idleCheck_ = nullptr;
   bool closing_ = false;
   bool closed_ = false;
   std::thread closer_;

@@ -38,21 +38,66 @@ PortPanel::PortPanel(int port, QWidget* parent) : QGroupBox(parent), port_(port)
   SetControlId(start_, StartId(port));
   connect(start_, &QPushButton::clicked, this, [this] { emit startClicked(port_); });
 
+  stop_ = new QPushButton(QString::fromUtf8("停止"), this);
+  stop_->setEnabled(false);
+  connect(stop_, &QPushButton::clicked, this, [this] { emit stopClicked(port_); });
+
+  detail_ = new QLabel(this);
+  detail_->setTextFormat(Qt::PlainText);
+
+  result_ = new QLabel(this);
+  result_->setTextFormat(Qt::PlainText);
+  QFont big = result_->font();
+  big.setBold(true);
+  big.setPointSizeF(big.pointSizeF() * 1.8);
+  result_->setFont(big);
+  result_->setAlignment(Qt::AlignCenter);
+  result_->setMinimumWidth(90);
+  result_->hide();
+
   auto* form = new QFormLayout;
   form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
   // Ports 1 and 5 head their columns and carry the wider label.
-  form->addRow(QString::fromUtf8(port == 0 || port == 4 ? "SN 号：" : "SN号："), serial_);
-  form->addRow(QString::fromUtf8("下载状态："), status_);
+  serialLabel_ = new QLabel(QString::fromUtf8(port == 0 || port == 4 ? "SN 号：" : "SN号："), this);
+  statusLabel_ = new QLabel(QString::fromUtf8("下载状态："), this);
+  progressLabel_ = new QLabel(QString::fromUtf8("下载进度："), this);
+  form->addRow(serialLabel_, serial_);
+  auto* statusRow = new QHBoxLayout;
+  statusRow->addWidget(status_, 1);
+  statusRow->addWidget(result_);
+  form->addRow(statusLabel_, statusRow);
+  counts_ = new QLabel(this);
+  counts_->setTextFormat(Qt::PlainText);
+  counts_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  auto* detailRow = new QHBoxLayout;
+  detailRow->addWidget(detail_, 1);
+  detailRow->addWidget(counts_);
+  form->addRow(QString(), detailRow);
   // The start button sits beside the progress bar, so eight panels and
   // the file info list fit a 1366x768 screen.
   auto* row = new QHBoxLayout;
   row->addWidget(progress_, 1);
   row->addWidget(start_);
-  form->addRow(QString::fromUtf8("下载进度："), row);
+  row->addWidget(stop_);
+  form->addRow(progressLabel_, row);
   form->setVerticalSpacing(4);
   form->setContentsMargins(8, 4, 8, 4);
   setLayout(form);
   SetLook(PanelLook::NoHandset);
+}
+
+void PortPanel::SetTexts(const QString& serial, const QString& status, const QString& progress,
+                         const QString& stop) {
+  serialLabel_->setText(serial);
+  statusLabel_->setText(status);
+  progressLabel_->setText(progress);
+  stop_->setText(stop);
+}
+
+void PortPanel::SetResultWord(const QString& word, bool failed) {
+  result_->setText(word);
+  result_->setStyleSheet(failed ? QStringLiteral("color: #C80000") : QStringLiteral("color: #007800"));
+  result_->setVisible(!word.isEmpty());
 }
 
 void PortPanel::SetLook(PanelLook look) {

@@ -1,10 +1,14 @@
 // One port's panel of the main form: the group box "第一端口" ...
-// "第八端口" with the handset's serial, the coloured status line, the
-// progress bar (0 ... 32,700) and the port's start button. The panel only
-// shows what it is told; the view decides.
+// "第八端口" with the handset's serial, the coloured status line, a line of
+// live detail under it (elapsed time, percent, MB/s, what is being
+// written; on a finished panel the time the unit took), the progress bar
+// (0 ... 32,700), the port's start and stop buttons, and a large result
+// word (PASS / FAIL) on a finished panel, so a result never rests on
+// colour alone. The panel only shows what it is told; the view decides.
 #pragma once
 
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -27,6 +31,14 @@ class PortPanel : public QGroupBox {
   ColorPanel* status() const { return status_; }
   QProgressBar* progress() const { return progress_; }
   QPushButton* startButton() const { return start_; }
+  QPushButton* stopButton() const { return stop_; }
+  QLabel* detail() const { return detail_; }
+  QLabel* resultWord() const { return result_; }
+  QLabel* counts() const { return counts_; }
+  // The labels and the stop button's text (the active language).
+  void SetTexts(const QString& serial, const QString& status, const QString& progress, const QString& stop);
+  // The large result word; empty hides it. failed: shown in red.
+  void SetResultWord(const QString& word, bool failed);
 
   // Control ids of the port's controls.
   static int GroupId(int port) { return 1049 + 4 * port; }
@@ -37,6 +49,7 @@ class PortPanel : public QGroupBox {
 
  signals:
   void startClicked(int port);
+  void stopClicked(int port);
   // Every SetLook, also one that keeps the look.
   void lookSet(int port, flashery::PanelLook look);
 
@@ -47,6 +60,13 @@ class PortPanel : public QGroupBox {
   ColorPanel* status_;
   QProgressBar* progress_;
   QPushButton* start_;
+  QPushButton* stop_;
+  QLabel* serialLabel_;
+  QLabel* statusLabel_;
+  QLabel* progressLabel_;
+  QLabel* detail_;
+  QLabel* result_;
+  QLabel* counts_;
 };
 
 }  // namespace flashery

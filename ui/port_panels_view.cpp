@@ -5,8 +5,10 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QShowEvent>
+#include <QApplication>
 #include <QVBoxLayout>
 
+#include "text/station_texts.h"
 #include "text/status.h"
 #include "ui/control_id.h"
 #include "ui/qt_text.h"
@@ -23,6 +25,7 @@ PortPanelsView::PortPanelsView(Application& app, PortRecordTable& records, PortJ
     panels_[static_cast<size_t>(p)] = panel;
     grid->addWidget(panel, p % 4, p / 4);
     connect(panel, &PortPanel::startClicked, this, &PortPanelsView::OnStartPort);
+    connect(panel, &PortPanel::stopClicked, this, &PortPanelsView::OnStopPort);
   }
   grid->setColumnStretch(0, 1);
   grid->setColumnStretch(1, 1);
@@ -31,10 +34,20 @@ PortPanelsView::PortPanelsView(Application& app, PortRecordTable& records, PortJ
   SetControlId(startAll_, 1021);
   startAll_->setMinimumHeight(32);
   connect(startAll_, &QPushButton::clicked, this, &PortPanelsView::OnStartAll);
+  countsLine_ = new QLabel(this);
+  countsLine_->setTextFormat(Qt::PlainText);
+  resetCounts_ = new QPushButton(this);
+  resetCounts_->setEnabled(app_.userRole == UserRole::Administrator);
+  connect(resetCounts_, &QPushButton::clicked, this, [this] {
+    if (app_.userRole != UserRole::Administrator) return;
+    if (resetShiftCounts) resetShiftCounts();
+    ShowCounts();
+  });
   auto* startRow = new QHBoxLayout;
-  startRow->addStretch(1);
+  startRow->addWidget(countsLine_, 1);
   startRow->addWidget(startAll_);
   startRow->addStretch(1);
+  startRow->addWidget(resetCounts_);
 
   auto* infoBox = new QGroupBox(QString::fromUtf8("待下载文件信息"), this);
   SetControlId(infoBox, 1081);
@@ -55,6 +68,15 @@ PortPanelsView::PortPanelsView(Application& app, PortRecordTable& records, PortJ
   column->addLayout(startRow);
   column->addWidget(infoBox, 1);
   setLayout(column);
+
+  tick_ = new QTimer(this);
+  tick_->setInterval(1000);
+  connect(tick_, &QTimer::timeout, this, [this] {
+    for (int p = 0; p < 8; ++p)
+      if (live_[static_cast<size_t>(p)].running) ShowDetail(p);
+    ShowCounts();
+  });
+  tick_->start();
 }
 
 void PortPanelsView::showEvent(QShowEvent* event) {
@@ -84,7 +106,37 @@ void PortPanelsView::InitialUpdate() {
   RefreshFileInfo();
 }
 
-void PortPanelsView::Retitle() { RetitleDialog(this, 101, app_.language); }
+void PortPanelsView::ShowCounts() {
+  resetCounts_->setText(Qs(app_.texts.Get(station_text::kResetCounts)));
+  resetCounts_->setVisible(static_cast<bool>(shiftCounts));
+  if (!shiftCounts) {
+    countsLine_->clear();
+    return;
+  }
+  ShiftCounts c = shiftCounts();
+  std::string line = app_.texts.Get(station_text::kSinceStart) + " " + TallyText(c.total);
+  if (todayCounts)
+    if (auto today = todayCounts()) line += "    " + app_.texts.Get(station_text::kToday) + " " + TallyText(today->total);
+  countsLine_->setText(Qs(line));
+  for (int p = 0; p < 8; ++p) panels_[static_cast<size_t>(p)]->counts()->setText(Qs(TallyText(c.ports[static_cast<size_t>(p)])));
+}
+
+void PortPanelsView::Retitle() {
+  RetitleDialog(this, 101, app_.language);
+  ShowCounts();
+  for (int p = 0; p < 8; ++p) {
+    PortPanel* panel = panels_[static_cast<size_t>(p)];
+    panel->SetTexts(Qs(app_.texts.Get(station_text::kPanelSerial)), Qs(app_.texts.Get(station_text::kPanelStatus)),
+                    Qs(app_.texts.Get(station_text::kPanelProgress)), Qs(app_.texts.Get(station_text::kStopPort)));
+    ShowDetail(p);
+    ShowResultWord(p);
+    // The status lines of empty and bound panels follow the language; a
+    // running or finished panel's line is the job's own wording.
+    if (ends_[static_cast<size_t>(p)] || jobs_.JobActive(p)) continue;
+    if (panel->look() == PanelLook::NoHandset) panel->status()->setText(Qs(app_.texts.Get(39)));
+    else if (panel->look() == PanelLook::Bound) panel->status()->setText(Qs(app_.texts.Get(40)));
+  }
+}
 
 bool PortPanelsView::AnythingReady() const {
   return app_.selection.packageReady.load() || app_.selection.resourcesReady.load() ||
@@ -104,9 +156,10 @@ void PortPanelsView::AskToConfigure() {
 
 void PortPanelsView::OnStartPort(int port) {
   if (port < 0 || port >= 8) return;
-  switch (DecideStartPort(AnythingReady(), Snapshot(port))) {
+  switch (DecideStartPort(AnythingReady(), Snapshot(port), !writesSomething || writesSomething())) {
     case StartVerdict::AskToConfigure: AskToConfigure(); return;
     case StartVerdict::NoHandset: app_.prompter().Prompt(PortName(port) + app_.texts.Get(39)); return;
+    case StartVerdict::NothingToWrite: app_.prompter().Prompt(app_.texts.Get(station_text::kNothingToWrite)); return;
     case StartVerdict::AlreadyRunning:
     case StartVerdict::NothingFree: return;
     case StartVerdict::Start: break;
@@ -117,10 +170,11 @@ void PortPanelsView::OnStartPort(int port) {
 void PortPanelsView::OnStartAll() {
   std::array<PortSnapshot, kPanelCount> ports;
   for (int p = 0; p < 8; ++p) ports[static_cast<size_t>(p)] = Snapshot(p);
-  StartAllPlan plan = PlanStartAll(AnythingReady(), ports);
+  StartAllPlan plan = PlanStartAll(AnythingReady(), ports, !writesSomething || writesSomething());
   switch (plan.verdict) {
     case StartVerdict::AskToConfigure: AskToConfigure(); return;
     case StartVerdict::NoHandset: app_.prompter().Prompt(app_.texts.Get(39)); return;
+    case StartVerdict::NothingToWrite: app_.prompter().Prompt(app_.texts.Get(station_text::kNothingToWrite)); return;
     case StartVerdict::AlreadyRunning:
     case StartVerdict::NothingFree: return;
     case StartVerdict::Start: break;
@@ -136,6 +190,10 @@ bool PortPanelsView::StartPort(int port) {
   NoteJobStarted(autoStartState_, startedIds_[static_cast<size_t>(port)]);
   PortPanel* panel = panels_[static_cast<size_t>(port)];
   buttons_ = ButtonsAfterStart(buttons_, port);
+  ends_[static_cast<size_t>(port)].reset();
+  live_[static_cast<size_t>(port)] = PortLive{};
+  ShowDetail(port);
+  ShowResultWord(port);
   panel->SetLook(PanelLook::Running);
   panel->progress()->setValue(0);
   ApplyButtons();
@@ -147,7 +205,10 @@ bool PortPanelsView::StartPort(int port) {
 }
 
 void PortPanelsView::ApplyButtons() {
-  for (int p = 0; p < 8; ++p) panels_[static_cast<size_t>(p)]->startButton()->setEnabled(buttons_.port[static_cast<size_t>(p)]);
+  for (int p = 0; p < 8; ++p) {
+    panels_[static_cast<size_t>(p)]->startButton()->setEnabled(buttons_.port[static_cast<size_t>(p)]);
+    panels_[static_cast<size_t>(p)]->stopButton()->setEnabled(buttons_.stop[static_cast<size_t>(p)]);
+  }
   startAll_->setEnabled(buttons_.startAll);
 }
 
@@ -169,21 +230,91 @@ void PortPanelsView::ShowProgress(int port, uint32_t position) {
   panels_[static_cast<size_t>(port)]->progress()->setValue(static_cast<int>(clamped));
 }
 
+void PortPanelsView::OnStopPort(int port) {
+  if (port < 0 || port >= 8) return;
+  jobs_.RequestStop(port);  // the job ends at its next command and says so
+}
+
 void PortPanelsView::OnJobEnded(int port, bool ok) {
   if (port < 0 || port >= 8) return;
   PortPanel* panel = panels_[static_cast<size_t>(port)];
-  panel->SetLook(LookAfterJob(ok));
+  auto& end = ends_[static_cast<size_t>(port)];
+  if (!end) {  // no job events (a start the runner refused): the PortView's word
+    end = JobEnd{};
+    end->port = port;
+    end->result = ok ? JobResult::Ok : JobResult::Failed;
+  }
+  panel->SetLook(LookAfterJob(end->result));
+  panel->status()->setText(Qs(StatusAfterJob(*end, Utf8(panel->status()->text()))));
+  panel->status()->setCursorPosition(0);
   if (!ok) panel->progress()->setValue(0);
+  live_[static_cast<size_t>(port)].running = false;
+  ShowDetail(port);
+  ShowResultWord(port);
   buttons_ = ButtonsAfterJobEnded(buttons_, port);
   ApplyButtons();
   const std::string& id = startedIds_[static_cast<size_t>(port)];
   PortRecord now = records_.Get(port);
   NoteJobEnded(autoStartState_, id, now.instanceId == id && now.attached == 1);
-  // The colour of an ended job stays only while its handset is bound. When
-  // the handset left during the job, the monitor may have let the record go
-  // between the job's end and this report, and its panel update came first:
-  // the panel is emptied now, as that update would have done.
-  if (!records_.Get(port).bound()) EmptyPanel(port);
+  ShowCounts();
+  if (end->result == JobResult::Failed && app_.stationSettings.failureSound) QApplication::beep();
+}
+
+void PortPanelsView::NoteJobStarted(const JobStart& start) {
+  if (start.port < 0 || start.port >= 8) return;
+  PortLive& l = live_[static_cast<size_t>(start.port)];
+  l = PortLive{};
+  l.started = l.running = true;
+  l.startMs = start.timeMs;
+  l.plannedBytes = start.plannedBytes;
+  ShowDetail(start.port);
+}
+
+void PortPanelsView::NoteStep(int port, JobStep step, const std::string& item) {
+  if (port < 0 || port >= 8) return;
+  (void)step;
+  live_[static_cast<size_t>(port)].item = item;
+  ShowDetail(port);
+}
+
+void PortPanelsView::NoteBytes(int port, uint64_t totalBytes) {
+  if (port < 0 || port >= 8) return;
+  live_[static_cast<size_t>(port)].bytes = totalBytes;
+  ShowDetail(port);
+}
+
+void PortPanelsView::NoteItem(int port, const std::string& name) {
+  if (port < 0 || port >= 8) return;
+  live_[static_cast<size_t>(port)].item = name;
+  ShowDetail(port);
+}
+
+void PortPanelsView::NoteJobEnd(const JobEnd& end) {
+  if (end.port < 0 || end.port >= 8) return;
+  PortLive& l = live_[static_cast<size_t>(end.port)];
+  l.running = false;
+  l.endMs = l.startMs + end.elapsedMs;
+  l.bytes = end.bytes;
+  ends_[static_cast<size_t>(end.port)] = end;
+}
+
+void PortPanelsView::ShowDetail(int port) {
+  const PortLive& l = live_[static_cast<size_t>(port)];
+  panels_[static_cast<size_t>(port)]->detail()->setText(
+      Qs(LiveDetailText(l, app_.clock().NowMs(), app_.texts.Get(station_text::kUnitTime))));
+}
+
+void PortPanelsView::ShowResultWord(int port) {
+  const auto& end = ends_[static_cast<size_t>(port)];
+  PortPanel* panel = panels_[static_cast<size_t>(port)];
+  if (!end) {
+    panel->SetResultWord(QString(), false);
+    return;
+  }
+  const StationText& word = end->result == JobResult::Ok       ? station_text::kResultPass
+                            : end->result == JobResult::Failed ? station_text::kResultFail
+                                                               : station_text::kResultStopped;
+  panel->SetResultWord(Qs(app_.texts.Get(word)), end->result != JobResult::Ok);
 }
 
 void PortPanelsView::SetAutoStart(bool on) {
@@ -210,14 +341,6 @@ void PortPanelsView::AutoStartTick() {
     if (!jobs_.JobActive(p)) StartPort(p);
 }
 
-void PortPanelsView::EmptyPanel(int port) {
-  PortPanel* panel = panels_[static_cast<size_t>(port)];
-  panel->status()->setText(Qs(app_.texts.Get(39)));
-  panel->SetLook(PanelLook::NoHandset);
-  panel->serial()->clear();
-  panel->update();
-}
-
 void PortPanelsView::UpdatePortPanel(int port, bool connected) {
   if (port < 0 || port >= 8 || app_.commandLineMode) return;
   PortPanel* panel = panels_[static_cast<size_t>(port)];
@@ -225,8 +348,17 @@ void PortPanelsView::UpdatePortPanel(int port, bool connected) {
   // The record is read now, on the GUI thread: a handset that left while
   // the update travelled shows as gone rather than with an empty serial.
   if (connected && !record.bound()) connected = false;
-  auto change = PanelChangeForMonitor(connected, Utf8(panel->serial()->text()), record.instanceId);
+  // A job's panel — running, or ending now, or finished — is the job's: the
+  // monitor may see the handset go before the job's end reaches this thread.
+  const bool showsResult = ends_[static_cast<size_t>(port)].has_value() || jobs_.JobActive(port) ||
+                           panel->look() == PanelLook::Running;
+  auto change = PanelChangeForMonitor(connected, Utf8(panel->serial()->text()), record.instanceId, showsResult);
   if (!change) return;
+  // Another handset takes the port: the last result goes with the old one.
+  ends_[static_cast<size_t>(port)].reset();
+  live_[static_cast<size_t>(port)] = PortLive{};
+  ShowDetail(port);
+  ShowResultWord(port);
   panel->status()->setText(Qs(app_.texts.Get(change->statusTextId)));
   panel->SetLook(change->look);
   panel->serial()->setText(Qs(change->serial));

@@ -3,6 +3,7 @@
 #include "config/station_line.h"
 
 #include "app/package_facts.h"
+#include "app/planned_bytes.h"
 #include "ui/port_panels_view.h"
 
 namespace flashery {
@@ -13,6 +14,9 @@ StationWindow::StationWindow(Application& app, std::unique_ptr<HandsetBus> bus, 
       frame_(app, station_.records(), station_.jobs()),
       seams_(frame_.view()) {
   station_.SetSeams(&seams_, &seams_);
+  // The window hears every job's events (before any job can start).
+  app.jobListeners.Add(&seams_);
+  app.jobListeners.Add(&counts_);
   if (prompter_) prompter_->SetOwner(&frame_);
   PortPanelsView* view = frame_.view();
   view->packageFacts = [this] {
@@ -21,6 +25,10 @@ StationWindow::StationWindow(Application& app, std::unique_ptr<HandsetBus> bus, 
   };
   view->onFirstShown = [this] { station_.StartMonitor(); };
   view->SetAutoStart(StationAutoStart(app.appFolder));
+  view->shiftCounts = [this] { return counts_.counts(); };
+  view->todayCounts = [this] { return counts_.today ? counts_.today() : std::nullopt; };
+  view->resetShiftCounts = [this] { counts_.Reset(); };
+  view->writesSomething = [this, &app] { return SelectionWritesSomething(app.selection, station_.package().get()); };
   frame_.stopMonitor = [this] { station_.StopMonitor(); };
   frame_.onWorkersStopped = [this] {
     seams_.Close();

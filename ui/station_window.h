@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "app/application.h"
+#include "app/shift_counts.h"
 #include "app/window_station.h"
 #include "device/handset_bus.h"
 #include "ui/gui_port_view.h"
@@ -36,12 +37,16 @@ class StationWindow {
   WindowStation& station() { return station_; }
   MainFrame& frame() { return frame_; }
   PortPanelsView& view() { return *frame_.view(); }
+  // The units counted since the station started (the history store can
+  // supply today's through counts().today).
+  ShiftCounter& counts() { return counts_; }
 
  private:
   GuiPrompter* prompter_;
   WindowStation station_;
   MainFrame frame_;
   GuiPortView seams_;
+  ShiftCounter counts_;
 };
 
 }  // namespace flashery

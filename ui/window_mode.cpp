@@ -10,8 +10,13 @@
 // saved folder and ticks (app/prepare_release.h) on a worker; their result
 // is applied on the GUI thread as the dialog applies it, and a check that
 // fails leaves the station not ready and says why in a message box.
+//
+// With --json FILE the window writes the same run record as the unattended
+// mode: a start line, a line per step and a summary per unit, and an end
+// line when the window closes.
 #include <QApplication>
 #include <cstdlib>
+#include <ctime>
 
 #include <memory>
 #include <thread>
@@ -21,6 +26,7 @@
 #include "app/application.h"
 #include "app/history_setup.h"
 #include "app/modes.h"
+#include "app/run_record.h"
 #include "device/bus_factory.h"
 #include "platform/clock.h"
 #include "ui/download_file_dialog.h"
@@ -62,6 +68,22 @@ int RunWindowMode(int argc, char** argv, const StartupOptions& options) {
   }
   app.FinishStartup(UserDefaultLangId());
   StartHistory(app, "window");
+
+  RunRecord record;
+  RunRecordListener recordWriter(record, clock);
+  if (!options.jsonPath.empty()) {
+    std::string why;
+    if (!record.Open(options.jsonPath, &why)) {
+      prompter.Prompt("cannot create the run record " + options.jsonPath + " (" + why + ")");
+      return kExitUsage;
+    }
+    record.SetReporter(&prompter, &app.texts);
+    std::tm t = clock.LocalTime();
+    char when[32];
+    std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &t);
+    record.Start(8, app.selection.packagePath, when);
+    app.jobListeners.Add(&recordWriter);
+  }
 
   StationWindow window(app, MakeHandsetBus(bus, clock.scale()), &prompter);
   MainFrame& frame = window.frame();
@@ -105,7 +127,12 @@ int RunWindowMode(int argc, char** argv, const StartupOptions& options) {
   // stops any that are left before its widgets go.
   int rc = QApplication::exec();
   FinishHistory(app);
-  return rc == 0 ? kExitOk : kExitFailed;
+  int status = rc == 0 ? kExitOk : kExitFailed;
+  if (record.isOpen()) {
+    record.End(status, "the window was closed");
+    if (!record.Close() && status == kExitOk) status = kExitFailed;
+  }
+  return status;
 }
 
 }  // namespace flashery

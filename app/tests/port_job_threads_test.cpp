@@ -60,9 +60,17 @@ TEST(PortJobThreads, OneJobPerPortStopsOnItsFlagAndIsJoined) {
   });
   for (int p = 0; p < 8; ++p) EXPECT_TRUE(blocked.StartJob(p));
   EXPECT_EQ(blocked.ActiveJobs(), 8);
+  // One port's stop ends that job alone.
+  EXPECT_TRUE(blocked.RequestStop(3));
+  while (blocked.JobActive(3)) std::this_thread::yield();
+  EXPECT_EQ(stopped.load(), 1);
+  EXPECT_EQ(blocked.ActiveJobs(), 7);
+  EXPECT_FALSE(blocked.RequestStop(3));  // nothing runs there any more
+  EXPECT_FALSE(blocked.RequestStop(8));
+  EXPECT_TRUE(blocked.StartJob(3));      // and the port can start again
   blocked.RequestStopAll();
   blocked.JoinAll();
-  EXPECT_EQ(stopped.load(), 8);
+  EXPECT_EQ(stopped.load(), 9);
   EXPECT_EQ(blocked.ActiveJobs(), 0);
   EXPECT_FALSE(blocked.StartJob(3));  // no new job once stopping
 }

@@ -339,7 +339,7 @@ TEST_F(Unattended, AnInterruptedEightPortRunSaysStoppedForEachPortAndNothingFals
     EXPECT_EQ(log.find(never), std::string::npos) << never << "\n" << log;
   EXPECT_NE(ReadWholeFile(dir / "run/out").value_or("").find("interrupted"), std::string::npos);
   std::string json = ReadWholeFile(dir / "run.json").value_or("");
-  EXPECT_EQ(Count(json, "\"text\":\"Stopped by the operator "), 8u) << json;
+  EXPECT_EQ(Count(json, "\"result\":\"stopped\",\"reason\":\"Stopped by the operator\""), 8u) << json;
   EXPECT_NE(json.find("{\"type\":\"end\",\"status\":1,\"reason\":\"interrupted\"}"), std::string::npos) << json;
 }
 

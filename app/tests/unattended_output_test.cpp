@@ -81,30 +81,50 @@ TEST(LiveOutput, PlainOutputAndTheRunRecordHoldOneLinePerStep) {
   std::FILE* out = std::fopen((dir / "out.txt").c_str(), "w");
   ASSERT_NE(out, nullptr);
   {
-    LiveOutput live(clock, out, false, 80, &record);
+    LiveOutput live(clock, out, false, 80);
+    RunRecordListener writer(record, clock);
+    JobListeners both;
+    both.Add(&live);
+    both.Add(&writer);
     live.AddPort(2, "SIM3", 1000);
-    for (int i = 1; i <= 50; ++i) live.OnStatusText(2, "Kernel 写入 (" + std::to_string(i * 2) + ".0%) ...");
-    live.OnBytes(2, 1000);
-    live.OnStatusText(2, "等待 1 s...\r\n");
-    live.OnStatusText(5, "not a port of this run");
-    clock.Advance(2000);
-    live.Finish(2, true);
+    live.AddPort(4, "SIM5", 1000);
+    both.OnJobStarted(JobStart{2, "SIM3", "1-1.3", 1000, clock.NowMs()});
+    both.OnJobStarted(JobStart{4, "SIM5", "", 1000, clock.NowMs()});
+    both.OnStep(2, JobStep::Open, "");
+    for (int i = 1; i <= 50; ++i) both.OnStatusText(2, "Kernel 写入 (" + std::to_string(i * 2) + ".0%) ...");
+    both.OnStep(2, JobStep::Image, "Kernel");
+    both.OnBytes(2, 1000);
+    clock.Advance(1500);
+    both.OnStep(2, JobStep::WaitStored, "");
+    both.OnStep(5, JobStep::Open, "not a port of this run");
+    clock.Advance(500);
+    both.OnJobEnded(JobEnd{2, "SIM3", JobResult::Ok, JobStep::WaitStored, "", 1000, 2000});
+    both.OnJobEnded(JobEnd{4, "SIM5", JobResult::Stopped, JobStep::Open, "Stopped by the operator", 0, 2000});
   }
   std::fclose(out);
   EXPECT_EQ(*ReadWholeFile(dir / "out.txt"),
             "port 3: handset SIM3\n"
-            "port 3: Kernel 写入 (2.0%) ...\n"
-            "port 3: 等待 1 s...\n"
-            "port 3: OK (SIM3, 2.0 s, 0.0 MB)\n");
+            "port 5: handset SIM5\n"
+            "port 3: open\n"
+            "port 3: image Kernel\n"
+            "port 3: wait-stored\n"
+            "port 3: OK (SIM3, 2.0 s, 0.0 MB)\n"
+            "port 5: STOPPED: Stopped by the operator (SIM5, 2.0 s, 0.0 MB)\n");
   std::string json = *ReadWholeFile(dir / "run.json");
-  EXPECT_NE(json.find("{\"type\":\"step\",\"port\":3,\"instanceId\":\"SIM3\",\"text\":\"等待 1 s...\",\"bytes\":1000,"),
-            std::string::npos);
-  EXPECT_NE(json.find("{\"type\":\"summary\",\"port\":3,\"instanceId\":\"SIM3\",\"result\":\"ok\",\"bytes\":1000,"
-                      "\"seconds\":2.000}"),
-            std::string::npos);
+  for (const char* line : {
+           "{\"type\":\"step\",\"port\":3,\"instanceId\":\"SIM3\",\"step\":\"image\",\"item\":\"Kernel\","
+           "\"text\":\"image Kernel\",\"bytes\":0,\"seconds\":0.000}\n",
+           "{\"type\":\"step\",\"port\":3,\"instanceId\":\"SIM3\",\"step\":\"wait-stored\",\"item\":\"\","
+           "\"text\":\"wait-stored\",\"bytes\":1000,\"seconds\":1.500}\n",
+           "{\"type\":\"summary\",\"port\":3,\"instanceId\":\"SIM3\",\"result\":\"ok\",\"socket\":\"1-1.3\","
+           "\"bytes\":1000,\"seconds\":2.000}\n",
+           "{\"type\":\"summary\",\"port\":5,\"instanceId\":\"SIM5\",\"result\":\"stopped\","
+           "\"reason\":\"Stopped by the operator\",\"socket\":\"\",\"bytes\":0,\"seconds\":2.000}\n"})
+    EXPECT_NE(json.find(line), std::string::npos) << line << json;
   size_t lines = 0;
   for (char c : json) lines += c == '\n';
-  EXPECT_EQ(lines, 3u);
+  EXPECT_EQ(lines, 5u);  // three steps of port 3 and two summaries; nothing of port 6, which ran no job
+
 }
 
 TEST(RunRecord, ARecordThatCannotBeWrittenWholeSaysSoOnceAndStopsAtItsLastWholeLine) {
@@ -123,7 +143,7 @@ TEST(RunRecord, ARecordThatCannotBeWrittenWholeSaysSoOnceAndStopsAtItsLastWholeL
   ASSERT_TRUE(record.Open("/dev/full"));
   record.SetReporter(&prompter, nullptr);
   record.Start(8, "p.QFM", "2026-01-01 00:00:00");
-  for (int i = 0; i < 50; ++i) record.Step(1, "SIM1", "step", 0, 0);
+  for (int i = 0; i < 50; ++i) record.Step(1, "SIM1", "open", "", 0, 0);
   record.End(0, "every download succeeded");
   EXPECT_FALSE(record.Close());
   ASSERT_EQ(prompter.records().size(), 1u);

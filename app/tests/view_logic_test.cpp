@@ -18,6 +18,8 @@ TEST(StartDecisions, OnePortFromReadinessBindingAndRunningJob) {
   EXPECT_EQ(DecideStartPort(true, {false, false}), StartVerdict::NoHandset);
   EXPECT_EQ(DecideStartPort(true, {true, true}), StartVerdict::AlreadyRunning);
   EXPECT_EQ(DecideStartPort(true, {true, false}), StartVerdict::Start);
+  EXPECT_EQ(DecideStartPort(true, {true, false}, false), StartVerdict::NothingToWrite);
+  EXPECT_EQ(DecideStartPort(true, {false, false}, false), StartVerdict::NoHandset);
   EXPECT_EQ(PortName(0), "port 1");
   EXPECT_EQ(PortName(7), "port 8");
 }
@@ -48,12 +50,16 @@ TEST(StartDecisions, StartAllTakesTheBoundFreePortsOnly) {
 
 TEST(StartDecisions, ButtonsFollowStartsAndEnds) {
   ButtonStates b;
+  EXPECT_FALSE(b.stop[7]);
   b = ButtonsAfterStart(b, 7);
   EXPECT_FALSE(b.port[7]);
+  EXPECT_TRUE(b.stop[7]);
   EXPECT_FALSE(b.startAll);
   b = ButtonsAfterStart(b, 2);
   b = ButtonsAfterJobEnded(b, 7);
   EXPECT_TRUE(b.port[7]);
+  EXPECT_FALSE(b.stop[7]);
+  EXPECT_TRUE(b.stop[2]);
   EXPECT_TRUE(b.startAll);  // enabled by any end, while port 3 still runs
   EXPECT_FALSE(b.port[2]);
   b = ButtonsAfterJobEnded(b, 99);  // an out-of-range port changes no port button
@@ -72,6 +78,41 @@ TEST(PanelUpdates, MonitorChangesOnlyWhatDiffers) {
   EXPECT_EQ(gone->serial, "");
   EXPECT_EQ(gone->statusTextId, 39);
   EXPECT_FALSE(PanelChangeForMonitor(false, "", ""));  // already empty: left alone
+  // A finished job's result stays while its handset leaves or comes back;
+  // another handset replaces it.
+  EXPECT_FALSE(PanelChangeForMonitor(false, "A1", "", true));
+  EXPECT_FALSE(PanelChangeForMonitor(true, "A1", "A1", true));
+  auto other = PanelChangeForMonitor(true, "A1", "B2", true);
+  ASSERT_TRUE(other);
+  EXPECT_EQ(other->look, PanelLook::Bound);
+  EXPECT_EQ(other->serial, "B2");
+}
+
+TEST(Languages, QtTranslationsFollowTheActiveLanguage) {
+  for (auto [id, locale] : {std::pair{2052, "zh_CN"}, {1028, "zh_TW"}, {3076, "zh_TW"}, {1033, ""}, {0, ""}})
+    EXPECT_EQ(QtLocaleOfLanguage(id), locale) << id;
+}
+
+TEST(PanelUpdates, AFinishedPanelShowsTheDecidingReason) {
+  struct Case {
+    JobResult result;
+    const char* reason;
+    PanelLook look;
+    const char* status;
+  } cases[] = {
+      {JobResult::Ok, "", PanelLook::Succeeded, "last"},
+      {JobResult::Failed, "block refused too often", PanelLook::Failed, "block refused too often"},
+      {JobResult::Failed, "", PanelLook::Failed, "last"},
+      {JobResult::Stopped, "Stopped by the operator", PanelLook::Failed, "Stopped by the operator"},
+  };
+  for (const Case& c : cases) {
+    JobEnd end;
+    end.result = c.result;
+    end.reason = c.reason;
+    EXPECT_EQ(LookAfterJob(c.result), c.look) << c.reason;
+    EXPECT_EQ(StatusAfterJob(end, "last"), c.status) << c.reason;
+  }
+  EXPECT_NE(RgbOfColorRef(PanelColorRef(PanelLook::Running)), RgbOfColorRef(PanelColorRef(PanelLook::Bound)));
 }
 
 TextTable TableWithLabels() {

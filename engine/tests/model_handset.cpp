@@ -114,6 +114,19 @@ void ModelHandset::Tick(uint64_t nowMs) {
   }
 }
 
+void ModelHandset::Pull() {
+  {
+    std::lock_guard lock(mutex_);
+    onBus_ = false;
+    connected_ = false;
+    leaving_ = returning_ = false;
+    ++epoch_;
+  }
+  PortRecord cur = records_.Get(port_);
+  cur.attached = 0;
+  records_.Set(port_, cur);
+}
+
 bool ModelHandset::Connect(const std::string& path, int& epoch, int& error) {
   Tick(clock_.NowMs());
   std::lock_guard lock(mutex_);

@@ -30,6 +30,9 @@ class ModelHandset : public std::enable_shared_from_this<ModelHandset> {
   PortRecord Record() const;
   std::unique_ptr<Transport> NewTransport();
   void Tick(uint64_t nowMs);
+  // The cable pulled: the handset leaves the bus for good, its connection
+  // ends and the port's record goes detached (as the monitor would set it).
+  void Pull();
   sim::HandsetReport Report() const;
   const std::string& folder() const { return config_.folder; }
 

@@ -13,6 +13,7 @@
 #include "engine/block_plan.h"
 #include "platform/files.h"
 #include "station_harness.h"
+#include "text/job_listener.h"
 #include "text/station_texts.h"
 
 namespace flashery::test {
@@ -98,12 +99,11 @@ TEST(PortJob, ImagesOnlyAndNothingSelected) {
   EXPECT_EQ(st->Count("[55] 00:00:"), 1u);
   EXPECT_EQ(st->Count("[43]"), 1u);
 
-  // Nothing selected: open, OpenDownload, readiness, the success line, FinishImages 0.
+  // Nothing selected: the job fails before it opens the handset.
   auto none = Job(nullptr);
-  ASSERT_TRUE(none->Run(0));
+  EXPECT_FALSE(none->Run(0));
   EXPECT_TRUE(none->handset(0).Report().images.empty());
-  EXPECT_EQ(none->handset(0).Report().finishImagesFlag, 0);
-  EXPECT_EQ(none->Count(" QFM Download success time:"), 1u);
+  EXPECT_EQ(none->Count(" QFM Download success time:"), 0u);
 }
 
 TEST(PortJob, WithFileSetsRunsBothRestartsAndTheSets) {
@@ -244,8 +244,10 @@ TEST(PortJob, HandsetsThatDoNotComeBackOrCannotBeOpened) {
     f.otherSerial = otherSerial;
     auto st = Job(nullptr, f, true);
     EXPECT_FALSE(st->Run(0));
-    EXPECT_EQ(st->Count("[47]"), 1u);
-    EXPECT_EQ(st->Count("[57]"), 1u);
+    // The restart's failure decides; once the wait is over the handset's
+    // absence counts, and it is declared gone before the probe gives up.
+    EXPECT_EQ(st->Count("[47]"), 2u);  // the failure and the closing line
+    EXPECT_EQ(st->Count("[57]"), 0u);
     EXPECT_EQ(st->view.ended(), (Ended{{0, false}}));
   }
 
@@ -264,6 +266,82 @@ TEST(PortJob, HandsetsThatDoNotComeBackOrCannotBeOpened) {
   EXPECT_EQ(closed->Count("[57]"), 1u);
   EXPECT_EQ(closed->clock.NowMs() - before, 100u * 500u);
   EXPECT_EQ(closed->Count("Error CreateFile 5 H0"), 3u);
+}
+
+class EndListener final : public JobListener {
+ public:
+  void OnJobEnded(const JobEnd& e) override { ends.push_back(e); }
+  std::vector<JobEnd> ends;
+};
+
+TEST(PortJob, AHandsetGoneFromTheBusEndsItsJobFailedWithTheDecidingReason) {
+  const std::string removed(station_text::kHandsetRemoved.english);
+  struct Case {
+    const char* name;
+    const char* product;  // null: file sets only
+    uint32_t neverReturnAfter;
+    int pullAtBlock;      // 0: never pulled
+    uint64_t goneFailMs;
+    std::string reason;
+    uint64_t maxMs;       // the job ends within this, from its start
+  } cases[] = {
+      {"pulled mid-image", "P100", 0, 4, 10000, removed, 12000},
+      {"pulled mid-image, T745", "T745", 0, 4, 10000, removed, 12000},
+      {"pulled mid-file", nullptr, 0, 3, 10000, removed, 60000},
+      {"pulled, the rule off", "P100", 0, 4, 0, "", 10000000},
+      {"never back after a restart", nullptr, 1, 0, 10000, "[47]", 10000000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::FaultList f;
+    f.neverReturnAfter = c.neverReturnAfter;
+    auto st = Job(c.product, f, c.product == nullptr);
+    ModelHandset& h = st->handset(0);
+    int blocks = 0;
+    uint64_t pulledAt = 0;
+    h.beforeCommand = [&](const std::array<uint8_t, kCdbLength>& cdb) {
+      if (cdb[2] == 0x05 && cdb[3] == 0x03 && ++blocks == c.pullAtBlock) {
+        pulledAt = st->clock.NowMs();
+        h.Pull();
+      }
+    };
+    EndListener ends;
+    ASSERT_TRUE(st->records.TryStartJob(0));
+    PortJobContext ctx = st->Context(0);
+    ctx.listener = &ends;
+    ctx.goneFailMs = c.goneFailMs;
+    const uint64_t start = st->clock.NowMs();
+    EXPECT_FALSE(PortJob(ctx));
+    ASSERT_EQ(ends.ends.size(), 1u);
+    EXPECT_EQ(ends.ends[0].result, JobResult::Failed);
+    if (!c.reason.empty()) {
+      EXPECT_EQ(ends.ends[0].reason, c.reason);
+    } else {
+      EXPECT_NE(ends.ends[0].reason, removed);
+    }
+    EXPECT_LE(st->clock.NowMs() - start, c.maxMs);
+    if (c.pullAtBlock) {
+      ASSERT_NE(pulledAt, 0u);
+      if (c.goneFailMs) {
+        EXPECT_LE(st->clock.NowMs() - pulledAt, c.goneFailMs + 1000) << st->clock.NowMs() << " " << pulledAt;
+      }
+    }
+    EXPECT_EQ(st->view.ended(), (Ended{{0, false}}));
+  }
+}
+
+TEST(PortJob, AJobThatWritesNothingFailsBeforeTouchingTheHandset) {
+  auto st = Job("P100");
+  st->selection.bootloaderSelected = st->selection.kernelSelected = st->selection.systemSelected = 0;
+  EndListener ends;
+  ASSERT_TRUE(st->records.TryStartJob(0));
+  PortJobContext ctx = st->Context(0);
+  ctx.listener = &ends;
+  EXPECT_FALSE(PortJob(ctx));
+  ASSERT_EQ(ends.ends.size(), 1u);
+  EXPECT_EQ(ends.ends[0].reason, std::string(station_text::kNothingToWrite.english));
+  EXPECT_EQ(st->handset(0).Report().trace.size(), 0u);
+  EXPECT_EQ(st->view.ended(), (Ended{{0, false}}));
 }
 
 // Counts the transports alive at once across all jobs.

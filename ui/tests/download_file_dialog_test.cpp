@@ -112,8 +112,7 @@ TEST(DownloadFileDialog, EveryCheckSucceedsAndOkSavesTheChoice) {
     EXPECT_TRUE(d->box(p)->isEnabled());
     EXPECT_EQ(DialogFixture::Colour(*d, p), QColor(0, 0xFF, 0));
   }
-  ASSERT_TRUE(f.published);
-  EXPECT_EQ(f.published->productName, "T745");
+  EXPECT_EQ(f.publications, 0);  // the station takes the package on OK only
   EXPECT_EQ(f.app.selection.packageReady + f.app.selection.resourcesReady + f.app.selection.gpsReady, 3);
   EXPECT_GT(f.app.selection.resourcesFolderSize, 0u);
 
@@ -121,6 +120,8 @@ TEST(DownloadFileDialog, EveryCheckSucceedsAndOkSavesTheChoice) {
   emit d->formatList()->activated(1);
   d->accept();
   EXPECT_EQ(d->result(), QDialog::Accepted);
+  ASSERT_TRUE(f.published);
+  EXPECT_EQ(f.published->productName, "T745");
   DownloadSelection saved;
   LoadSettings(f.app.appFolder, saved);
   EXPECT_EQ(saved.packagePath, f.published->packagePath);
@@ -169,12 +170,42 @@ TEST(DownloadFileDialog, EachSetFailsWithItsText) {
     EXPECT_TRUE(d->box(c.part)->isEnabled()) << c.name;
     EXPECT_EQ(DialogFixture::Colour(*d, c.part), QColor(0xFF, 0, 0)) << c.name;
     if (c.part == P::Package) {
-      EXPECT_EQ(f.publications, 1);
-      EXPECT_FALSE(f.published);  // nothing is written from a package that failed
       EXPECT_EQ(f.app.selection.packageReady, 0);
       EXPECT_EQ(f.app.selection.systemSelected, 0);
+      d->accept();
+      EXPECT_EQ(f.publications, 1);
+      EXPECT_FALSE(f.published);  // nothing is written from a package that failed
     }
   }
+}
+
+TEST(DownloadFileDialog, CancelRestoresTheSelectionItOpenedWith) {
+  DialogFixture f;
+  f.app.selection.resourceFolder = "/earlier";
+  f.app.selection.packagePath = "/earlier/A.QFM";
+  f.app.selection.systemSelected = 1;
+  f.app.selection.packageReady = 1;
+  f.app.selection.gpsSelected = 1;
+  f.app.selection.gpsReady = 1;
+  auto d = f.Open();
+  d->ChooseFolder();  // resets readiness and ticks for the new folder
+  d->box(P::Package)->click();
+  ASSERT_TRUE(PumpUntil([&] { return DialogFixture::Idle(*d); }));
+  EXPECT_EQ(f.app.selection.resourceFolder, f.res);
+  d->reject();
+  EXPECT_EQ(d->result(), QDialog::Rejected);
+  EXPECT_EQ(f.app.selection.resourceFolder, "/earlier");
+  EXPECT_EQ(f.app.selection.packagePath, "/earlier/A.QFM");
+  EXPECT_EQ(f.app.selection.systemSelected, 1);
+  EXPECT_EQ(f.app.selection.packageReady, 1);
+  EXPECT_EQ(f.app.selection.gpsSelected, 1);
+  EXPECT_EQ(f.app.selection.gpsReady, 1);
+  EXPECT_EQ(f.publications, 0);  // the package checked meanwhile never reaches the station
+  EXPECT_FALSE(PathExists(f.app.appFolder + "/downtoolcfg.ini"));
+  // Opened again, the dialog shows the restored choice.
+  auto again = f.Open();
+  EXPECT_EQ(Utf8(again->folderEdit()->text()), "/earlier");
+  again->reject();
 }
 
 TEST(DownloadFileDialog, ClosingIsRefusedWhileACheckRuns) {

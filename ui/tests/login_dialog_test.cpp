@@ -130,5 +130,19 @@ TEST(LoginDialog, ModalBoxesOnTheGuiThreadAreAnsweredAndTheDialogStaysOpen) {
   EXPECT_EQ(answerer.seen()[1].text, "用户名不能为空！");
 }
 
+TEST(GuiPrompter, AYesNoQuestionDefaultsToNo) {
+  GuiPrompter prompter;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible()) return;
+    // What Enter does; without a default the test takes Yes and fails.
+    (box->defaultButton() ? box->defaultButton() : box->button(QMessageBox::Yes))->click();
+  });
+  timer.start(5);
+  for (PromptButtons buttons : {PromptButtons::YesNo, PromptButtons::YesNoCancel})
+    EXPECT_EQ(prompter.Prompt("Stop the downloads?", kAppTitle, buttons), kAnswerNo);
+}
+
 }  // namespace
 }  // namespace flashery

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QMessageBox>
+
 #include <QLabel>
 #include <QMenuBar>
 #include <QShortcut>
@@ -8,6 +10,7 @@
 #include "app/window_shutdown.h"
 #include "platform/profile.h"
 #include "ui/about_dialog.h"
+#include "text/station_texts.h"
 #include "ui/main_frame.h"
 #include "ui/port_panels_view.h"
 #include "ui/qt_text.h"
@@ -61,10 +64,12 @@ TEST(MainFrame, BuiltInMenuTitleAndAcceleratorsWithoutLanguageFiles) {
   EXPECT_TRUE(frame.commandAction(kFirstLanguageCommand)->isChecked());
   EXPECT_EQ(f.app.texts.size(), 0u);  // no language file: an empty table, empty texts
   EXPECT_EQ(frame.findChildren<QShortcut*>().size(), 13u);
+  EXPECT_FALSE(frame.commandAction(kCommandDownloadConfig)->isEnabled());  // not for the operator
 
   f.app.userRole = UserRole::Administrator;
   MainFrame admin(f.app, f.records, f.jobs);
   EXPECT_EQ(Utf8(admin.windowTitle()), "Operator: Administrator     Version：Flashery v1.10.00");
+  EXPECT_TRUE(admin.commandAction(kCommandDownloadConfig)->isEnabled());
 }
 
 TEST(MainFrame, LanguageMenuFromFilesAndSwitchingRetitlesMenuAndForm) {
@@ -86,6 +91,13 @@ TEST(MainFrame, LanguageMenuFromFilesAndSwitchingRetitlesMenuAndForm) {
   EXPECT_FALSE(frame.commandAction(kFirstLanguageCommand + 1)->isChecked());
   EXPECT_EQ(GetProfileInt(f.home / "downtoolcfg.ini", "Language", "currentLang", 0), 2052);
   EXPECT_EQ(f.app.selection.currentLang, 2052);
+  // Qt's own buttons follow (the system's Qt translations).
+  auto noButton = [] {
+    QMessageBox box(QMessageBox::Question, "", "", QMessageBox::Yes | QMessageBox::No);
+    return Utf8(box.button(QMessageBox::No)->text());
+  };
+  EXPECT_EQ(noButton(), "否(&N)");
+  EXPECT_EQ(f.app.texts.Get(station_text::kStopPort), "停止");  // no job runs: the table follows at once
 
   frame.show();
   frame.OnLanguageCommand(kFirstLanguageCommand + 1);
@@ -93,6 +105,8 @@ TEST(MainFrame, LanguageMenuFromFilesAndSwitchingRetitlesMenuAndForm) {
   EXPECT_EQ(Utf8(frame.view()->startAllButton()->text()), "Start all");
   EXPECT_EQ(frame.view()->panel(0)->font().family(), "WenQuanYi Micro Hei");
   EXPECT_EQ(GetProfileInt(f.home / "downtoolcfg.ini", "Language", "currentLang", 0), 1033);
+  EXPECT_EQ(noButton(), "&No");
+  EXPECT_EQ(Utf8(frame.view()->panel(0)->stopButton()->text()), "Stop");
 
   // A file without form texts leaves the form as it is; an overlong menu
   // text is cut to 1,023 bytes.

@@ -1,13 +1,15 @@
 // The window over real simulated handsets: flashery-sim on its socket bus,
 // the window station with the device monitor and port jobs, the main frame
 // offscreen. Handsets bind to panels, ports are started from the buttons,
-// and the panels end green or red as the handsets answer.
+// and the panels end green or red as the handsets answer; the run record
+// (as --json writes it) is checked against the panels.
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
 #include <algorithm>
 #include <map>
 
+#include "app/run_record.h"
 #include "device/bus_factory.h"
 #include "platform/paths.h"
 #include "sim/tests/sim_process.h"
@@ -40,6 +42,8 @@ struct SimStation {
   std::array<int, 8> maxProgress{};
   std::array<std::vector<PanelLook>, 8> looks;  // every look each panel was given
   bool closed = false;
+  RunRecord record;
+  RunRecordListener recordWriter{record, clock};
 
   // Closes the window as the operator would (confirming the question when
   // jobs run); the window's own teardown stops whatever a failed test left.
@@ -59,6 +63,8 @@ struct SimStation {
     ASSERT_TRUE(MakeDirectories(simDir));
     sim = std::make_unique<sim::testing::SimProcess>(simDir, simArgs, "0.01");
     ASSERT_EQ(sim->FirstLine(), "ready");
+    ASSERT_TRUE(record.Open(home / "run.json"));
+    app.jobListeners.Add(&recordWriter);
 
     window = std::make_unique<StationWindow>(app, MakeHandsetBus(ChooseBus(simDir, nullptr), kScale), nullptr);
     for (int p = 0; p < 8; ++p) {
@@ -95,12 +101,53 @@ struct SimStation {
     }
     return false;
   }
+  // The summary line of the port (1-based in the record) or "".
+  std::string Summary(int port) {
+    std::string json = ReadWholeFile(home / "run.json").value_or("");
+    std::string key = "{\"type\":\"summary\",\"port\":" + std::to_string(port + 1) + ",";
+    size_t at = json.rfind(key);
+    return at == std::string::npos ? "" : json.substr(at, json.find('\n', at) - at);
+  }
+  std::string Status(int p) { return Utf8(Panel(p)->status()->text()); }
+  std::string Utf8Detail(int p) { return Utf8(Panel(p)->detail()->text()); }
   void CloseWindow() {
     QObject::connect(&window->frame(), &MainFrame::closedForGood, [this] { closed = true; });
     window->frame().close();
     EXPECT_TRUE(PumpUntil([&] { return closed; }));
   }
 };
+
+TEST(StationWindow, AutoStartServesEachNewUnitOnItsSocketsPortWithoutAClick) {
+  SimStation s;
+  ASSERT_TRUE(WriteWholeFile(s.home / "downtoolcfg.ini",
+                             "[Station]\r\nautoStart=1\r\n[PortMap]\r\nport1=1-1.2\r\nport2=1-1.1\r\n"));
+  s.Start({"--count", "2", "--units", "2", "--usb-prefix", "1-1.", "--unit-gap-ms", "300"});
+  // Every unit is written, the second of each socket once the first left.
+  auto count = [&](int p, PanelLook look) {
+    const auto& l = s.looks[static_cast<size_t>(p)];
+    return std::count(l.begin(), l.end(), look);
+  };
+  ASSERT_TRUE(PumpUntil([&] {
+    return count(0, PanelLook::Succeeded) == 2 && count(1, PanelLook::Succeeded) == 2 && !s.Active(0) && !s.Active(1);
+  }, 20000)) << count(0, PanelLook::Succeeded) << count(0, PanelLook::Failed) << count(0, PanelLook::Running) << " "
+             << count(1, PanelLook::Succeeded) << count(1, PanelLook::Failed) << count(1, PanelLook::Running) << " "
+             << Utf8(s.Panel(0)->serial()->text()) << " | " << Utf8(s.Panel(1)->serial()->text()) << "\n"
+             << ReadWholeFile(s.home / "run.txt").value_or("");
+  EXPECT_EQ(Utf8(s.Panel(0)->serial()->text()), "SIM0002-U2");  // socket 2's second unit
+  EXPECT_EQ(Utf8(s.Panel(1)->serial()->text()), "SIM0001-U2");
+  for (const char* serial : {"SIM0001", "SIM0002", "SIM0001-U2", "SIM0002-U2"})
+    EXPECT_TRUE(s.HandsetStored(serial, s.systemImage)) << serial;
+  // The last units stay on the bus, finished: they are not started again.
+  QElapsedTimer settle;
+  settle.start();
+  PumpUntil([&] { return settle.elapsed() > 1000; });
+  for (int p = 0; p < 2; ++p) {
+    EXPECT_EQ(count(p, PanelLook::Running), 2) << p;
+    EXPECT_FALSE(s.Active(p));
+  }
+  EXPECT_TRUE(s.prompter.records().empty());
+  s.CloseWindow();
+}
 
 TEST(StationWindow, StartAllWithMoreHandsetsThanPorts) {
   SimStation s;
@@ -138,72 +185,98 @@ TEST(StationWindow, StartAllWithMoreHandsetsThanPorts) {
   EXPECT_FALSE(s.station().monitorRunning());
 }
 
-TEST(StationWindow, AutoStartServesEachNewUnitOnItsSocketsPortWithoutAClick) {
-  SimStation s;
-  ASSERT_TRUE(WriteWholeFile(s.home / "downtoolcfg.ini",
-                             "[Station]\r\nautoStart=1\r\n[PortMap]\r\nport1=1-1.2\r\nport2=1-1.1\r\n"));
-  s.Start({"--count", "2", "--units", "2", "--usb-prefix", "1-1.", "--unit-gap-ms", "300"});
-  // Every unit is written, the second of each socket once the first left.
-  auto count = [&](int p, PanelLook look) {
-    const auto& l = s.looks[static_cast<size_t>(p)];
-    return std::count(l.begin(), l.end(), look);
+// Each unit ends with the look, word and status line its outcome deserves,
+// and the run record's summary says the same; a failed unit keeps its red
+// panel and reason after its handset has gone.
+TEST(StationWindow, EveryOutcomeShowsOnItsPanelAndInTheRunRecord) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> simArgs;
+    bool stop;                 // the operator stops port 1 while it runs
+    PanelLook look;
+    const char* word;
+    const char* result;        // in the record's summary
+    const char* status;        // the panel's line; null: the record's reason, not empty
+  } cases[] = {
+      {"good", {"--count", "1"}, false, PanelLook::Succeeded, "PASS", "ok", nullptr},
+      {"never returns", {"--count", "1", "--never-return"}, false, PanelLook::Failed, "FAIL", "failed",
+       "The handset did not restart"},
+      {"block refused too often", {"--count", "1", "--reject-block", "2:50@image4"}, false, PanelLook::Failed, "FAIL",
+       "failed", nullptr},
+      {"stopped", {"--count", "2", "--finish-busy-ms", "200000"}, true, PanelLook::Failed, "STOPPED", "stopped",
+       "Stopped by the operator"},
   };
-  ASSERT_TRUE(PumpUntil([&] {
-    return count(0, PanelLook::Succeeded) == 2 && count(1, PanelLook::Succeeded) == 2 && !s.Active(0) && !s.Active(1);
-  }, 20000)) << count(0, PanelLook::Succeeded) << count(0, PanelLook::Failed) << count(0, PanelLook::Running) << " "
-             << count(1, PanelLook::Succeeded) << count(1, PanelLook::Failed) << count(1, PanelLook::Running) << " "
-             << Utf8(s.Panel(0)->serial()->text()) << " | " << Utf8(s.Panel(1)->serial()->text()) << "\n"
-             << ReadWholeFile(s.home / "run.txt").value_or("");
-  EXPECT_EQ(Utf8(s.Panel(0)->serial()->text()), "SIM0002-U2");  // socket 2's second unit
-  EXPECT_EQ(Utf8(s.Panel(1)->serial()->text()), "SIM0001-U2");
-  for (const char* serial : {"SIM0001", "SIM0002", "SIM0001-U2", "SIM0002-U2"})
-    EXPECT_TRUE(s.HandsetStored(serial, s.systemImage)) << serial;
-  // The last units stay on the bus, finished: they are not started again.
-  QElapsedTimer settle;
-  settle.start();
-  PumpUntil([&] { return settle.elapsed() > 1000; });
-  for (int p = 0; p < 2; ++p) {
-    EXPECT_EQ(count(p, PanelLook::Running), 2) << p;
-    EXPECT_FALSE(s.Active(p));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SimStation s;
+    s.Start(c.simArgs);
+    ASSERT_TRUE(PumpUntil([&] { return s.Bound(0); }));
+    EXPECT_FALSE(s.Panel(0)->stopButton()->isEnabled());
+    s.Panel(0)->startButton()->click();
+    EXPECT_TRUE(s.Panel(0)->stopButton()->isEnabled());
+    EXPECT_EQ(s.Panel(0)->look(), PanelLook::Running);
+    if (c.stop) {
+      ASSERT_TRUE(PumpUntil([&] { return s.Bound(1); }));
+      s.Panel(1)->startButton()->click();
+      ASSERT_TRUE(PumpUntil([&] { return !s.Utf8Detail(0).empty(); }));
+      s.Panel(0)->stopButton()->click();
+    }
+    ASSERT_TRUE(PumpUntil([&] { return !s.Active(0); }));
+    if (c.stop) {
+      EXPECT_TRUE(s.Active(1));  // the other port goes on
+    }
+    std::string summary = s.Summary(0);
+    EXPECT_NE(summary.find(std::string("\"result\":\"") + c.result + "\""), std::string::npos) << summary;
+    EXPECT_NE(summary.find("\"socket\":"), std::string::npos) << summary;
+    EXPECT_EQ(s.Panel(0)->look(), c.look) << s.Status(0);
+    EXPECT_EQ(Utf8(s.Panel(0)->resultWord()->text()), c.word);
+    EXPECT_FALSE(s.Panel(0)->stopButton()->isEnabled());
+    EXPECT_EQ(s.Utf8Detail(0).rfind("Time 00:", 0), 0u) << s.Utf8Detail(0);
+    // The shift counts: a stop decides nothing.
+    const char* counted = c.look == PanelLook::Succeeded ? "1 / 0 (100.0%)" : c.stop ? "0 / 0 (-)" : "0 / 1 (0.0%)";
+    EXPECT_EQ(Utf8(s.Panel(0)->counts()->text()), counted);
+    EXPECT_NE(Utf8(s.view().countsLine()->text()).find(counted), std::string::npos);
+    EXPECT_FALSE(s.view().resetCountsButton()->isEnabled());  // the operator cannot reset them
+    if (c.look == PanelLook::Succeeded) {
+      EXPECT_EQ(summary.find("\"reason\""), std::string::npos) << summary;
+    } else {
+      std::string reason = c.status ? c.status : s.Status(0);
+      EXPECT_FALSE(reason.empty());
+      EXPECT_EQ(s.Status(0), reason);
+      EXPECT_NE(summary.find("\"reason\":\"" + reason + "\""), std::string::npos) << summary;
+    }
+    if (std::string(c.name) == "never returns") {
+      // The handset is gone for good: the red panel and its reason stay.
+      ASSERT_TRUE(PumpUntil([&] { return !s.station().records().Get(0).bound(); }));
+      for (int i = 0; i < 20; ++i) QApplication::processEvents(QEventLoop::AllEvents, 10);
+      EXPECT_EQ(s.Panel(0)->look(), PanelLook::Failed);
+      EXPECT_EQ(s.Status(0), c.status);
+      EXPECT_FALSE(s.Panel(0)->serial()->text().isEmpty());
+    }
+    if (c.stop) {
+      auto log = ReadWholeFile(s.home / "run.txt");
+      ASSERT_TRUE(log);
+      EXPECT_NE(log->find("SIM0001: Stopped by the operator "), std::string::npos) << *log;
+      EXPECT_EQ(log->find("SIM0002: Stopped by the operator "), std::string::npos) << *log;
+    }
   }
-  EXPECT_TRUE(s.prompter.records().empty());
-  s.CloseWindow();
 }
 
-TEST(StationWindow, SingleStartsAndAHandsetThatNeverReturns) {
+TEST(StationWindow, AStartThatWouldWriteNothingIsRefused) {
   SimStation s;
-  s.Start({"--count", "2", "--never-return", "--faulty", "2"});
-  ASSERT_TRUE(PumpUntil([&] { return s.Bound(0) && s.Bound(1); }));
-  std::string lost = Utf8(s.Panel(1)->serial()->text());
-  s.Panel(0)->startButton()->click();
-  EXPECT_FALSE(s.Panel(0)->startButton()->isEnabled());
-  EXPECT_FALSE(s.view().startAllButton()->isEnabled());
-  s.Panel(1)->startButton()->click();
-
-  // While the faulty handset is off the bus its running port keeps its
-  // handset and its running look.
-  ASSERT_TRUE(PumpUntil([&] { return s.station().records().Attached(1) == 0 ||
-                                     s.EndLook(1) != PanelLook::NoHandset; }));
-  if (s.EndLook(1) == PanelLook::NoHandset) {
-    EXPECT_EQ(Utf8(s.Panel(1)->serial()->text()), lost);
-    EXPECT_EQ(s.Panel(1)->look(), PanelLook::Running);
+  s.Start({"--count", "1"});
+  ASSERT_TRUE(PumpUntil([&] { return s.Bound(0); }));
+  s.app.selection.bootloaderSelected = s.app.selection.kernelSelected = s.app.selection.systemSelected = 0;
+  for (auto start : {+[](SimStation& st) { st.Panel(0)->startButton()->click(); },
+                     +[](SimStation& st) { st.view().startAllButton()->click(); }}) {
+    start(s);
+    EXPECT_FALSE(s.Active(0));
+    EXPECT_EQ(s.Panel(0)->look(), PanelLook::Bound);
   }
-  ASSERT_TRUE(PumpUntil([&] { return !s.Active(0) && !s.Active(1); }));
-  EXPECT_EQ(s.Panel(0)->look(), PanelLook::Succeeded) << Utf8(s.Panel(0)->status()->text());
-  EXPECT_EQ(s.maxProgress[0], 32700);
-  EXPECT_EQ(s.Panel(0)->progress()->value(), 0);
-  EXPECT_TRUE(s.HandsetStored(Utf8(s.Panel(0)->serial()->text()), s.systemImage));
-  EXPECT_EQ(s.EndLook(1), PanelLook::Failed);
-  EXPECT_EQ(s.Panel(1)->progress()->value(), 0);
-  s.view().OnStartAll();  // the written handset is not written again
-  EXPECT_FALSE(s.Active(0));
-
-  // The job has ended and its handset is gone: the panel is emptied.
-  ASSERT_TRUE(PumpUntil([&] { return !s.Bound(1); }));
-  EXPECT_EQ(Utf8(s.Panel(1)->status()->text()), " (no handset connected)");
-  EXPECT_EQ(s.Panel(1)->look(), PanelLook::NoHandset);
-  EXPECT_EQ(s.Panel(0)->look(), PanelLook::Succeeded);  // an ended job's colour stays while bound
-  s.CloseWindow();
+  auto said = s.prompter.records();
+  ASSERT_EQ(said.size(), 2u);
+  for (const auto& r : said) EXPECT_EQ(r.text, "Nothing to write to the handset: no ready image or file set is selected");
+  EXPECT_EQ(s.Summary(0), "");  // no job ran
 }
 
 TEST(StationWindow, ClosingDuringDownloadsStopsTheJobsAtTheNextCommand) {
