@@ -26,11 +26,11 @@ namespace {
 
 constexpr uint32_t kServicePollMs = 100;
 
-// Hears the job events: the per-unit line, summary and log entry, and the
-// counts of the results.
+// Hears the job events: the per-unit line and log entry, and the counts of
+// the results (the run record's summaries come from its own listener).
 class UnitReporter final : public JobListener {
  public:
-  UnitReporter(Application& app, RunRecord& record) : app_(app), record_(record) {}
+  explicit UnitReporter(Application& app) : app_(app) {}
 
   void OnJobStarted(const JobStart& s) override {
     std::lock_guard lock(mutex_);
@@ -48,8 +48,6 @@ class UnitReporter final : public JobListener {
       std::printf("%s\n", line.c_str());
       std::fflush(stdout);
     }
-    record_.Summary(e.port + 1, e.instanceId, e.result == JobResult::Ok, e.bytes,
-                    static_cast<double>(e.elapsedMs) / 1000.0);
     app_.log.WriteLine(line);
   }
   void Counts(int& units, int& failed, int& stopped) const {
@@ -61,7 +59,6 @@ class UnitReporter final : public JobListener {
 
  private:
   Application& app_;
-  RunRecord& record_;
   mutable std::mutex mutex_;
   std::array<std::string, kPortCount> sockets_;
   int units_ = 0, failed_ = 0, stopped_ = 0;
@@ -103,7 +100,7 @@ UnattendedResult ServeContinuously(Application& app, HandsetBus& bus, RunRecord&
     std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &t);
     return std::string(buf);
   }());
-  UnitReporter reporter(app, record);
+  UnitReporter reporter(app);
   app.jobListeners.Add(&reporter);
 
   PortRecordTable records;

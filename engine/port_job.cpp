@@ -264,7 +264,9 @@ bool Job::Restart() {
     }
   }
   if (!ok_ || !ContinuesAfterRestart(in_)) {
-    RestartAsked(false);
+    // The job ends with its handset restarting as it asked: that absence is
+    // the restart's, never a removal that decides the outcome.
+    if (!restarted) RestartAsked(false);
     return false;
   }
 

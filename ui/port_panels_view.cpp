@@ -187,7 +187,7 @@ bool PortPanelsView::StartPort(int port) {
   // clear the port between the decision and the start.
   if (!records_.TryStartJob(port)) return false;
   startedIds_[static_cast<size_t>(port)] = records_.Get(port).instanceId;
-  NoteJobStarted(autoStartState_, startedIds_[static_cast<size_t>(port)]);
+  flashery::NoteJobStarted(autoStartState_, startedIds_[static_cast<size_t>(port)]);
   PortPanel* panel = panels_[static_cast<size_t>(port)];
   buttons_ = ButtonsAfterStart(buttons_, port);
   ends_[static_cast<size_t>(port)].reset();
@@ -255,7 +255,7 @@ void PortPanelsView::OnJobEnded(int port, bool ok) {
   ApplyButtons();
   const std::string& id = startedIds_[static_cast<size_t>(port)];
   PortRecord now = records_.Get(port);
-  NoteJobEnded(autoStartState_, id, now.instanceId == id && now.attached == 1);
+  flashery::NoteJobEnded(autoStartState_, id, now.instanceId == id && now.attached == 1);
   ShowCounts();
   if (end->result == JobResult::Failed && app_.stationSettings.failureSound) QApplication::beep();
 }

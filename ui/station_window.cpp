@@ -1,6 +1,7 @@
 #include "ui/station_window.h"
 
 #include "config/station_line.h"
+#include "history/history_recorder.h"
 
 #include "app/package_facts.h"
 #include "app/planned_bytes.h"
@@ -26,6 +27,21 @@ StationWindow::StationWindow(Application& app, std::unique_ptr<HandsetBus> bus, 
   view->onFirstShown = [this] { station_.StartMonitor(); };
   view->SetAutoStart(StationAutoStart(app.appFolder));
   view->shiftCounts = [this] { return counts_.counts(); };
+  // Today's counts come from the history store when it is open (its
+  // "failed" holds the stopped and interrupted units as well).
+  if (app.history) {
+    counts_.today = [&app]() -> std::optional<ShiftCounts> {
+      auto rows = app.history->CountsToday();
+      if (!rows) return std::nullopt;
+      ShiftCounts counts;
+      for (size_t p = 0; p < rows->size() && p < counts.ports.size(); ++p) {
+        counts.ports[p] = Tally{static_cast<uint32_t>((*rows)[p].good), static_cast<uint32_t>((*rows)[p].failed)};
+        counts.total.good += counts.ports[p].good;
+        counts.total.failed += counts.ports[p].failed;
+      }
+      return counts;
+    };
+  }
   view->todayCounts = [this] { return counts_.today ? counts_.today() : std::nullopt; };
   view->resetShiftCounts = [this] { counts_.Reset(); };
   view->writesSomething = [this, &app] { return SelectionWritesSomething(app.selection, station_.package().get()); };
