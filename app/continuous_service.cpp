@@ -34,14 +34,19 @@ class UnitReporter final : public JobListener {
 
   void OnJobStarted(const JobStart& s) override {
     std::lock_guard lock(mutex_);
-    if (s.port >= 0 && s.port < kPortCount) sockets_[static_cast<size_t>(s.port)] = s.socketPath;
+    if (s.port < 0 || s.port >= kPortCount) return;
+    sockets_[static_cast<size_t>(s.port)] = s.socketPath;
+    started_[static_cast<size_t>(s.port)] = app_.clock().RealSeconds();
   }
   void OnJobEnded(const JobEnd& e) override {
     std::string line;
     {
       std::lock_guard lock(mutex_);
-      std::string socket = e.port >= 0 && e.port < kPortCount ? sockets_[static_cast<size_t>(e.port)] : "";
-      line = UnitLine(e, socket);
+      const bool known = e.port >= 0 && e.port < kPortCount;
+      std::string socket = known ? sockets_[static_cast<size_t>(e.port)] : "";
+      // Real time: the station clock may run scaled (simulated handsets).
+      double seconds = known ? app_.clock().RealSeconds() - started_[static_cast<size_t>(e.port)] : 0;
+      line = UnitLine(e, socket, seconds > 0 ? seconds : 0);
       ++units_;
       if (e.result == JobResult::Failed) ++failed_;
       if (e.result == JobResult::Stopped) ++stopped_;
@@ -61,18 +66,18 @@ class UnitReporter final : public JobListener {
   Application& app_;
   mutable std::mutex mutex_;
   std::array<std::string, kPortCount> sockets_;
+  std::array<double, kPortCount> started_{};
   int units_ = 0, failed_ = 0, stopped_ = 0;
 };
 
 }  // namespace
 
-std::string UnitLine(const JobEnd& e, const std::string& socketPath) {
+std::string UnitLine(const JobEnd& e, const std::string& socketPath, double seconds) {
   std::string head = "unit " + (e.instanceId.empty() ? std::string("-") : e.instanceId) + " socket " +
                      (socketPath.empty() ? std::string("-") : socketPath) + " port " + std::to_string(e.port + 1) +
                      ": ";
   if (e.result == JobResult::Ok)
-    return head + FormatString("ok, %.1f MB in %.1f s", static_cast<double>(e.bytes) / 1e6,
-                               static_cast<double>(e.elapsedMs) / 1000.0);
+    return head + FormatString("ok, %.1f MB in %.1f s", static_cast<double>(e.bytes) / 1e6, seconds);
   std::string line = head + JobResultName(e.result) + " at " + JobStepName(e.step);
   std::string reason = e.reason;
   while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '))

@@ -32,8 +32,8 @@ struct QfmPackage;
 
 // "unit SERIAL socket S port P: ok, 12.3 MB in 45.6 s" or
 // "unit SERIAL socket S port P: failed at image (reason)" / "stopped at ...";
-// socket "-" when unknown; P from 1.
-std::string UnitLine(const JobEnd& end, const std::string& socketPath);
+// socket "-" when unknown; P from 1; seconds: the real time the unit took.
+std::string UnitLine(const JobEnd& end, const std::string& socketPath, double seconds);
 
 UnattendedResult ServeContinuously(Application& app, HandsetBus& bus, RunRecord& record, std::stop_source& stop,
                                    std::shared_ptr<const QfmPackage> package);
