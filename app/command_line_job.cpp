@@ -162,31 +162,12 @@ UnattendedResult RunCommandLineJob(Application& app, HandsetBus& bus, LiveOutput
     std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &t);
     return std::string(buf);
   }());
-  for (int p = 0; p < ports; ++p) {
-    live.AddPort(p, records.Get(p).instanceId, planned);
-    SetHistoryJobFacts(app, p, *selection, snapshot.get());
-  }
+  for (int p = 0; p < ports; ++p) live.AddPort(p, records.Get(p).instanceId, planned);
   app.jobListeners.Add(&live);
 
   std::vector<char> results(static_cast<size_t>(ports), 0);
   auto runJob = [&](int port, std::stop_token token) {
-    JobStop jobStop(token);
-    StoppableClock jobClock(clock, jobStop);
-    PortJobContext context{port, records, app.texts, app.prompter(), jobClock, semaphore, nullptr, selection, snapshot};
-    context.newTransport = [&bus, &jobStop]() -> std::unique_ptr<Transport> {
-      return std::make_unique<StoppableTransport>(bus.NewTransport(), jobStop);
-    };
-    context.stopped = jobStop.inEffect();
-    context.stationClock = &clock;
-    context.commandLineMode = true;
-    context.commandLineFileSets = app.options.fileSets;
-    context.startTimeMs = clock.NowMs();
-    context.listener = &app.jobListeners;
-    context.plannedBytes = planned;
-    context.goneFailMs = uint64_t{app.stationSettings.goneFailSeconds} * 1000;
-    context.log = &app.log;
-    context.codepage = app.codepage;
-    bool ok = PortJob(context);
+    bool ok = RunUnattendedPortJob(app, bus, records, semaphore, port, token, selection, snapshot, planned);
     results[static_cast<size_t>(port)] = ok ? 1 : 0;
   };
   if (ports == 1) {
@@ -215,6 +196,30 @@ UnattendedResult RunCommandLineJob(Application& app, HandsetBus& bus, LiveOutput
                        failed == 0 ? "every download succeeded"
                                    : std::to_string(failed) + " of " + std::to_string(ports) + " downloads failed";
   return {status, reason, true};
+}
+
+bool RunUnattendedPortJob(Application& app, HandsetBus& bus, PortRecordTable& records, JobSemaphore& semaphore,
+                          int port, std::stop_token stop, std::shared_ptr<const DownloadSelection> selection,
+                          std::shared_ptr<const QfmPackage> package, uint64_t plannedBytes) {
+  Clock& clock = app.clock();
+  JobStop jobStop(stop);
+  StoppableClock jobClock(clock, jobStop);
+  SetHistoryJobFacts(app, port, *selection, package.get());
+  PortJobContext context{port, records, app.texts, app.prompter(), jobClock, semaphore, nullptr, selection, package};
+  context.newTransport = [&bus, &jobStop]() -> std::unique_ptr<Transport> {
+    return std::make_unique<StoppableTransport>(bus.NewTransport(), jobStop);
+  };
+  context.stopped = jobStop.inEffect();
+  context.stationClock = &clock;
+  context.commandLineMode = true;
+  context.commandLineFileSets = app.options.fileSets;
+  context.startTimeMs = clock.NowMs();
+  context.listener = &app.jobListeners;
+  context.plannedBytes = plannedBytes;
+  context.goneFailMs = uint64_t{app.stationSettings.goneFailSeconds} * 1000;
+  context.log = &app.log;
+  context.codepage = app.codepage;
+  return PortJob(context);
 }
 
 }  // namespace flashery

@@ -32,8 +32,11 @@
 //   downloads all succeeded end with 1 (unattended.cpp checks them last).
 #pragma once
 
+#include <memory>
 #include <stop_token>
 #include <string>
+
+#include "engine/port_job.h"
 
 namespace flashery {
 
@@ -51,5 +54,13 @@ struct UnattendedResult {
 
 UnattendedResult RunCommandLineJob(Application& app, HandsetBus& bus, LiveOutput& live, RunRecord& record,
                                    std::stop_source& stop);
+
+// One port's job of the unattended mode (a batch or the continuous
+// service) on the calling thread: stoppable by `stop`, reporting to the
+// station's job listeners, with its facts for the history. Returns whether
+// the download succeeded.
+bool RunUnattendedPortJob(Application& app, HandsetBus& bus, PortRecordTable& records, JobSemaphore& semaphore,
+                          int port, std::stop_token stop, std::shared_ptr<const DownloadSelection> selection,
+                          std::shared_ptr<const QfmPackage> package, uint64_t plannedBytes);
 
 }  // namespace flashery

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "app/application.h"
+#include "app/command_line_job.h"
 #include "app/history_setup.h"
 #include "app/job_stop.h"
 #include "app/planned_bytes.h"
@@ -117,24 +118,7 @@ UnattendedResult ServeContinuously(Application& app, HandsetBus& bus, RunRecord&
   AutoStartState state;
   auto runJob = [&](int port, std::stop_token token) {
     const std::string id = records.Get(port).instanceId;
-    JobStop jobStop(token);
-    StoppableClock jobClock(clock, jobStop);
-    PortJobContext context{port, records, app.texts, app.prompter(), jobClock, semaphore, nullptr, selection, package};
-    context.newTransport = [&bus, &jobStop]() -> std::unique_ptr<Transport> {
-      return std::make_unique<StoppableTransport>(bus.NewTransport(), jobStop);
-    };
-    context.stopped = jobStop.inEffect();
-    context.stationClock = &clock;
-    context.commandLineMode = true;
-    context.commandLineFileSets = app.options.fileSets;
-    context.goneFailMs = uint64_t{app.stationSettings.goneFailSeconds} * 1000;
-    context.startTimeMs = clock.NowMs();
-    context.listener = &app.jobListeners;
-    context.plannedBytes = planned;
-    context.log = &app.log;
-    context.codepage = app.codepage;
-    SetHistoryJobFacts(app, port, *selection, package.get());
-    PortJob(context);
+    RunUnattendedPortJob(app, bus, records, semaphore, port, token, selection, package, planned);
     PortRecord after = records.Get(port);
     std::lock_guard lock(stateMutex);
     NoteJobEnded(state, id, after.instanceId == id && after.attached == 1);
