@@ -47,17 +47,6 @@ uint32_t XPowMod(uint64_t n) {
   return result;
 }
 
-// Reads exactly n bytes at offset; false on an error or an early end.
-bool ReadExactAt(int fd, uint8_t* buffer, size_t n, uint64_t offset) {
-  size_t done = 0;
-  while (done < n) {
-    ssize_t got = pread(fd, buffer + done, n - done, static_cast<off_t>(offset + done));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    done += static_cast<size_t>(got);
-  }
-  return true;
-}
 
 }  // namespace
 

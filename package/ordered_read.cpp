@@ -8,6 +8,8 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/files.h"
+
 namespace flashery {
 namespace {
 
@@ -89,16 +91,6 @@ class PieceRing {
   bool quit_ = false;
 };
 
-bool ReadExactAt(int fd, uint8_t* buffer, size_t n, uint64_t offset) {
-  size_t done = 0;
-  while (done < n) {
-    ssize_t got = pread(fd, buffer + done, n - done, static_cast<off_t>(offset + done));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    done += static_cast<size_t>(got);
-  }
-  return true;
-}
 
 }  // namespace
 

@@ -35,16 +35,7 @@ PackageFile::~PackageFile() {
 }
 
 bool PackageFile::ReadAt(uint64_t offset, void* buffer, size_t n) const {
-  if (fd_ < 0) return false;
-  auto* out = static_cast<uint8_t*>(buffer);
-  size_t done = 0;
-  while (done < n) {
-    ssize_t got = pread(fd_, out + done, n - done, static_cast<off_t>(offset + done));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    done += static_cast<size_t>(got);
-  }
-  return true;
+  return fd_ >= 0 && ReadExactAt(fd_, buffer, n, offset);
 }
 
 }  // namespace flashery

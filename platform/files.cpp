@@ -323,4 +323,16 @@ bool RemoveTree(const std::string& path) {
   return ::rmdir(path.c_str()) == 0 && ok;
 }
 
+bool ReadExactAt(int fd, void* buffer, size_t n, uint64_t offset) {
+  auto* out = static_cast<uint8_t*>(buffer);
+  size_t done = 0;
+  while (done < n) {
+    ssize_t got = ::pread(fd, out + done, n - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    done += static_cast<size_t>(got);
+  }
+  return true;
+}
+
 }  // namespace flashery

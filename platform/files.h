@@ -43,6 +43,10 @@ inline constexpr int kReadErrorChanged = -7;   // ended before its size while re
 // extraFlags: e.g. O_NOFOLLOW.
 int OpenRegularFile(const std::string& path, int* error = nullptr, uint64_t* size = nullptr, int extraFlags = 0);
 
+// Reads exactly n bytes at `offset` of the open file fd (pread, repeated
+// after EINTR and short reads); false on an error or an early end.
+bool ReadExactAt(int fd, void* buffer, size_t n, uint64_t offset);
+
 // The reason of a failed read in words: "it is a named pipe, not a file",
 // "it is a folder, not a file", "larger than 1 MiB", the system's text.
 std::string DescribeReadError(int error, uint64_t maxBytes = 0);
