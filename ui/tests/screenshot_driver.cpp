@@ -1,26 +1,37 @@
 // Stages the station's windows for the README's pictures (scripts/screenshots
 // runs it under Xvfb).
-//   window scene: the real main frame over the window station and a running
-//     flashery-sim, logged in as administrator, the sample package accepted
-//     as the package check would, all ports started;
+//   window scene: the real main frame over the window station and running
+//     flashery-sim handsets, logged in as administrator, the sample package
+//     accepted as the package check would, all ports started; the handsets
+//     whose serial begins with kLongSerials take long to finish, the others
+//     end as they are made to (good, or refusing a block too often). Once
+//     every other port has ended, the first long one is stopped with its
+//     panel's Stop button, and the picture shows eight mixed outcomes:
+//     running, PASS, FAIL with its reason, STOPPED;
 //   dialog scene: the download file dialog over a sample resource folder,
 //     its package and resources checks done and the GPS check waiting for
 //     the operator's answer about a missing part, then all three done.
 // At each picture it writes SHOTS/NAME.ready and waits for SHOTS/NAME.done
 // (the script captures the screen in between); then it moves on, and at the
 // end closes the window (running jobs are stopped as on any close).
+// With --json FILE the run is recorded as the window mode records it.
 //
 //   flashery-screenshot-driver --scene window|dialog --home DIR --sim DIR --lang 2052|1033 --shots DIR
+//                              [--json FILE]
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
+#include <getopt.h>
+
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "app/run_record.h"
 #include "app/window_station.h"
 #include "device/bus_factory.h"
 #include "filesets/tests/scan_fixture.h"
@@ -35,6 +46,9 @@
 using namespace flashery;
 
 namespace {
+
+// The serials of the handsets that stay busy long enough to be seen running.
+constexpr const char kLongSerials[] = "SIMB";
 
 // Steps run one after another on a 50 ms poll: each returns true when done.
 class Script {
@@ -61,18 +75,32 @@ class Script {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string scene = "window", home, sim, shots;
+  std::string scene = "window", home, sim, shots, json;
   int lang = 2052;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    std::string k = argv[i], v = argv[i + 1];
-    if (k == "--scene") scene = v;
-    else if (k == "--home") home = v;
-    else if (k == "--sim") sim = v;
-    else if (k == "--lang") lang = std::atoi(v.c_str());
-    else if (k == "--shots") shots = v;
+  static const option longOptions[] = {{"scene", required_argument, nullptr, 's'},
+                                       {"home", required_argument, nullptr, 'h'},
+                                       {"sim", required_argument, nullptr, 'b'},
+                                       {"lang", required_argument, nullptr, 'l'},
+                                       {"shots", required_argument, nullptr, 'o'},
+                                       {"json", required_argument, nullptr, 'j'},
+                                       {nullptr, 0, nullptr, 0}};
+  bool bad = false;
+  for (int c; (c = getopt_long(argc, argv, "", longOptions, nullptr)) != -1;) {
+    switch (c) {
+      case 's': scene = optarg; break;
+      case 'h': home = optarg; break;
+      case 'b': sim = optarg; break;
+      case 'l': lang = std::atoi(optarg); break;
+      case 'o': shots = optarg; break;
+      case 'j': json = optarg; break;
+      default: bad = true;
+    }
   }
-  if (home.empty() || sim.empty() || shots.empty()) {
-    std::fprintf(stderr, "usage: %s --scene window|dialog --home DIR --sim DIR --lang ID --shots DIR\n", argv[0]);
+  if (bad || optind != argc || home.empty() || sim.empty() || shots.empty() ||
+      (scene != "window" && scene != "dialog") || (lang != 2052 && lang != 1033)) {
+    std::fprintf(stderr,
+                 "usage: %s --scene window|dialog --home DIR --sim DIR --lang 2052|1033 --shots DIR [--json FILE]\n",
+                 argv[0]);
     return 2;
   }
   std::string suffix = lang == 2052 ? "zh" : "en";
@@ -88,6 +116,18 @@ int main(int argc, char** argv) {
   SaveSettings(app.appFolder, app.selection);
   app.userRole = UserRole::Administrator;
   app.FinishStartup(static_cast<uint16_t>(lang));
+
+  RunRecord record;
+  RunRecordListener recordWriter(record, clock);
+  if (!json.empty()) {
+    std::string why;
+    if (!record.Open(json, &why)) {
+      std::fprintf(stderr, "screenshot driver: cannot create the run record %s (%s)\n", json.c_str(), why.c_str());
+      return 2;
+    }
+    record.SetReporter(&prompter, &app.texts);
+    app.jobListeners.Add(&recordWriter);
+  }
 
   StationWindow window(app, MakeHandsetBus(ChooseBus(sim, nullptr), clock.scale()), &prompter);
   WindowStation& station = window.station();
@@ -107,6 +147,9 @@ int main(int argc, char** argv) {
   QElapsedTimer settle;
   std::unique_ptr<DownloadFileDialog> dialog;
   PortPanelsView* view = frame.view();
+  // What the window scene's steps share (they run after this block is left).
+  auto isLong = [view](int p) { return view->panel(p)->serial()->text().startsWith(QLatin1String(kLongSerials)); };
+  int stopped = -1;  // the port stopped with its Stop button
   if (scene == "window") {
     std::string error;
     if (!testing::AcceptSamplePackage(app, station, path, error)) {
@@ -114,17 +157,35 @@ int main(int argc, char** argv) {
       return 1;
     }
     view->RefreshFileInfo();
+    if (record.isOpen()) {
+      std::tm t = clock.LocalTime();
+      char when[32];
+      std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &t);
+      record.Start(8, app.selection.packagePath, when);
+    }
     script.Add([&] {
       for (int p = 0; p < 8; ++p)
         if (view->panel(p)->serial()->text().isEmpty()) return false;
       view->OnStartAll();
       return true;
     });
+    // The others have ended, the long ones are well under way.
     script.Add([&] {
-      for (int p = 0; p < 8; ++p)
-        if (view->panel(p)->progress()->value() < 3 || !station.jobs().JobActive(p)) return false;
+      for (int p = 0; p < 8; ++p) {
+        bool active = station.jobs().JobActive(p);
+        if (isLong(p) ? !active || view->panel(p)->progress()->value() < 3 || view->panel(p)->detail()->text().isEmpty()
+                      : active)
+          return false;
+      }
       return true;
     });
+    script.Add([&] {
+      for (int p = 0; p < 8 && stopped < 0; ++p)
+        if (isLong(p)) stopped = p;
+      if (stopped >= 0) view->panel(stopped)->stopButton()->click();
+      return true;
+    });
+    script.Add([&] { return stopped < 0 || !station.jobs().JobActive(stopped); });
     script.Add([&] { return settle.start(), true; });
     script.Add([&] { return settle.elapsed() > 1500; });
     script.Shot(shots, "station-window-" + suffix);
@@ -164,5 +225,10 @@ int main(int argc, char** argv) {
     return true;
   });
   script.Run();
-  return QApplication::exec();
+  int rc = QApplication::exec();
+  if (record.isOpen()) {
+    record.End(rc == 0 ? kExitOk : kExitFailed, "the window was closed");
+    if (!record.Close()) return 1;
+  }
+  return rc;
 }
