@@ -422,6 +422,10 @@ void Job::End() {
     end.reason = RemovalDecided() ? c_.texts.Get(station_text::kHandsetRemoved)
                                   : reason_.empty() ? dev().out.lastText : reason_;
   }
+  // The reason is a line of its own: the status text's closing blanks and
+  // line ends are not part of it.
+  while (!end.reason.empty() && (end.reason.back() == ' ' || end.reason.back() == '\r' || end.reason.back() == '\n'))
+    end.reason.pop_back();
   c_.records.SetState(c_.portIndex, kPortFinished);
   // The handset is let go before the view hears of the end, so a job started
   // again at once finds it free.
