@@ -15,7 +15,7 @@ bool Hits(const std::vector<CommandFault>& faults, CommandKind kind, uint32_t oc
 }  // namespace
 
 bool FaultList::empty() const {
-  return refuse.empty() && late.empty() && rejectBlocks.empty() && dropAtBlock == 0 &&
+  return refuse.empty() && late.empty() && rejectBlocks.empty() && dropAtBlock == 0 && pullAtBlock == 0 &&
          !neverReady && neverReturnAfter == 0 && !otherSerial && wrongPollStorage == 0 &&
          wrongPollCompletion == 0 && !silent;
 }
@@ -117,6 +117,10 @@ bool FaultPlan::RejectBlock(uint32_t index, std::string_view target) {
 bool FaultPlan::DropAtBlock() {
   if (writeBlocks_ < UINT32_MAX) ++writeBlocks_;
   return faults_.dropAtBlock != 0 && writeBlocks_ == faults_.dropAtBlock;
+}
+
+bool FaultPlan::PullAtThisBlock() const {
+  return faults_.pullAtBlock != 0 && writeBlocks_ == faults_.pullAtBlock;
 }
 
 bool FaultPlan::ComesBack(uint32_t leaveCount) const {

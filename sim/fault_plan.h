@@ -63,6 +63,7 @@ struct FaultList {
   std::vector<CommandFault> late;
   std::vector<BlockFault> rejectBlocks;
   uint32_t dropAtBlock = 0;  // 0: never
+  uint32_t pullAtBlock = 0;  // 0: never; K: pulled from the bus at the K-th WriteBlock, for good
   bool neverReady = false;
   uint32_t neverReturnAfter = 0;  // 0: always comes back
   bool otherSerial = false;
@@ -91,6 +92,9 @@ class FaultPlan {
   bool RejectBlock(uint32_t index, std::string_view target);
   // Counts one WriteBlock; true when the connection is to be dropped now.
   bool DropAtBlock();
+  // Whether the WriteBlock DropAtBlock just counted is the one at which the
+  // handset is pulled from the bus (it never answers it and never returns).
+  bool PullAtThisBlock() const;
   bool neverReady() const { return faults_.neverReady; }
   // Whether the handset comes back after leaving the bus for the n-th time.
   bool ComesBack(uint32_t leaveCount) const;

@@ -140,6 +140,13 @@ HandsetReply HandsetModel::Execute(const HandsetCommand& c) {
       reply.timing = ReplyTiming::kDropConnection;
       return refuse(true);
     }
+    if (faults_.PullAtThisBlock()) {
+      Fault(d.kind, "pulled from the bus instead of an answer");
+      pulled_ = true;
+      reply.timing = ReplyTiming::kDropConnection;
+      reply.leaveBus = true;
+      return refuse(true);
+    }
     bool ofImage = stage_ == Stage::kDownload && images_.open();
     bool ofFile = stage_ == Stage::kStorage && files_.open();
     if (ofImage || ofFile) {
@@ -381,7 +388,7 @@ BusReturn HandsetModel::LeaveBus() {
   images_.Abort();
   files_.Drop();
   BusReturn back;
-  back.comesBack = faults_.ComesBack(report_.restarts);
+  back.comesBack = !pulled_ && faults_.ComesBack(report_.restarts);
   back.offBusMs = config_.timings.offBusMs;
   if (faults_.otherSerial())
     report_.busSerial = FormatString("%s-R%u", config_.serial.c_str(), report_.restarts);

@@ -125,6 +125,7 @@ class HandsetModel {
   Stage stage_ = Stage::kDownload;
   Stage nextStage_ = Stage::kDownload;
   bool downloadOpen_ = false;
+  bool pulled_ = false;  // pulled from the bus by a fault: never comes back
   uint64_t busyUntilMs_ = 0;
   uint64_t completionAtMs_ = 0;
 };

@@ -93,7 +93,8 @@ HandsetServer::ConnectionEnd HandsetServer::Serve(int fd) {
     command.data = request.data.empty() ? nullptr : request.data.data();
     command.timeoutMs = request.header.timeoutMs;
     HandsetReply reply = model_.Execute(command);
-    if (reply.timing == ReplyTiming::kDropConnection) return ConnectionEnd::kClosed;
+    if (reply.timing == ReplyTiming::kDropConnection)
+      return reply.leaveBus ? ConnectionEnd::kLeaveBus : ConnectionEnd::kClosed;
     if (reply.timing == ReplyTiming::kNever) continue;
     if (reply.timing == ReplyTiming::kAfterTimeout &&
         !WaitStation(clock_, LateAnswerDelayMs(reply.delayMs, command.timeoutMs, timeScale_), stop_,

@@ -81,6 +81,8 @@ std::string SimUsage() {
       "  --reject-block K[:N][@T]  refuse block K of a transfer N times\n"
       "                         (T: imageCODE such as image5, or a handset file name)\n"
       "  --drop-at-block K      close the connection at the K-th WriteBlock\n"
+      "  --pull-at-block K      leave the bus at the K-th WriteBlock without an\n"
+      "                         answer and never come back (a handset pulled out)\n"
       "  --never-ready          QueryState always answers busy\n"
       "  --never-return[=N]     do not come back after leaving the bus the N-th time\n"
       "  --other-serial         come back from each restart with another serial\n"
@@ -152,6 +154,7 @@ ParsedOptions ParseSimOptions(const std::vector<std::string>& args, const std::v
          return ParseBlockFault(v, f.rejectBlocks.back(), error);
        }},
       {"--drop-at-block", [&](const std::string& v) { return ParseCount(v, f.dropAtBlock); }},
+      {"--pull-at-block", [&](const std::string& v) { return ParseCount(v, f.pullAtBlock); }},
       {"--faulty", [&](const std::string& v) { return ParseList(v, o.faulty); }},
   };
   struct Optional {

@@ -11,7 +11,7 @@ TEST(SimOptions, ValuesTimingsAndFaultsAreRead) {
   auto p = Parse({"--dir", "/tmp/b", "--count=3", "--serial-prefix", "QA", "--model", "T800",
                   "--offbus-ms", "0", "--prepare-ms=250", "--refuse", "EndFile:2", "--refuse=WriteBlock",
                   "--reject-block", "3@image5", "--never-return=2", "--wrong-poll-storage", "--silent",
-                  "--faulty", "1,3", "--usb-prefix", "1-1.", "--units=3", "--unit-gap-ms", "50"});
+                  "--faulty", "1,3", "--usb-prefix", "1-1.", "--units=3", "--unit-gap-ms", "50", "--pull-at-block=7"});
   ASSERT_TRUE(p.ok()) << p.error;
   const SimOptions& o = p.options;
   EXPECT_EQ(o.count, 3);
@@ -22,6 +22,7 @@ TEST(SimOptions, ValuesTimingsAndFaultsAreRead) {
   EXPECT_EQ(o.faults.refuse[0].times, 2u);
   EXPECT_EQ(o.faults.rejectBlocks[0].target, "image5");
   EXPECT_EQ(o.faults.neverReturnAfter, 2u);
+  EXPECT_EQ(o.faults.pullAtBlock, 7u);
   EXPECT_EQ(o.faults.wrongPollStorage, kAlways);
   EXPECT_EQ(o.faults.wrongPollCompletion, 0u);
   EXPECT_TRUE(o.faults.silent);
