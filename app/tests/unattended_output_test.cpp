@@ -7,7 +7,6 @@
 #include "app/json_text.h"
 #include "app/live_table.h"
 #include "app/run_record.h"
-#include "app/step_text.h"
 #include "platform/files.h"
 #include "platform/tests/test_dir.h"
 #include "text/prompter.h"
@@ -28,14 +27,6 @@ TEST(ExitStatus, ReflectsTheOutcome) {
     int expected;
   } cases[] = {{0, true, 0}, {0, false, 1}, {1, false, 1}, {2, false, 2}};
   for (const Case& c : cases) EXPECT_EQ(WithRecordsKept(c.status, c.complete), c.expected) << c.status;
-}
-
-TEST(StepText, BlockProgressIsOneStepButANewImageIsAnother) {
-  EXPECT_EQ(StepShape("system.img 已写入 (12.5%) ..."), StepShape("system.img 已写入 (99.9%) ..."));
-  EXPECT_EQ(StepShape("等待 3 s...\r\n"), StepShape("等待 143 s...\r\n"));
-  EXPECT_NE(StepShape("Kernel (1.0%)"), StepShape("system.img (1.0%)"));
-  EXPECT_EQ(DisplayLine("  wait 3 s...\r\n"), "wait 3 s...");
-  EXPECT_EQ(DisplayLine("\r\n"), "");
 }
 
 TEST(JsonText, AlwaysGivesAValidStringLiteral) {
