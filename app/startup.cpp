@@ -137,6 +137,7 @@ StartupOptions ParseStartupArgs(const std::vector<std::string>& args) {
 std::string StartupUsage() {
   return "Usage: flashery [commandline] [options]\n"
          "       flashery ports [--learn]   (the handsets' sockets and ports; --help)\n"
+         "       flashery history [options]   (the record of every unit; --help)\n"
          "\n"
          "Writes a firmware release (a QFM package and file sets) to up to eight\n"
          "handsets in download mode. Without the word 'commandline' the station\n"
