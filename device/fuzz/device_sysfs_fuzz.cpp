@@ -12,7 +12,8 @@
 //  - exactly the nodes below a mass-storage interface whose attributes
 //    make a path of the maker are listed, in node order, each with that
 //    path (BuildInterfacePath of its attributes; its USB port when the
-//    serial names nothing) and opened by DEV/sgN of its own node;
+//    serial names nothing), opened by DEV/sgN of its own node, and with
+//    its USB device's name as its socket path;
 //  - every interface path has at most 259 bytes of printable ASCII without
 //    upper case, with exactly the path's own separators (3 '\', 3 '#',
 //    4 '&'), so no attribute can move a field, and a non-empty instance id
@@ -27,6 +28,7 @@
 #include <string_view>
 #include <vector>
 
+#include "config/station_line.h"
 #include "device/handset_path.h"
 #include "device/sysfs_bus.h"
 #include "platform/files.h"
@@ -116,7 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // What the scan must find: node n when its tree is a USB mass-storage
   // disk of the maker. Its attributes give its path; a serial that leaves
   // nothing to name the handset by gives way to its USB port.
-  std::string expected[2];
+  std::string expected[2], sockets[2];
   for (int n = 0; n < 2; ++n) {
     if (n == 1 && data[0] % 5 != 0) continue;
     std::string interfaceClass = ReadBack(tree.interfaces[n] + "/bInterfaceClass");
@@ -129,13 +131,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto path = BuildInterfacePath(vendor, model, rev, ReadBack(device + "/serial"));
     if (!path) path = BuildInterfacePath(vendor, model, rev, "port_" + BaseName(device));
     if (path && MatchHandsetPath(*path, "")) expected[n] = *path;
+    // The USB socket is the USB device's own name, when it reads as one.
+    sockets[n] = BaseName(device);
+    if (!IsValidSocketPath(sockets[n])) sockets[n].clear();
   }
 
   SysfsBus bus(tree.root, "/devroot");
   std::vector<BusEntry> entries = bus.List();
   std::vector<BusEntry> want;
   for (int n = 0; n < 2; ++n)
-    if (!expected[n].empty()) want.push_back({expected[n], "/devroot/sg" + std::to_string(n)});
+    if (!expected[n].empty()) want.push_back({expected[n], "/devroot/sg" + std::to_string(n), sockets[n]});
   Require(entries == want);
   for (const BusEntry& e : entries) {
     const std::string& p = e.interfacePath;
