@@ -175,11 +175,7 @@ UnattendedResult RunCommandLineJob(Application& app, HandsetBus& bus, LiveOutput
   } else {
     PortJobThreads threads([&](int port) -> PortJobThreads::Body {
       return [&, port](std::stop_token own) {
-        // Either the thread's own stop or the run's stop ends the job.
-        std::stop_source both;
-        std::stop_callback a(own, [&] { both.request_stop(); });
-        std::stop_callback b(stop.get_token(), [&] { both.request_stop(); });
-        runJob(port, both.get_token());
+        RunWithEitherStop(own, stop.get_token(), [&](std::stop_token both) { runJob(port, both); });
       };
     });
     for (int p = 0; p < ports; ++p) threads.StartJob(p);
@@ -196,6 +192,13 @@ UnattendedResult RunCommandLineJob(Application& app, HandsetBus& bus, LiveOutput
                        failed == 0 ? "every download succeeded"
                                    : std::to_string(failed) + " of " + std::to_string(ports) + " downloads failed";
   return {status, reason, true};
+}
+
+void RunWithEitherStop(std::stop_token own, std::stop_token run, const std::function<void(std::stop_token)>& job) {
+  std::stop_source both;
+  std::stop_callback a(own, [&] { both.request_stop(); });
+  std::stop_callback b(run, [&] { both.request_stop(); });
+  job(both.get_token());
 }
 
 bool RunUnattendedPortJob(Application& app, HandsetBus& bus, PortRecordTable& records, JobSemaphore& semaphore,

@@ -32,6 +32,7 @@
 //   downloads all succeeded end with 1 (unattended.cpp checks them last).
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <stop_token>
 #include <string>
@@ -54,6 +55,10 @@ struct UnattendedResult {
 
 UnattendedResult RunCommandLineJob(Application& app, HandsetBus& bus, LiveOutput& live, RunRecord& record,
                                    std::stop_source& stop);
+
+// Runs `job` with a token that is stopped when either `own` (the job
+// thread's own stop) or `run` (the run's stop) is.
+void RunWithEitherStop(std::stop_token own, std::stop_token run, const std::function<void(std::stop_token)>& job);
 
 // One port's job of the unattended mode (a batch or the continuous
 // service) on the calling thread: stoppable by `stop`, reporting to the

@@ -126,10 +126,7 @@ UnattendedResult ServeContinuously(Application& app, HandsetBus& bus, RunRecord&
   {
     PortJobThreads threads([&](int port) -> PortJobThreads::Body {
       return [&, port](std::stop_token own) {
-        std::stop_source both;
-        std::stop_callback a(own, [&] { both.request_stop(); });
-        std::stop_callback b(stop.get_token(), [&] { both.request_stop(); });
-        runJob(port, both.get_token());
+        RunWithEitherStop(own, stop.get_token(), [&](std::stop_token both) { runJob(port, both); });
       };
     });
     monitor.Start();

@@ -14,18 +14,18 @@ std::mutex& GetoptLock() {
 }
 
 // The problem of a word getopt refused ('?').
-OptionProblem Refused(const std::string& word, const std::vector<OptionSpec>& specs, int optoptValue) {
+OptionProblem Refused(const std::string& word, const std::vector<OptionDecl>& declared, int optoptValue) {
   OptionProblem p;
   p.word = word;
-  if (optoptValue >= kLongBase && optoptValue < kLongBase + static_cast<int>(specs.size())) {
+  if (optoptValue >= kLongBase && optoptValue < kLongBase + static_cast<int>(declared.size())) {
     p.kind = OptionProblem::TakesNoValue;  // "--flag=value"
-    p.spec = optoptValue - kLongBase;
+    p.option = optoptValue - kLongBase;
     return p;
   }
   if (word.rfind("--", 0) == 0) {
     std::string name = word.substr(2, word.find('=') == std::string::npos ? std::string::npos : word.find('=') - 2);
     int prefixOf = 0;
-    for (const OptionSpec& s : specs)
+    for (const OptionDecl& s : declared)
       if (!name.empty() && s.name.rfind(name, 0) == 0) ++prefixOf;
     if (prefixOf > 1) p.kind = OptionProblem::Ambiguous;
   } else if (optoptValue > 0 && optoptValue < 256) {
@@ -36,21 +36,21 @@ OptionProblem Refused(const std::string& word, const std::vector<OptionSpec>& sp
 
 }  // namespace
 
-ReadOptions ReadCommandOptions(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+ReadOptions ReadCommandOptions(const std::vector<std::string>& args, const std::vector<OptionDecl>& declared,
                                const std::string& program) {
   ReadOptions out;
   // "-": arguments come back in order as value 1; ":": a missing value is ':'.
   std::string shorts = "-:";
   std::vector<option> longs;
-  for (size_t i = 0; i < specs.size(); ++i) {
-    const OptionSpec& s = specs[i];
-    int has = s.value == OptionSpec::None ? no_argument
-              : s.value == OptionSpec::Required ? required_argument : optional_argument;
+  for (size_t i = 0; i < declared.size(); ++i) {
+    const OptionDecl& s = declared[i];
+    int has = s.value == OptionDecl::None ? no_argument
+              : s.value == OptionDecl::Required ? required_argument : optional_argument;
     longs.push_back({s.name.c_str(), has, nullptr, kLongBase + static_cast<int>(i)});
     if (s.shortName) {
       shorts += s.shortName;
-      if (s.value == OptionSpec::Required) shorts += ':';
-      if (s.value == OptionSpec::Optional) shorts += "::";
+      if (s.value == OptionDecl::Required) shorts += ':';
+      if (s.value == OptionDecl::Optional) shorts += "::";
     }
   }
   longs.push_back({nullptr, 0, nullptr, 0});
@@ -80,23 +80,23 @@ ReadOptions ReadCommandOptions(const std::vector<std::string>& args, const std::
     int at = optind > before ? before : optind - 1;
     std::string word = at >= 1 && at < argc ? argv[at] : "";
     if (c == '?') {
-      out.problem = Refused(word, specs, optopt);
+      out.problem = Refused(word, declared, optopt);
       break;
     }
     if (c == ':') {
       OptionProblem p{OptionProblem::NeedsValue, word, -1};
-      if (optopt >= kLongBase) p.spec = optopt - kLongBase;
-      for (size_t i = 0; p.spec < 0 && i < specs.size(); ++i)
-        if (specs[i].shortName && specs[i].shortName == optopt) p.spec = static_cast<int>(i);
+      if (optopt >= kLongBase) p.option = optopt - kLongBase;
+      for (size_t i = 0; p.option < 0 && i < declared.size(); ++i)
+        if (declared[i].shortName && declared[i].shortName == optopt) p.option = static_cast<int>(i);
       out.problem = p;
       break;
     }
-    int spec = -1;
-    if (c >= kLongBase) spec = c - kLongBase;
-    for (size_t i = 0; spec < 0 && i < specs.size(); ++i)
-      if (specs[i].shortName == c) spec = static_cast<int>(i);
-    if (spec < 0) continue;  // cannot happen: getopt returns only what it was given
-    ReadOptions::Given g{spec, std::nullopt};
+    int option = -1;
+    if (c >= kLongBase) option = c - kLongBase;
+    for (size_t i = 0; option < 0 && i < declared.size(); ++i)
+      if (declared[i].shortName == c) option = static_cast<int>(i);
+    if (option < 0) continue;  // cannot happen: getopt returns only what it was given
+    ReadOptions::Given g{option, std::nullopt};
     if (optarg) g.value = optarg;
     out.options.push_back(std::move(g));
   }

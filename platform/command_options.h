@@ -16,7 +16,7 @@
 
 namespace flashery {
 
-struct OptionSpec {
+struct OptionDecl {
   enum Value { None, Required, Optional };  // Optional: only after '='
   std::string name;                         // long name without "--"
   Value value = None;
@@ -27,12 +27,12 @@ struct OptionProblem {
   enum Kind { Unknown, Ambiguous, NeedsValue, TakesNoValue };
   Kind kind = Unknown;
   std::string word;  // the word as given ("--colour=red", "-x")
-  int spec = -1;     // NeedsValue, TakesNoValue: the option concerned
+  int option = -1;  // NeedsValue, TakesNoValue: the option concerned (index into the declarations)
 };
 
 struct ReadOptions {
   struct Given {
-    int spec;                          // index into the specs
+    int option;                        // index into the declarations
     std::optional<std::string> value;  // absent for None, or Optional without '='
   };
   std::vector<Given> options;          // in order, up to the first problem
@@ -42,7 +42,7 @@ struct ReadOptions {
 
 // args: the words after the program (or subcommand) name; `program` is
 // only the name getopt sees as argv[0].
-ReadOptions ReadCommandOptions(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+ReadOptions ReadCommandOptions(const std::vector<std::string>& args, const std::vector<OptionDecl>& declared,
                                const std::string& program = "flashery");
 
 }  // namespace flashery

@@ -96,7 +96,7 @@ std::string SimUsage() {
 
 ParsedOptions ParseSimOptions(const std::vector<std::string>& args) { return ParseSimOptions(args, {}, nullptr, "flashery-sim"); }
 
-ParsedOptions ParseSimOptions(const std::vector<std::string>& args, const std::vector<OptionSpec>& extra,
+ParsedOptions ParseSimOptions(const std::vector<std::string>& args, const std::vector<OptionDecl>& extra,
                               std::vector<ReadOptions::Given>* extraGiven, const std::string& program) {
   ParsedOptions p;
   SimOptions& o = p.options;
@@ -172,26 +172,26 @@ ParsedOptions ParseSimOptions(const std::vector<std::string>& args, const std::v
       {"--wrong-poll-completion", &f.wrongPollCompletion, kAlways, nullptr},
   };
 
-  std::vector<OptionSpec> specs;
-  for (auto& v : valued) specs.push_back({v.name + 2, OptionSpec::Required});
-  for (auto& v : optional) specs.push_back({v.name + 2, v.flag ? OptionSpec::None : OptionSpec::Optional});
-  specs.push_back({"help", OptionSpec::None, 'h'});
-  const size_t helpSpec = specs.size() - 1;
-  specs.insert(specs.end(), extra.begin(), extra.end());
-  auto nameOf = [&](int spec) { return "--" + specs[static_cast<size_t>(spec)].name; };
+  std::vector<OptionDecl> declared;
+  for (auto& v : valued) declared.push_back({v.name + 2, OptionDecl::Required});
+  for (auto& v : optional) declared.push_back({v.name + 2, v.flag ? OptionDecl::None : OptionDecl::Optional});
+  declared.push_back({"help", OptionDecl::None, 'h'});
+  const size_t helpIndex = declared.size() - 1;
+  declared.insert(declared.end(), extra.begin(), extra.end());
+  auto nameOf = [&](int option) { return "--" + declared[static_cast<size_t>(option)].name; };
 
-  ReadOptions read = ReadCommandOptions(args, specs, program);
+  ReadOptions read = ReadCommandOptions(args, declared, program);
   for (const ReadOptions::Given& g : read.options) {
-    size_t at = static_cast<size_t>(g.spec);
-    if (at == helpSpec) {
+    size_t at = static_cast<size_t>(g.option);
+    if (at == helpIndex) {
       o.help = true;
       return p;
     }
-    if (at > helpSpec) {
-      if (extraGiven) extraGiven->push_back({static_cast<int>(at - helpSpec - 1), g.value});
+    if (at > helpIndex) {
+      if (extraGiven) extraGiven->push_back({static_cast<int>(at - helpIndex - 1), g.value});
       continue;
     }
-    std::string name = nameOf(g.spec);
+    std::string name = nameOf(g.option);
     if (at < valued.size()) {
       const std::string& value = *g.value;
       error.clear();
@@ -214,8 +214,8 @@ ParsedOptions ParseSimOptions(const std::vector<std::string>& args, const std::v
   if (read.problem) {
     const OptionProblem& bad = *read.problem;
     switch (bad.kind) {
-      case OptionProblem::NeedsValue: p.error = nameOf(bad.spec) + " needs a value"; break;
-      case OptionProblem::TakesNoValue: p.error = nameOf(bad.spec) + " takes no value"; break;
+      case OptionProblem::NeedsValue: p.error = nameOf(bad.option) + " needs a value"; break;
+      case OptionProblem::TakesNoValue: p.error = nameOf(bad.option) + " takes no value"; break;
       case OptionProblem::Ambiguous: p.error = "ambiguous option '" + bad.word + "'"; break;
       case OptionProblem::Unknown: p.error = "unknown option '" + bad.word + "'"; break;
     }

@@ -59,8 +59,8 @@ struct ParsedOptions {
 
 ParsedOptions ParseSimOptions(const std::vector<std::string>& args);
 // The same, for a program that adds options of its own (`extra`): those
-// given are returned in *extraGiven, in order, their spec indexing `extra`.
-ParsedOptions ParseSimOptions(const std::vector<std::string>& args, const std::vector<OptionSpec>& extra,
+// given are returned in *extraGiven, in order, their option an index into `extra`.
+ParsedOptions ParseSimOptions(const std::vector<std::string>& args, const std::vector<OptionDecl>& extra,
                               std::vector<ReadOptions::Given>* extraGiven, const std::string& program);
 std::string SimUsage();
 

@@ -66,13 +66,13 @@ ParsedUsbHandsetOptions ParseUsbHandsetOptions(const std::vector<std::string>& a
   const Valued valued[] = {{"--udc", &o.gadget.udc},           {"--serial", &o.serial},
                            {"--gadget", &o.gadget.name},       {"--function", &o.gadget.function},
                            {"--configfs", &o.gadget.configfs}, {"--ffs-dir", &o.gadget.ffsDir}};
-  std::vector<OptionSpec> own;
-  for (const Valued& v : valued) own.push_back({v.name + 2, OptionSpec::Required});
-  own.push_back({"trace", OptionSpec::None});
+  std::vector<OptionDecl> own;
+  for (const Valued& v : valued) own.push_back({v.name + 2, OptionDecl::Required});
+  own.push_back({"trace", OptionDecl::None});
   std::vector<ReadOptions::Given> given;
   ParsedOptions handset = ParseSimOptions(args, own, &given, "flashery-usb-handset");
   for (const ReadOptions::Given& g : given) {
-    size_t at = static_cast<size_t>(g.spec);
+    size_t at = static_cast<size_t>(g.option);
     if (at < std::size(valued)) *valued[at].field = g.value.value_or("");
     else o.trace = true;
   }

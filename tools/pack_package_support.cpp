@@ -32,12 +32,12 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<std
   auto contains = [](const std::vector<std::string>& v, const std::string& s) {
     return std::find(v.begin(), v.end(), s) != v.end();
   };
-  std::vector<OptionSpec> specs;
-  for (const std::string& name : known) specs.push_back({name, OptionSpec::Required});
-  for (const std::string& name : flags) specs.push_back({name, OptionSpec::None});
-  ReadOptions read = ReadCommandOptions(args, specs, "flashery-pack");
+  std::vector<OptionDecl> declared;
+  for (const std::string& name : known) declared.push_back({name, OptionDecl::Required});
+  for (const std::string& name : flags) declared.push_back({name, OptionDecl::None});
+  ReadOptions read = ReadCommandOptions(args, declared, "flashery-pack");
   for (const ReadOptions::Given& g : read.options) {
-    const std::string& name = specs[static_cast<size_t>(g.spec)].name;
+    const std::string& name = declared[static_cast<size_t>(g.option)].name;
     auto& values = parsed.options[name];
     if (!values.empty() && !contains(repeatable, name) && !contains(flags, name)) {
       parsed.error = "option --" + name + " given twice";
@@ -49,8 +49,8 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<std
     const OptionProblem& bad = *read.problem;
     std::string word = bad.word.substr(0, bad.word.find('='));
     switch (bad.kind) {
-      case OptionProblem::NeedsValue: parsed.error = "option --" + specs[static_cast<size_t>(bad.spec)].name + " needs a value"; break;
-      case OptionProblem::TakesNoValue: parsed.error = "option --" + specs[static_cast<size_t>(bad.spec)].name + " takes no value"; break;
+      case OptionProblem::NeedsValue: parsed.error = "option --" + declared[static_cast<size_t>(bad.option)].name + " needs a value"; break;
+      case OptionProblem::TakesNoValue: parsed.error = "option --" + declared[static_cast<size_t>(bad.option)].name + " takes no value"; break;
       case OptionProblem::Ambiguous: parsed.error = "ambiguous option " + word; break;
       case OptionProblem::Unknown: parsed.error = "unknown option " + word; break;
     }

@@ -8,18 +8,18 @@ namespace {
 // Each given option as "name=value" (or "name"), then "|" and the arguments,
 // or "!kind word" for a problem.
 std::string Summary(const std::vector<std::string>& args) {
-  const std::vector<OptionSpec> specs = {{"verbose", OptionSpec::None, 'v'},
-                                         {"quiet", OptionSpec::None, 'q'},
-                                         {"dir", OptionSpec::Required, 'd'},
-                                         {"depth", OptionSpec::Optional, 0}};
-  ReadOptions r = ReadCommandOptions(args, specs);
+  const std::vector<OptionDecl> declared = {{"verbose", OptionDecl::None, 'v'},
+                                         {"quiet", OptionDecl::None, 'q'},
+                                         {"dir", OptionDecl::Required, 'd'},
+                                         {"depth", OptionDecl::Optional, 0}};
+  ReadOptions r = ReadCommandOptions(args, declared);
   std::string s;
   for (const auto& g : r.options)
-    s += specs[static_cast<size_t>(g.spec)].name + (g.value ? "=" + *g.value : "") + " ";
+    s += declared[static_cast<size_t>(g.option)].name + (g.value ? "=" + *g.value : "") + " ";
   if (r.problem) {
     const char* kinds[] = {"unknown", "ambiguous", "needs", "novalue"};
     return s + "!" + kinds[r.problem->kind] + " " + r.problem->word +
-           (r.problem->spec >= 0 ? " " + specs[static_cast<size_t>(r.problem->spec)].name : "");
+           (r.problem->option >= 0 ? " " + declared[static_cast<size_t>(r.problem->option)].name : "");
   }
   s += "|";
   for (const auto& a : r.arguments) s += " " + a;

@@ -81,9 +81,9 @@ static std::string ScriptPath() {
   return FLASHERY_ZIP_TEST_SCRIPT;
 }
 
-bool MakeZip(const std::string& specJson, const std::string& out, const std::string& scratch) {
+bool MakeZip(const std::string& layoutJson, const std::string& out, const std::string& scratch) {
   std::string contents = scratch + "/archive.json";
-  WriteBytes(contents, specJson);
+  WriteBytes(contents, layoutJson);
   return Sh(Python() + " " + Quote(ScriptPath()) + " " + Quote(contents) + " " + Quote(out)) == 0;
 }
 

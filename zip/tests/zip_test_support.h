@@ -32,7 +32,7 @@ std::vector<std::string> TreeDifferences(const std::string& a, const std::string
 bool InfoZip(const std::string& dir, const std::string& folder, const std::string& out,
              const std::string& options);
 // make_zip.py with a JSON description.
-bool MakeZip(const std::string& specJson, const std::string& out, const std::string& scratch);
+bool MakeZip(const std::string& layoutJson, const std::string& out, const std::string& scratch);
 // Python's zipfile over the files of dir/folder (entries for folders too),
 // `compression` ZIP_STORED or ZIP_DEFLATED.
 bool PythonZip(const std::string& dir, const std::string& folder, const std::string& out,
